@@ -1,0 +1,111 @@
+# Shared build settings and helpers for the emulator libraries.
+
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(ORVIK_BITS 64)
+else()
+  set(ORVIK_BITS 32)
+endif()
+
+if(WIN32)
+  set(ORVIK_PLATFORM win)
+else()
+  set(ORVIK_PLATFORM posix)
+endif()
+
+set(ORVIK_DIST_DIR ${CMAKE_SOURCE_DIR}/dist)
+
+# The version header, generated from project(VERSION): used by the resource
+# scripts and by the Linux builds alike.
+set(ORVIK_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
+configure_file(${CMAKE_SOURCE_DIR}/resources/orvik_version.h.in ${ORVIK_GENERATED_DIR}/orvik_version.h @ONLY)
+
+# Warnings are errors on our own code only (third-party code is built without them).
+function(orvik_warnings target)
+  target_compile_options(${target} PRIVATE
+    $<$<COMPILE_LANGUAGE:CXX>:-Wall -Wextra -Werror -Wno-missing-field-initializers>)
+endfunction()
+
+function(orvik_sanitize target)
+  if(ORVIK_SANITIZE)
+    target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+    target_link_options(${target} PRIVATE -fsanitize=address,undefined)
+  endif()
+endfunction()
+
+# Every target of ours: warnings, sanitizers, and on Windows a fully static runtime.
+function(orvik_target target)
+  orvik_warnings(${target})
+  orvik_sanitize(${target})
+  target_include_directories(${target} PRIVATE ${ORVIK_GENERATED_DIR})
+  if(WIN32)
+    target_compile_definitions(${target} PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+    get_target_property(type ${target} TYPE)
+    if(type STREQUAL "SHARED_LIBRARY" OR type STREQUAL "EXECUTABLE")
+      target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++)
+    endif()
+  endif()
+endfunction()
+
+# An add-in library: <base>_<bits>.dll on Windows (with its resource script and
+# the export table), <base>_<bits>.so on Linux. Collected in dist/ when asked.
+#   orvik_add_addin(<target> NAME <base> RC <file.rc> SOURCES ... LIBS ...)
+function(orvik_add_addin target)
+  cmake_parse_arguments(A "NODIST" "NAME;RC" "SOURCES;LIBS" ${ARGN})
+  add_library(${target} SHARED ${A_SOURCES} ${CMAKE_SOURCE_DIR}/bridge/exports.cpp)
+  set(file ${A_NAME}_${ORVIK_BITS})
+  set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${file})
+  if(WIN32)
+    target_sources(${target} PRIVATE ${A_RC} ${CMAKE_SOURCE_DIR}/resources/exports.def)
+    set_source_files_properties(${A_RC} PROPERTIES OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/resources/orvik.ico)
+    target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/resources)
+    target_link_options(${target} PRIVATE -Wl,--kill-at)
+  else()
+    target_link_options(${target} PRIVATE -Wl,--no-undefined)
+  endif()
+  target_link_libraries(${target} PRIVATE ${A_LIBS})
+  orvik_target(${target})
+  if(ORVIK_DIST AND NOT A_NODIST)
+    add_custom_command(TARGET ${target} POST_BUILD
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${ORVIK_DIST_DIR}
+      COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${target}> ${ORVIK_DIST_DIR}/)
+  endif()
+endfunction()
+
+# GoogleTest: the system's on Linux; built from Debian's source package for the
+# cross builds.
+macro(orvik_find_gtest)
+  if(WIN32)
+    set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+    if(NOT TARGET GTest::gtest)
+      add_library(GTest::gtest ALIAS gtest)
+      add_library(GTest::gtest_main ALIAS gtest_main)
+    endif()
+  else()
+    find_package(GTest REQUIRED)
+  endif()
+  include(GoogleTest)
+endmacro()
+
+# A test program. On Linux it runs directly; the Windows programs run under Wine
+# through scripts/wine-run.sh (a Xvfb display, a prefix of the build tree's own,
+# a watchdog).
+#   orvik_add_test(<target> SOURCES ... LIBS ... [ENV k=v ...])
+function(orvik_add_test target)
+  cmake_parse_arguments(A "" "TIMEOUT" "SOURCES;LIBS;ENV;LABELS" ${ARGN})
+  add_executable(${target} ${A_SOURCES})
+  target_link_libraries(${target} PRIVATE ${A_LIBS} GTest::gtest GTest::gtest_main)
+  orvik_target(${target})
+  if(NOT A_TIMEOUT)
+    set(A_TIMEOUT 300)
+  endif()
+  if(WIN32)
+    add_test(NAME ${target}
+      COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh ${CMAKE_BINARY_DIR} $<TARGET_FILE:${target}>)
+  else()
+    add_test(NAME ${target} COMMAND ${target})
+  endif()
+  set_tests_properties(${target} PROPERTIES TIMEOUT ${A_TIMEOUT} ENVIRONMENT "${A_ENV}" LABELS "${A_LABELS}")
+endfunction()

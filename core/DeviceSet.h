@@ -1,0 +1,208 @@
+// The emulator core: method identifiers and name tables, the base class of
+// every device emulator with the common driver methods, the call log and the
+// driver XML documents.
+#pragma once
+
+#include "v8napi.h"
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Every driver method of every equipment type. The numbering is fixed.
+enum TMethodID : int32_t {
+  m_Unknown = 0,
+  m_GetVersion = 1,
+  m_GetDescription = 2,
+  m_GetDescription_3001 = 3,
+  m_GetLastError = 4,
+  m_GetParameters = 5,
+  m_SetParameter = 6,
+  m_Open = 7,
+  m_Close = 8,
+  m_DeviceTest = 9,
+  m_GetAdditionalActions = 10,
+  m_DoAdditionalAction = 11,
+  m_GetDataKKT = 12,
+  m_OperationFN = 13,
+  m_OpenShift = 14,
+  m_CloseShift = 15,
+  m_ProcessCheck = 16,
+  m_ProcessCorrectionCheck = 17,
+  m_PrintTextDocument = 18,
+  m_CashInOutcome = 19,
+  m_PrintXReport = 20,
+  m_GetCurrentStatus = 21,
+  m_ReportCurrentStatusOfSettlements = 22,
+  m_OpenCashDrawer = 23,
+  m_GetLineLength = 24,
+  m_GetInterfaceRevision = 25,
+  m_PrintCheckCopy = 26,
+  m_Calibrate = 27,
+  m_GetWeight = 28,
+  m_UploadGoods = 29,
+  m_ClearGoods = 30,
+  m_StringOutputOnPanelSim = 31,
+  m_ClearPanelSim = 32,
+  m_GetOutputOptions = 33,
+  m_UploadTable = 34,
+  m_DownloadTable = 35,
+  m_ClearTable = 36,
+  m_cp_PrintTextDocument = 37,
+  m_cp_OpenCashDrawer = 38,
+  m_cp_GetLineLength = 39,
+  m_InitializePrinter = 40,
+  m_PrintLabels = 41,
+  m_OpenSessionRFID = 42,
+  m_CloseSessionRFID = 43,
+  m_GetDataTagsRFID = 44,
+  m_SaveDataTagRFID = 45,
+  m_PayByPaymentCard = 46,
+  m_ReturnPaymentByPaymentCard = 47,
+  m_CancelPaymentByPaymentCard = 48,
+  m_AuthorisationByPaymentCard = 49,
+  m_AuthConfirmationByPaymentCard = 50,
+  m_CancelAuthorisationByPaymentCard = 51,
+  m_EmergencyReversal = 52,
+  m_Settlement = 53,
+  m_PrintSlipOnTerminal = 54,
+};
+inline constexpr int kMethodIdCount = 55;
+
+// A method table: four parallel arrays of equal length.
+struct TMethodTable {
+  std::span<const char16_t* const> English;
+  std::span<const char16_t* const> Russian;
+  std::span<const int32_t> ParamCounts;
+  std::span<const int32_t> Ids;
+};
+
+// A table of names only (equipment types no deliverable registers).
+struct TNameTable {
+  std::span<const char16_t* const> English;
+  std::span<const char16_t* const> Russian;
+};
+
+extern const TMethodTable CommonMethods2001;
+extern const TMethodTable CommonMethods3001;
+extern const TMethodTable LabelScaleMethods;
+extern const TMethodTable CustomerDisplayMethods;
+extern const TMethodTable CardTerminalMethods;
+
+extern const TNameTable ElectronicScaleNames;
+extern const TNameTable DataCollectionTerminalNames;
+extern const TNameTable ReceiptPrinterNames;
+extern const TNameTable LabelPrinterNames;
+extern const TNameTable FiscalRegisterNames1;
+extern const TNameTable FiscalRegisterNames2;
+extern const TNameTable FiscalRegisterNames3;
+
+// The host's parameter array of one call. Reading an index the host did not
+// pass gives an empty value; writing to one goes to a scratch value that is
+// released afterwards, so a host that passes too few parameters cannot make a
+// method read or write out of bounds.
+class TParams {
+public:
+  TParams(const HostMemory& memory, tVariant* params, long count);
+  ~TParams();
+  TParams(const TParams&) = delete;
+  TParams& operator=(const TParams&) = delete;
+
+  long Count() const { return count_; }
+  tVariant& operator[](long k);
+  const tVariant& operator[](long k) const;
+
+  std::u16string Text(long k) const { return GetStringValue((*this)[k]); }
+  void SetText(long k, std::u16string_view text) { SetWideStringValue(memory_, (*this)[k], text); }
+  void SetInt(long k, int32_t n) { SetIntValue(memory_, (*this)[k], n); }
+  void SetBool(long k, bool b) { SetBoolValue(memory_, (*this)[k], b); }
+
+private:
+  HostMemory memory_;
+  tVariant* params_;
+  long count_;
+  mutable tVariant scratch_{};
+};
+
+class TCallLog; // the call log (file behind an OS seam)
+
+class TSetEmulator : public TV8UserObject {
+public:
+  TSetEmulator();
+  ~TSetEmulator() override; // destruction start: last log entry, log closed
+
+  // The class name as declared ("TScaleSim_3001"); the component name and the
+  // interface revision are derived from it. Every device class overrides it.
+  virtual std::string ClassName() const = 0;
+
+  // Construction completion (runs once, from the class table, after construction).
+  void AfterConstruction() override;
+  bool CallMethod(const std::u16string& methodName, long methodIndex, tVariant& retValue, tVariant* params,
+                  long paramCount) override;
+
+  // Registry of methods: appends a whole table (names, counts, has-return-value, ids).
+  void RegisterMethodTable(const TMethodTable& table);
+  // True when id is in DeviceList, compared without regard to letter case.
+  bool DeviceIDExists(std::u16string_view id) const;
+  // Appends one entry to the call log (nothing when no log is open).
+  void WriteLog(std::u16string_view text);
+
+  // Result helpers on the host's value.
+  void SetResult(tVariant& result, bool b) { SetBoolValue(Memory(), result, b); }
+
+  // Virtual operations, in slot order.
+  virtual void RegisterDeviceMethods() {}
+  virtual void ExecuteMethod(TMethodID methodId, tVariant& result, TParams& params);
+  virtual void GetVersion(tVariant& result, TParams& params);
+  virtual void GetDescription(tVariant& result, TParams& params);
+  virtual void GetParameters(tVariant& result, TParams& params);
+  virtual void SetParameter(tVariant& result, TParams& params);
+  virtual void GetLastError(tVariant& result, TParams& params);
+  virtual void Open(tVariant& result, TParams& params);
+  virtual void Close(tVariant& result, TParams& params);
+  virtual void GetAdditionalActions(tVariant& result, TParams& params);
+  virtual void DeviceTest(tVariant& result, TParams& params);
+  virtual void GetDescription_3001(tVariant& result, TParams& params);
+  virtual void GetInterfaceRevision(tVariant& result, TParams& params);
+  virtual void DrawPrintout(void* dc, double dotsPerMmX, double dotsPerMmY);
+  virtual void PreparePrintout(double dotsPerMmX, double dotsPerMmY);
+  virtual void PaintWindow(void* window);
+  virtual void TimerTick(void* window);
+  virtual void HandleWindowCommand(void* window, int command);
+
+  // Fields, in order.
+  std::string ComponentName;
+  std::vector<std::string> ParamSnapshot;
+  std::u16string LogFilePath;
+  bool Connected = false;
+  std::u16string EquipmentName;
+  std::u16string EquipmentType;
+  std::u16string LastErrorText;
+  std::vector<std::u16string> DeviceList;
+  int32_t DeviceCounter = 0;
+  std::u16string Version;
+  int32_t InterfaceRevision = -1;
+  std::vector<int32_t> MethodIds;
+  std::u16string LastDeviceID;
+  // Window state of a device window.
+  int32_t ContentHeight = 0;
+  int32_t ContentWidth = 0;
+  int32_t ScrollStep = 0;
+  void* WindowHandle = nullptr;
+  void* WindowBitmap = nullptr;
+
+protected:
+  std::unique_ptr<TCallLog> Log;
+};
+
+// The maker's page about the add-ins, reported in the driver description.
+extern const char16_t* const kMakerAddinPage;
+
+// Replaces the five XML special characters by their entities.
+std::u16string XmlEscape(std::u16string_view text);
+std::u16string DriverDescriptionXml(const TSetEmulator& emulator);
+std::u16string SettingsXml(const TSetEmulator& emulator);
+std::u16string ActionsXml();

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Installs everything the build and the tests need on a Debian 12 machine (run as root).
+# Idempotent: a second run only checks what is already there.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+
+need_root() { [ "$(id -u)" = 0 ] || { echo "setup.sh: run as root" >&2; exit 1; }; }
+
+packages=(
+  cmake ninja-build g++ clang libclang-rt-14-dev clang-format
+  libgtest-dev libpugixml-dev
+  g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64
+  wine wine64 wine32:i386 xvfb xauth fonts-wine fonts-liberation xdotool imagemagick
+  zip unzip valgrind dpkg-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ] || [ ! -d "$here/third_party/pugixml-src" ]; then
+  need_root
+  export DEBIAN_FRONTEND=noninteractive
+  dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+  # Source entries, for pugixml's source package (the Windows builds compile it themselves).
+  if [ -f /etc/apt/sources.list.d/debian.sources ] && ! grep -q '^Types:.*deb-src' /etc/apt/sources.list.d/debian.sources \
+     && [ ! -f /etc/apt/sources.list.d/debian-src.sources ]; then
+    sed 's/^Types:.*/Types: deb-src/' /etc/apt/sources.list.d/debian.sources > /etc/apt/sources.list.d/debian-src.sources
+  fi
+  apt-get update -qq
+  if [ ${#missing[@]} -gt 0 ]; then
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  fi
+fi
+
+# pugixml source, unpacked into an ignored folder.
+if [ ! -f "$here/third_party/pugixml-src/src/pugixml.cpp" ]; then
+  mkdir -p "$here/third_party"
+  tmp=$(mktemp -d)
+  (cd "$tmp" && apt-get source -qq pugixml >/dev/null 2>&1)
+  src=$(find "$tmp" -maxdepth 1 -type d -name 'pugixml-*' | head -n 1)
+  [ -n "$src" ] && [ -f "$src/src/pugixml.cpp" ] || { echo "setup.sh: pugixml source not found" >&2; exit 1; }
+  rm -rf "$here/third_party/pugixml-src"
+  mv "$src" "$here/third_party/pugixml-src"
+  rm -rf "$tmp"
+fi
+echo "setup: all dependencies present"
