@@ -153,8 +153,7 @@ struct ClassRegistration {
 // The name-comparison rule of the platform (case-sensitive; linguistic on Windows).
 bool HostNamesEqual(std::u16string_view a, std::u16string_view b);
 
-extern "C" {
-long GetClassObject(const WCHAR_T* wsName, void** pIntf);
-long DestroyObject(void** pIntf);
-const WCHAR_T* GetClassNames();
-}
+// What the library's three exports do (bridge/exports.cpp exports them by name).
+long CreateHostComponent(const WCHAR_T* wsName, void** pIntf); // GetClassObject
+long DestroyHostComponent(void** pIntf);                       // DestroyObject
+const WCHAR_T* RegisteredClassNames();                         // GetClassNames
