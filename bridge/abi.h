@@ -148,9 +148,7 @@ struct ConnectionTable {
 };
 
 // A host object as the component sees it: its first word is its table.
-template <class Table> struct HostObject {
-  const Table* table;
-};
+template <class Table> struct HostObject { const Table* table; };
 using MemoryManager = HostObject<MemoryManagerTable>;
 using Connection = HostObject<ConnectionTable>;
 

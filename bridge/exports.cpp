@@ -10,7 +10,13 @@
 #endif
 
 extern "C" {
-ORVIK_EXPORT long GetClassObject(const WCHAR_T* wsName, void** pIntf) { return CreateHostComponent(wsName, pIntf); }
-ORVIK_EXPORT long DestroyObject(void** pIntf) { return DestroyHostComponent(pIntf); }
-ORVIK_EXPORT const WCHAR_T* GetClassNames() { return RegisteredClassNames(); }
+ORVIK_EXPORT long GetClassObject(const WCHAR_T* wsName, void** pIntf) {
+  return CreateHostComponent(wsName, pIntf);
+}
+ORVIK_EXPORT long DestroyObject(void** pIntf) {
+  return DestroyHostComponent(pIntf);
+}
+ORVIK_EXPORT const WCHAR_T* GetClassNames() {
+  return RegisteredClassNames();
+}
 }

@@ -31,8 +31,12 @@ std::string Utf16ToUtf8(std::u16string_view text); // lone surrogates become U+F
 
 // Host text up to its terminating zero; a null pointer is empty text.
 std::u16string_view HostText(const WCHAR_T* text);
-inline const char16_t* AsU16(const WCHAR_T* p) { return reinterpret_cast<const char16_t*>(p); }
-inline const WCHAR_T* AsHost(const char16_t* p) { return reinterpret_cast<const WCHAR_T*>(p); }
+inline const char16_t* AsU16(const WCHAR_T* p) {
+  return reinterpret_cast<const char16_t*>(p);
+}
+inline const WCHAR_T* AsHost(const char16_t* p) {
+  return reinterpret_cast<const WCHAR_T*>(p);
+}
 
 // ---------------------------------------------------------------------------
 // Host services
@@ -61,7 +65,9 @@ void SetIntValue(const HostMemory& memory, tVariant& value, int32_t n);
 void SetBoolValue(const HostMemory& memory, tVariant& value, bool b);
 WCHAR_T* CopyStringToHost(const HostMemory& memory, std::u16string_view text);
 
-inline uint16_t TypeOf(const tVariant& value) { return value.vt & VTYPE_TYPEMASK; }
+inline uint16_t TypeOf(const tVariant& value) {
+  return value.vt & VTYPE_TYPEMASK;
+}
 
 // Text of a VTYPE_PWSTR value up to its first zero; empty for any other type.
 std::u16string GetStringValue(const tVariant& value);
