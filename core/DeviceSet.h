@@ -127,7 +127,14 @@ private:
   mutable tVariant scratch_{};
 };
 
-class TCallLog; // the call log (file behind an OS seam)
+class TCallLog; // the call log (file behind an OS seam, CallLog.h)
+
+// Window commands a device window understands.
+inline constexpr int kCommandCloseWindow = 40501;
+inline constexpr int kCommandPrintWindow = 40502;
+inline constexpr int kCommandCopyWindow = 40503;
+// Resource number of the device window's icon.
+inline constexpr int kDeviceWindowIcon = 10147;
 
 class TSetEmulator : public TV8UserObject {
 public:
@@ -149,6 +156,10 @@ public:
   bool DeviceIDExists(std::u16string_view id) const;
   // Appends one entry to the call log (nothing when no log is open).
   void WriteLog(std::u16string_view text);
+  // True while the call log file is open.
+  bool LogIsOpen() const { return Log != nullptr; }
+  // The bitness of this build, as the creation entry of the log reports it.
+  static constexpr int Bitness() { return static_cast<int>(sizeof(void*) * 8); }
 
   // Result helpers on the host's value.
   void SetResult(tVariant& result, bool b) { SetBoolValue(Memory(), result, b); }
@@ -196,6 +207,9 @@ public:
 
 protected:
   std::unique_ptr<TCallLog> Log;
+
+private:
+  bool constructed_ = false;
 };
 
 // The maker's page about the add-ins, reported in the driver description.
@@ -206,3 +220,7 @@ std::u16string XmlEscape(std::u16string_view text);
 std::u16string DriverDescriptionXml(const TSetEmulator& emulator);
 std::u16string SettingsXml(const TSetEmulator& emulator);
 std::u16string ActionsXml();
+
+// The four numbers of this library's file version joined by dots ("0.0.0.0"
+// when the library carries none). version_win.cpp / version_posix.cpp.
+std::u16string LibraryVersion();

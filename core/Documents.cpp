@@ -1,0 +1,61 @@
+// The XML documents a driver hands the host, built by plain concatenation.
+#include "DeviceSet.h"
+
+const char16_t* const kMakerAddinPage = u"https://orvik.example/emulators";
+
+std::u16string XmlEscape(std::u16string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (const char16_t c : text) {
+    switch (c) {
+    case u'"':
+      out += u"&quot;";
+      break;
+    case u'&':
+      out += u"&amp;";
+      break;
+    case u'\'':
+      out += u"&apos;";
+      break;
+    case u'<':
+      out += u"&lt;";
+      break;
+    case u'>':
+      out += u"&gt;";
+      break;
+    default:
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::u16string DriverDescriptionXml(const TSetEmulator& emulator) {
+  const std::u16string version = XmlEscape(emulator.Version);
+  std::u16string xml = u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<DriverDescription Name=\"";
+  xml += XmlEscape(emulator.EquipmentName);
+  xml += u"\" Description=\"";
+  xml += XmlEscape(kMakerAddinPage);
+  xml += u"\" EquipmentType=\"";
+  xml += XmlEscape(emulator.EquipmentType);
+  xml += u"\" IntegrationComponent=\"False\" MainDriverInstalled=\"False\" DriverVersion=\"";
+  xml += version;
+  xml += u"\" IntegrationComponentVersion=\"";
+  xml += version;
+  xml += u"\" DownloadURL=\"\" LogIsEnabled=\"True\" LogPath=\"";
+  xml += XmlEscape(emulator.LogFilePath);
+  xml += u"\"></DriverDescription>";
+  return xml;
+}
+
+std::u16string SettingsXml(const TSetEmulator& emulator) {
+  std::u16string xml = u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<Settings><Parameter Name=\"LogFile\" "
+                       u"Caption=\"Файл логов\" TypeValue=\"String\" ReadOnly=\"true\" DefaultValue=\"";
+  xml += XmlEscape(emulator.LogFilePath);
+  xml += u"\"/></Settings>";
+  return xml;
+}
+
+std::u16string ActionsXml() {
+  return u"<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Actions></Actions>";
+}

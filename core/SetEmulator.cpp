@@ -1,0 +1,368 @@
+// The base of every device emulator: construction completion, the logged call
+// path, the dispatcher and the common driver methods.
+#include "CallLog.h"
+#include "DeviceSet.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <limits>
+
+// ---------------------------------------------------------------------------
+// TParams
+
+TParams::TParams(const HostMemory& memory, tVariant* params, long count)
+    : memory_(memory), params_(params), count_(params != nullptr && count > 0 ? count : 0) {}
+
+TParams::~TParams() {
+  ClearValue(memory_, scratch_);
+}
+
+tVariant& TParams::operator[](long k) {
+  if (k >= 0 && k < count_)
+    return params_[k];
+  ClearValue(memory_, scratch_);
+  return scratch_;
+}
+
+const tVariant& TParams::operator[](long k) const {
+  if (k >= 0 && k < count_)
+    return params_[k];
+  ClearValue(memory_, scratch_);
+  return scratch_;
+}
+
+// ---------------------------------------------------------------------------
+// Helpers
+
+namespace {
+
+constexpr char16_t kNewLine[] = u"\r\n";
+
+// The last four characters of a component name as a decimal number; -1 when
+// they are not one.
+int32_t RevisionFromName(std::string_view name) {
+  if (name.size() < 4)
+    return -1;
+  const std::string_view tail = name.substr(name.size() - 4);
+  int32_t value = 0;
+  const auto [end, error] = std::from_chars(tail.data(), tail.data() + tail.size(), value);
+  if (error != std::errc{} || end != tail.data() + tail.size())
+    return -1;
+  return value;
+}
+
+std::u16string Decimal(long long n) {
+  const std::string text = std::to_string(n);
+  return std::u16string(text.begin(), text.end());
+}
+
+// DeviceIDs are made of the component name (an ASCII class name), "#" and
+// digits, so folding ASCII letters is the whole of "ignoring case" for them.
+bool SameIgnoringCase(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size())
+    return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char16_t x = a[i];
+    char16_t y = b[i];
+    if (x >= u'A' && x <= u'Z')
+      x = static_cast<char16_t>(x + 32);
+    if (y >= u'A' && y <= u'Z')
+      y = static_cast<char16_t>(y + 32);
+    if (x != y)
+      return false;
+  }
+  return true;
+}
+
+// What a parameter held before the call, to tell afterwards whether the call
+// changed it. Equal states are exactly equal fingerprints (ValueFingerprint),
+// but text is kept as its raw UTF-16 bytes rather than four hex digits per
+// unit.
+constexpr std::string_view kTextState = "22 ";
+
+std::string ParamState(const tVariant& value) {
+  if (TypeOf(value) != VTYPE_PWSTR)
+    return ValueFingerprint(value);
+  const std::u16string_view units = GetStringUnits(value);
+  std::string state(kTextState);
+  state.append(reinterpret_cast<const char*>(units.data()), units.size() * 2);
+  return state;
+}
+
+bool StateUnchanged(const std::string& before, const tVariant& value) {
+  if (TypeOf(value) != VTYPE_PWSTR)
+    return before == ValueFingerprint(value);
+  const std::u16string_view units = GetStringUnits(value);
+  const size_t bytes = units.size() * 2;
+  return before.size() == kTextState.size() + bytes && before.starts_with(kTextState) &&
+         (bytes == 0 || std::memcmp(before.data() + kTextState.size(), units.data(), bytes) == 0);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Life
+
+TSetEmulator::TSetEmulator() = default;
+
+TSetEmulator::~TSetEmulator() {
+  WriteLog(u"Уничтожен объект");
+  Log.reset();
+}
+
+void TSetEmulator::AfterConstruction() {
+  if (constructed_)
+    return; // the registry is filled once
+  constructed_ = true;
+
+  ParamSnapshot.clear();
+  const std::string className = ClassName();
+  ComponentName = className.empty() ? std::string() : className.substr(1);
+  InterfaceRevision = RevisionFromName(ComponentName);
+
+  if (InterfaceRevision >= 2000 && InterfaceRevision <= 2999)
+    RegisterMethodTable(CommonMethods2001);
+  else if (InterfaceRevision >= 3000 && InterfaceRevision <= 3999)
+    RegisterMethodTable(CommonMethods3001);
+  RegisterDeviceMethods();
+
+  DeviceList.clear();
+  DeviceCounter = 0;
+  Version = LibraryVersion();
+
+  Log.reset();
+  LogFilePath.clear();
+  const std::u16string component = Utf8ToUtf16(ComponentName);
+  Log = TCallLog::Open(component + u"_emulator.log", LogFilePath);
+  WriteLog(u"Создан объект " + component + u" версия: " + Version + u"  разрядность: " + Decimal(Bitness()));
+}
+
+void TSetEmulator::RegisterMethodTable(const TMethodTable& table) {
+  const size_t rows =
+      std::min({table.English.size(), table.Russian.size(), table.ParamCounts.size(), table.Ids.size()});
+  // The identifiers stay parallel to the host-visible names even if a
+  // subclass added names of its own.
+  MethodIds.resize(MethNames.size(), m_Unknown);
+  for (size_t i = 0; i < rows; ++i) {
+    AddMethod(table.English[i], table.Russian[i], table.ParamCounts[i], true);
+    MethodIds.push_back(table.Ids[i]);
+  }
+}
+
+bool TSetEmulator::DeviceIDExists(std::u16string_view id) const {
+  for (const std::u16string& known : DeviceList)
+    if (SameIgnoringCase(known, id))
+      return true;
+  return false;
+}
+
+void TSetEmulator::WriteLog(std::u16string_view text) {
+  if (Log)
+    Log->Write(text);
+}
+
+// ---------------------------------------------------------------------------
+// The call path
+
+bool TSetEmulator::CallMethod(const std::u16string& methodName, long methodIndex, tVariant& retValue,
+                              tVariant* params, long paramCount) {
+  TMethodID methodId = m_Unknown;
+  if (methodIndex >= 0 && static_cast<size_t>(methodIndex) < MethodIds.size())
+    methodId = static_cast<TMethodID>(MethodIds[static_cast<size_t>(methodIndex)]);
+  if (methodId != m_GetLastError)
+    LastErrorText.clear();
+
+  TParams args(Memory(), params, paramCount);
+  const long count = args.Count();
+  const bool logging = Log != nullptr;
+
+  std::u16string entry;
+  if (logging) {
+    entry += u"Метод: ";
+    entry += methodName;
+    entry += u"\r\nВходные параметры:\r\n";
+    ParamSnapshot.clear();
+    ParamSnapshot.reserve(static_cast<size_t>(count));
+    for (long k = 0; k < count; ++k) {
+      entry += u"Параметр" + Decimal(k + 1) + u"=";
+      entry += ValueToLogText(args[k]);
+      entry += kNewLine;
+      ParamSnapshot.push_back(ParamState(args[k]));
+    }
+  }
+
+  // The rest of the entry; fault is the message of an error the method
+  // raised, which the entry keeps even though the host gets the error itself.
+  const auto finishEntry = [&](const std::u16string* fault) {
+    if (!logging)
+      return;
+    if (fault != nullptr) {
+      entry += u"Ошибка: " + *fault + kNewLine;
+    } else if (methodId != m_GetLastError && !LastErrorText.empty()) {
+      entry += u"Ошибка: " + LastErrorText + kNewLine;
+    }
+    entry += u"Выходные параметры:\r\n";
+    for (long k = 0; k < count; ++k) {
+      const size_t i = static_cast<size_t>(k);
+      if (i < ParamSnapshot.size() && StateUnchanged(ParamSnapshot[i], args[k])) {
+        entry += u"Параметр" + Decimal(k + 1) + u" без изменений\r\n";
+      } else {
+        entry += u"Параметр" + Decimal(k + 1) + u"=";
+        entry += ValueToLogText(args[k]);
+        entry += kNewLine;
+      }
+    }
+    entry += u"Результат=";
+    entry += ValueToLogText(retValue);
+    entry += kNewLine;
+    WriteLog(entry);
+  };
+
+  try {
+    ExecuteMethod(methodId, retValue, args);
+  } catch (const std::exception& error) {
+    const std::u16string fault = Utf8ToUtf16(error.what());
+    finishEntry(&fault);
+    throw;
+  } catch (...) {
+    const std::u16string fault;
+    finishEntry(&fault);
+    throw;
+  }
+  finishEntry(nullptr);
+  return true;
+}
+
+void TSetEmulator::ExecuteMethod(TMethodID methodId, tVariant& result, TParams& params) {
+  switch (methodId) {
+  case m_GetVersion:
+    GetVersion(result, params);
+    break;
+  case m_GetDescription:
+    GetDescription(result, params);
+    break;
+  case m_GetDescription_3001:
+    GetDescription_3001(result, params);
+    break;
+  case m_GetLastError:
+    GetLastError(result, params);
+    break;
+  case m_GetParameters:
+    GetParameters(result, params);
+    break;
+  case m_SetParameter:
+    SetParameter(result, params);
+    break;
+  case m_Open:
+    Open(result, params);
+    break;
+  case m_Close:
+    Close(result, params);
+    break;
+  case m_DeviceTest:
+    DeviceTest(result, params);
+    break;
+  case m_GetAdditionalActions:
+    GetAdditionalActions(result, params);
+    break;
+  case m_DoAdditionalAction:
+    SetResult(result, true);
+    break;
+  case m_GetInterfaceRevision:
+    GetInterfaceRevision(result, params);
+    break;
+  default:
+    break;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Common methods
+
+void TSetEmulator::GetVersion(tVariant& result, TParams& /*params*/) {
+  SetWideStringValue(Memory(), result, Version);
+}
+
+void TSetEmulator::GetInterfaceRevision(tVariant& result, TParams& /*params*/) {
+  SetIntValue(Memory(), result, InterfaceRevision);
+}
+
+void TSetEmulator::GetDescription(tVariant& result, TParams& params) {
+  params.SetText(0, EquipmentName);
+  params.SetText(1, kMakerAddinPage);
+  params.SetText(2, EquipmentType);
+  params.SetInt(3, InterfaceRevision);
+  params.SetBool(4, false);
+  params.SetBool(5, false);
+  params.SetText(6, u"");
+  SetResult(result, true);
+}
+
+void TSetEmulator::GetDescription_3001(tVariant& result, TParams& params) {
+  params.SetText(0, DriverDescriptionXml(*this));
+  SetResult(result, true);
+}
+
+void TSetEmulator::GetLastError(tVariant& result, TParams& params) {
+  params.SetText(0, LastErrorText);
+  LastErrorText.clear();
+  SetIntValue(Memory(), result, 1);
+}
+
+void TSetEmulator::GetParameters(tVariant& result, TParams& params) {
+  params.SetText(0, SettingsXml(*this));
+  SetResult(result, true);
+}
+
+void TSetEmulator::SetParameter(tVariant& result, TParams& /*params*/) {
+  SetResult(result, true);
+}
+
+void TSetEmulator::Open(tVariant& result, TParams& params) {
+  if (DeviceCounter == std::numeric_limits<int32_t>::max()) {
+    // A further number would repeat an earlier DeviceID.
+    LastErrorText = u"Исчерпаны номера подключений!";
+    SetResult(result, false);
+    return;
+  }
+  ++DeviceCounter;
+  LastDeviceID = Utf8ToUtf16(ComponentName) + u"#" + Decimal(DeviceCounter);
+  DeviceList.push_back(LastDeviceID);
+  params.SetText(0, LastDeviceID);
+  Connected = true;
+  SetResult(result, true);
+}
+
+void TSetEmulator::Close(tVariant& result, TParams& params) {
+  const std::u16string id = params.Text(0);
+  for (auto it = DeviceList.begin(); it != DeviceList.end(); ++it) {
+    if (SameIgnoringCase(*it, id)) {
+      DeviceList.erase(it);
+      Connected = false;
+      SetResult(result, true);
+      return;
+    }
+  }
+  LastErrorText = u"DeviceID не найдено!";
+  SetResult(result, false);
+}
+
+void TSetEmulator::DeviceTest(tVariant& result, TParams& params) {
+  params.SetText(0, EquipmentName + u" " + Version);
+  params.SetText(1, u"");
+  SetResult(result, true);
+}
+
+void TSetEmulator::GetAdditionalActions(tVariant& result, TParams& params) {
+  params.SetText(0, ActionsXml());
+  SetResult(result, true);
+}
+
+// ---------------------------------------------------------------------------
+// Window operations: a device class with a window overrides them.
+
+void TSetEmulator::DrawPrintout(void* /*dc*/, double /*dotsPerMmX*/, double /*dotsPerMmY*/) {}
+void TSetEmulator::PreparePrintout(double /*dotsPerMmX*/, double /*dotsPerMmY*/) {}
+void TSetEmulator::PaintWindow(void* /*window*/) {}
+void TSetEmulator::TimerTick(void* /*window*/) {}

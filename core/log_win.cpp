@@ -1,0 +1,110 @@
+// The call log on Windows: %APPDATA%\Orvik, text in the system ANSI code
+// page, every entry appended with one write through an append-only handle and
+// flushed.
+#include "CallLog.h"
+
+#include <windows.h>
+
+#include <shlobj.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+
+namespace {
+
+bool IsDirectory(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+intptr_t OpenAppend(const std::wstring& path) {
+  // Append-only access: the system puts every write at the current end of the
+  // file as one step, so writers in several processes never overwrite or
+  // split each other's entries.
+  const HANDLE handle = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return handle == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<intptr_t>(handle);
+}
+
+std::wstring Wide(std::u16string_view text) {
+  return std::wstring(text.begin(), text.end());
+}
+
+} // namespace
+
+std::unique_ptr<TCallLog> TCallLog::Open(std::u16string_view fileName, std::u16string& path) {
+  path.clear();
+  wchar_t appData[MAX_PATH] = {};
+  if (FAILED(
+          SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, appData)))
+    return nullptr;
+  std::wstring folder = appData;
+  if (folder.empty())
+    return nullptr;
+  if (folder.back() != L'\\')
+    folder += L'\\';
+  folder += L"Orvik";
+  if (!IsDirectory(folder) && !CreateDirectoryW(folder.c_str(), nullptr) && !IsDirectory(folder))
+    return nullptr;
+  const std::wstring file = folder + L"\\" + Wide(fileName);
+  path.assign(file.begin(), file.end());
+  const intptr_t handle = OpenAppend(file);
+  if (handle == -1)
+    return nullptr;
+  return std::unique_ptr<TCallLog>(new TCallLog(handle));
+}
+
+std::unique_ptr<TCallLog> TCallLog::OpenFile(const std::u16string& path) {
+  const intptr_t handle = OpenAppend(Wide(path));
+  if (handle == -1)
+    return nullptr;
+  return std::unique_ptr<TCallLog>(new TCallLog(handle));
+}
+
+TCallLog::~TCallLog() {
+  CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+bool TCallLog::Append(std::string_view bytes) {
+  const HANDLE handle = reinterpret_cast<HANDLE>(handle_);
+  // One WriteFile takes the whole entry; the loop only finishes a write that
+  // the system cut short, and splits entries beyond what one call can carry.
+  while (!bytes.empty()) {
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), 0x7FFFFFFF));
+    DWORD written = 0;
+    if (!WriteFile(handle, bytes.data(), chunk, &written, nullptr) || written == 0)
+      return false;
+    bytes.remove_prefix(written);
+  }
+  return FlushFileBuffers(handle) != 0;
+}
+
+std::string TCallLog::Timestamp() {
+  SYSTEMTIME local{};
+  GetLocalTime(&local);
+  char text[80];
+  std::snprintf(text, sizeof text, "%02u.%02u.%04u %02u:%02u:%02u", local.wDay, local.wMonth, local.wYear,
+                local.wHour, local.wMinute, local.wSecond);
+  return text;
+}
+
+void TCallLog::AppendEncoded(std::string& out, std::u16string_view text) {
+  // The conversion takes int lengths: long text goes in pieces that never
+  // split a surrogate pair.
+  constexpr size_t kPiece = 1 << 24;
+  while (!text.empty()) {
+    size_t n = std::min(text.size(), kPiece);
+    if (n < text.size() && text[n - 1] >= 0xD800 && text[n - 1] <= 0xDBFF)
+      --n;
+    const auto* source = reinterpret_cast<const wchar_t*>(text.data());
+    const int bytes =
+        WideCharToMultiByte(CP_ACP, 0, source, static_cast<int>(n), nullptr, 0, nullptr, nullptr);
+    if (bytes > 0) {
+      const size_t at = out.size();
+      out.resize(at + static_cast<size_t>(bytes));
+      WideCharToMultiByte(CP_ACP, 0, source, static_cast<int>(n), out.data() + at, bytes, nullptr, nullptr);
+    }
+    text.remove_prefix(n);
+  }
+}

@@ -1,0 +1,285 @@
+// The core in-process: tables, registration, parameters, documents, the call
+// path's guards and the log's fallbacks.
+#include "CallLog.h"
+#include "TestHost.h"
+#include "TestSim.h"
+#include "testenv.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <sstream>
+
+namespace {
+
+// An emulator whose class name a test chooses.
+class TNamedSim : public TSetEmulator {
+public:
+  explicit TNamedSim(std::string name) : name_(std::move(name)) {}
+  std::string ClassName() const override { return name_; }
+
+private:
+  std::string name_;
+};
+
+std::string ReadAll(const std::u16string& path) {
+  std::ifstream in(std::filesystem::path(path), std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// The test emulator under names of its own, so that these tests have log files
+// of their own.
+class TUnitSim_2001 : public TTestSim_2001 {
+public:
+  std::string ClassName() const override { return "TUnitSim_2001"; }
+};
+class TUnitSim_3001 : public TTestSim_2001 {
+public:
+  std::string ClassName() const override { return "TUnitSim_3001"; }
+};
+
+class CoreUnit : public ::testing::Test {
+protected:
+  void SetUp() override { testenv::PrepareLogHome(); }
+
+  // An emulator as the class table makes it, served by the test memory.
+  template <class T, class... A> std::unique_ptr<T> Make(A&&... args) {
+    auto emulator = std::make_unique<T>(std::forward<A>(args)...);
+    emulator->MemManager = static_cast<v8abi::MemoryManager*>(memory.HostPointer());
+    emulator->AfterConstruction();
+    return emulator;
+  }
+
+  bool Call(TSetEmulator& emulator, std::u16string_view name, tVariant& result, testhost::ValueList& params) {
+    const long index = emulator.FindMethod(name);
+    return emulator.CallMethod(index >= 0 ? emulator.MethNames[static_cast<size_t>(index)]
+                                          : std::u16string(name),
+                               index, result, params.Data(), params.Count());
+  }
+
+  testhost::CountingMemory memory;
+};
+
+TEST_F(CoreUnit, TablesAreParallelAndComplete) {
+  static_assert(kMethodIdCount == 55 && m_PrintSlipOnTerminal == 54 && m_cp_PrintTextDocument == 37);
+  for (const TMethodTable* table : {&CommonMethods2001, &CommonMethods3001, &LabelScaleMethods,
+                                    &CustomerDisplayMethods, &CardTerminalMethods}) {
+    EXPECT_EQ(table->English.size(), table->Russian.size());
+    EXPECT_EQ(table->English.size(), table->ParamCounts.size());
+    EXPECT_EQ(table->English.size(), table->Ids.size());
+  }
+  EXPECT_EQ(CommonMethods2001.English.size(), 10u);
+  EXPECT_EQ(CommonMethods3001.English.size(), 10u);
+  EXPECT_EQ(LabelScaleMethods.English.size(), 2u);
+  EXPECT_EQ(CustomerDisplayMethods.English.size(), 3u);
+  ASSERT_EQ(CardTerminalMethods.English.size(), 9u);
+  EXPECT_EQ(std::u16string(CardTerminalMethods.English[8]), u"PrintSlipOnTerminal");
+  EXPECT_EQ(CardTerminalMethods.ParamCounts[8], 0);
+  EXPECT_EQ(CardTerminalMethods.Ids[8], m_PrintSlipOnTerminal);
+  EXPECT_EQ(std::u16string(CustomerDisplayMethods.Russian[0]), u"ВывестиСтрокуНаДисплейПокупателя");
+
+  EXPECT_EQ(ElectronicScaleNames.English.size(), 2u);
+  EXPECT_EQ(DataCollectionTerminalNames.English.size(), 3u);
+  EXPECT_EQ(ReceiptPrinterNames.English.size(), 3u);
+  EXPECT_EQ(LabelPrinterNames.English.size(), 2u);
+  EXPECT_EQ(FiscalRegisterNames1.English.size(), 13u);
+  EXPECT_EQ(FiscalRegisterNames2.Russian.size(), 13u);
+  ASSERT_EQ(FiscalRegisterNames3.English.size(), 14u);
+  EXPECT_EQ(std::u16string(FiscalRegisterNames3.English[9]), u"PrintCheckCopy");
+  EXPECT_EQ(std::u16string(FiscalRegisterNames3.Russian[9]), u"НапечататьКопиюЧека");
+  EXPECT_EQ(std::u16string(FiscalRegisterNames3.English[10]), u"GetCurrentStatus");
+}
+
+TEST_F(CoreUnit, RevisionFromClassNameChoosesTheCommonTable) {
+  auto r3001 = Make<TUnitSim_3001>();
+  EXPECT_EQ(r3001->ComponentName, "UnitSim_3001");
+  EXPECT_EQ(r3001->InterfaceRevision, 3001);
+  ASSERT_EQ(r3001->MethNames.size(), 13u);
+  EXPECT_EQ(r3001->MethNames[0], u"GetInterfaceRevision");
+  EXPECT_EQ(r3001->MethodIds[1], m_GetDescription_3001);
+  EXPECT_EQ(r3001->MethParamCounts[1], 1);
+  EXPECT_EQ(r3001->MethNames[10], u"Echo");
+  EXPECT_EQ(r3001->MethodIds[10], m_Calibrate);
+  EXPECT_EQ(r3001->MethodIds.size(), r3001->MethNames.size());
+  for (const bool hasRetVal : r3001->MethHasRetVal)
+    EXPECT_TRUE(hasRetVal);
+  EXPECT_EQ(r3001->FindMethod(u"ПолучитьОписание"), 1);
+  EXPECT_EQ(r3001->FindMethod(u"Оставить"), 12);
+
+  auto r2001 = Make<TUnitSim_2001>();
+  EXPECT_EQ(r2001->MethNames[0], u"GetVersion");
+  EXPECT_EQ(r2001->MethParamCounts[1], 7);
+  EXPECT_EQ(r2001->MethodIds[1], m_GetDescription);
+
+  // Revisions outside 2000..3999, or no number at all: device methods only.
+  for (const char* name : {"TOddName", "TX", "TSim_4001", "TSim_1999"}) {
+    auto odd = Make<TNamedSim>(name);
+    EXPECT_TRUE(odd->MethNames.empty()) << name;
+  }
+  EXPECT_EQ(Make<TNamedSim>("TOddName")->InterfaceRevision, -1);
+  EXPECT_EQ(Make<TNamedSim>("TX")->InterfaceRevision, -1);
+  EXPECT_EQ(Make<TNamedSim>("TSim_4001")->InterfaceRevision, 4001);
+  EXPECT_EQ(Make<TNamedSim>("T_2999")->MethNames[0], u"GetVersion");
+  EXPECT_EQ(Make<TNamedSim>("T_3000")->MethNames[0], u"GetInterfaceRevision");
+
+  // A second completion does not register the tables again.
+  r3001->AfterConstruction();
+  EXPECT_EQ(r3001->MethNames.size(), 13u);
+}
+
+TEST_F(CoreUnit, ParamsGuardIndexesAndReleaseTheScratchValue) {
+  {
+    testhost::ValueList values(memory);
+    values.AddString(u"abc");
+    TParams params(HostMemory(static_cast<v8abi::MemoryManager*>(memory.HostPointer())), values.Data(), 1);
+    EXPECT_EQ(params.Count(), 1);
+    EXPECT_EQ(params.Text(0), u"abc");
+    params.SetText(3, u"goes nowhere");
+    EXPECT_EQ(TypeOf(params[3]), VTYPE_EMPTY); // reading a missing index gives an empty value
+    params.SetText(-1, u"nor this");
+    EXPECT_EQ(params.Text(7), u"");
+    params.SetText(5, u"left in the scratch value");
+  }
+  EXPECT_TRUE(memory.Clean()) << memory.Summary();
+
+  TParams none(HostMemory(), nullptr, 5);
+  EXPECT_EQ(none.Count(), 0);
+  TParams negative(HostMemory(), nullptr, -3);
+  EXPECT_EQ(negative.Count(), 0);
+}
+
+TEST_F(CoreUnit, XmlEscapeReplacesTheFiveSpecialCharacters) {
+  EXPECT_EQ(XmlEscape(u"a\"b&c'd<e>f Ж"), u"a&quot;b&amp;c&apos;d&lt;e&gt;f Ж");
+  EXPECT_EQ(XmlEscape(u""), u"");
+  EXPECT_EQ(XmlEscape(u"&amp;"), u"&amp;amp;");
+}
+
+TEST_F(CoreUnit, DocumentsAreByteExact) {
+  auto emulator = Make<TUnitSim_3001>();
+  emulator->EquipmentName = u"Весы \"Тест\"";
+  emulator->EquipmentType = u"ВесыСПечатьюЭтикеток";
+  emulator->Version = u"1.0.2.11";
+  emulator->LogFilePath = u"C:\\Users\\A&B\\Orvik\\x.log";
+  EXPECT_EQ(
+      DriverDescriptionXml(*emulator),
+      u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<DriverDescription Name=\"Весы &quot;Тест&quot;\" "
+      u"Description=\"https://orvik.example/emulators\" EquipmentType=\"ВесыСПечатьюЭтикеток\" "
+      u"IntegrationComponent=\"False\" MainDriverInstalled=\"False\" DriverVersion=\"1.0.2.11\" "
+      u"IntegrationComponentVersion=\"1.0.2.11\" DownloadURL=\"\" LogIsEnabled=\"True\" "
+      u"LogPath=\"C:\\Users\\A&amp;B\\Orvik\\x.log\"></DriverDescription>");
+  EXPECT_EQ(SettingsXml(*emulator),
+            u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<Settings><Parameter Name=\"LogFile\" "
+            u"Caption=\"Файл логов\" TypeValue=\"String\" ReadOnly=\"true\" "
+            u"DefaultValue=\"C:\\Users\\A&amp;B\\Orvik\\x.log\"/></Settings>");
+  emulator->LogFilePath.clear();
+  EXPECT_NE(DriverDescriptionXml(*emulator).find(u"LogIsEnabled=\"True\" LogPath=\"\"></DriverDescription>"),
+            std::u16string::npos);
+  EXPECT_NE(SettingsXml(*emulator).find(u"DefaultValue=\"\"/></Settings>"), std::u16string::npos);
+  EXPECT_EQ(ActionsXml(), u"<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Actions></Actions>");
+}
+
+TEST_F(CoreUnit, VersionComesFromTheModuleThatHoldsTheCode) {
+  EXPECT_EQ(LibraryVersion(), testenv::VersionOfTestProgram());
+  EXPECT_EQ(Make<TUnitSim_2001>()->Version, testenv::VersionOfTestProgram());
+}
+
+TEST_F(CoreUnit, CallPathGuardsTheMethodIndexAndLogsRaisedErrors) {
+  auto emulator = Make<TUnitSim_3001>();
+  ASSERT_TRUE(emulator->LogIsOpen());
+  const size_t before = ReadAll(emulator->LogFilePath).size();
+  tVariant result = testhost::EmptyValue();
+  testhost::ValueList params(memory);
+  params.AddString(u"x");
+  // Indexes the registry does not have run nothing but are still logged.
+  EXPECT_TRUE(emulator->CallMethod(u"Ghost", -1, result, params.Data(), params.Count()));
+  EXPECT_TRUE(emulator->CallMethod(u"Ghost", 1000, result, params.Data(), params.Count()));
+  EXPECT_EQ(TypeOf(result), VTYPE_EMPTY);
+  // A raised error goes to the host, but the entry is written first.
+  testhost::ValueList none(memory);
+  EXPECT_THROW(Call(*emulator, u"Fail", result, none), EV8Error);
+  const std::u16string log = testenv::DecodeLog(ReadAll(emulator->LogFilePath).substr(before));
+  EXPECT_NE(log.find(u"\tМетод: Ghost\r\nВходные параметры:\r\nПараметр1=\"x\"\r\nВыходные "
+                     u"параметры:\r\nПараметр1 без изменений\r\nРезультат=Неопределено\r\n\r\n"),
+            std::u16string::npos);
+  EXPECT_NE(log.find(u"\tМетод: Fail\r\nВходные параметры:\r\nОшибка: Сбой устройства\r\nВыходные "
+                     u"параметры:\r\nРезультат=Неопределено\r\n\r\n"),
+            std::u16string::npos);
+}
+
+TEST_F(CoreUnit, OpenRefusesToRepeatADeviceID) {
+  auto emulator = Make<TUnitSim_3001>();
+  emulator->DeviceCounter = std::numeric_limits<int32_t>::max();
+  tVariant result = testhost::EmptyValue();
+  testhost::ValueList params(memory);
+  params.Add(testhost::EmptyValue());
+  Call(*emulator, u"Open", result, params);
+  EXPECT_EQ(TypeOf(result), VTYPE_BOOL);
+  EXPECT_FALSE(result.bVal);
+  EXPECT_EQ(emulator->LastErrorText, u"Исчерпаны номера подключений!");
+  EXPECT_TRUE(emulator->DeviceList.empty());
+}
+
+TEST_F(CoreUnit, WithoutAUsableLogFolderTheEmulatorRunsWithoutALog) {
+  if (!testenv::CanRedirectLogHome())
+    GTEST_SKIP() << "the log folder cannot be moved here";
+  const std::filesystem::path base = std::filesystem::path(testenv::TemporaryFolder()) / "nolog";
+  std::filesystem::create_directories(base);
+  std::ofstream(base / "plain-file") << "x";
+
+  // The data home lies under a file: no folder can be made.
+  testenv::RedirectLogHome((base / "plain-file" / "data").string());
+  auto noFolder = Make<TUnitSim_3001>();
+  testenv::RestoreLogHome();
+  EXPECT_FALSE(noFolder->LogIsOpen());
+  EXPECT_TRUE(noFolder->LogFilePath.empty());
+  tVariant result = testhost::EmptyValue();
+  testhost::ValueList params(memory);
+  params.Add(testhost::EmptyValue());
+  Call(*noFolder, u"Open", result, params);
+  EXPECT_TRUE(result.bVal);
+  EXPECT_EQ(testhost::TextOf(params[0]), u"UnitSim_3001#1");
+  EXPECT_NE(SettingsXml(*noFolder).find(u"DefaultValue=\"\""), std::u16string::npos);
+
+  // The folder exists but the file cannot be opened: the path is kept.
+  std::filesystem::create_directories(base / "data2" / "Orvik" / "UnitSim_3001_emulator.log");
+  testenv::RedirectLogHome((base / "data2").string());
+  auto noFile = Make<TUnitSim_3001>();
+  testenv::RestoreLogHome();
+  EXPECT_FALSE(noFile->LogIsOpen());
+  EXPECT_EQ(std::filesystem::path(noFile->LogFilePath),
+            base / "data2" / "Orvik" / "UnitSim_3001_emulator.log");
+
+  // Missing parents of the data home are made.
+  testenv::RedirectLogHome((base / "deep" / "er" / "data").string());
+  auto deep = Make<TUnitSim_3001>();
+  testenv::RestoreLogHome();
+  EXPECT_TRUE(deep->LogIsOpen());
+  EXPECT_TRUE(std::filesystem::is_directory(base / "deep" / "er" / "data" / "Orvik"));
+}
+
+TEST_F(CoreUnit, EncodingKeepsEntriesWholeWhateverTheCharacters) {
+  std::string bytes;
+  TCallLog::AppendEncoded(bytes, u"Сумма Ёё");
+  if (testenv::LogCodePage() == 65001) {
+    EXPECT_EQ(bytes, "Сумма Ёё");
+  } else {
+    ASSERT_EQ(testenv::LogCodePage(), 1251u) << "the Windows tests run with LC_ALL=ru_RU.UTF-8";
+    EXPECT_EQ(bytes, "\xD1\xF3\xEC\xEC\xE0\x20\xA8\xB8");
+  }
+  // Characters the code page lacks, a lone surrogate, a pair and a zero.
+  const std::u16string odd = u"до 漢\xD800 \U0001F600 после";
+  bytes.clear();
+  TCallLog::AppendEncoded(bytes, odd);
+  const std::u16string decoded = testenv::DecodeLog(bytes);
+  EXPECT_TRUE(decoded.starts_with(u"до ")) << testhost::Utf16ToUtf8(decoded);
+  EXPECT_TRUE(decoded.ends_with(u" после")) << testhost::Utf16ToUtf8(decoded);
+  if (testenv::LogCodePage() == 65001) {
+    EXPECT_EQ(decoded, u"до 漢\xFFFD \U0001F600 после");
+  }
+}
+
+} // namespace

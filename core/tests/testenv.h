@@ -1,0 +1,40 @@
+// What the core tests need from the operating system, one file per platform
+// (testenv_posix.cpp, testenv_win.cpp).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace testenv {
+
+// Points the log folder at a fresh temporary folder where the platform lets a
+// test do so (Linux: XDG_DATA_HOME); done once per process, and inherited by
+// child processes.
+void PrepareLogHome();
+// Whether a test may point the log folder somewhere else for a while.
+bool CanRedirectLogHome();
+// Points the log folder at folder (UTF-8) until RestoreLogHome.
+void RedirectLogHome(const std::string& folder);
+void RestoreLogHome();
+// The temporary folder of PrepareLogHome (UTF-8), empty where there is none.
+std::string TemporaryFolder();
+
+// Full path of a log file as the core should make it.
+std::u16string LogFilePath(const std::u16string& fileName);
+// The log text as the platform encodes it, decoded (Windows: code page 1251,
+// which the tests run with; elsewhere UTF-8).
+std::u16string DecodeLog(const std::string& bytes);
+// The system's ANSI code page on Windows, 65001 elsewhere.
+unsigned LogCodePage();
+
+// The version an emulator linked into this test program reports.
+std::u16string VersionOfTestProgram();
+
+// Runs this test program count times at once with the given arguments and
+// waits for all; gives their exit codes (-1 for one that could not start).
+std::vector<int> RunSelfInParallel(const std::vector<std::string>& arguments, int count);
+unsigned long ProcessId();
+void SetEnvironment(const char* name, const char* value); // null value removes it
+
+} // namespace testenv

@@ -1,0 +1,112 @@
+#include "testenv.h"
+
+#include "orvik_version.h"
+#include "v8napi.h"
+
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace testenv {
+
+namespace {
+std::string temporary;
+std::string saved;
+} // namespace
+
+// A child process started by a test shares its parent's folder.
+constexpr char kSharedFolder[] = "ORVIK_CORE_TEST_FOLDER";
+
+void PrepareLogHome() {
+  if (!temporary.empty())
+    return;
+  if (const char* shared = std::getenv(kSharedFolder); shared != nullptr && shared[0] == '/') {
+    temporary = shared;
+  } else {
+    char pattern[] = "/tmp/orvik-core-XXXXXX";
+    if (mkdtemp(pattern) == nullptr)
+      std::abort();
+    temporary = pattern;
+    setenv(kSharedFolder, temporary.c_str(), 1);
+    std::atexit([] {
+      std::error_code ignored;
+      std::filesystem::remove_all(temporary, ignored);
+    });
+  }
+  setenv("XDG_DATA_HOME", (temporary + "/data").c_str(), 1);
+}
+
+bool CanRedirectLogHome() {
+  return true;
+}
+
+void RedirectLogHome(const std::string& folder) {
+  const char* current = std::getenv("XDG_DATA_HOME");
+  saved = current != nullptr ? current : "";
+  setenv("XDG_DATA_HOME", folder.c_str(), 1);
+}
+
+void RestoreLogHome() {
+  setenv("XDG_DATA_HOME", saved.c_str(), 1);
+}
+
+std::string TemporaryFolder() {
+  return temporary;
+}
+
+std::u16string LogFilePath(const std::u16string& fileName) {
+  const char* home = std::getenv("XDG_DATA_HOME");
+  return Utf8ToUtf16(std::string(home != nullptr ? home : "") + "/Orvik/") + fileName;
+}
+
+std::u16string DecodeLog(const std::string& bytes) {
+  return Utf8ToUtf16(bytes);
+}
+
+unsigned LogCodePage() {
+  return 65001;
+}
+
+std::u16string VersionOfTestProgram() {
+  return Utf8ToUtf16(ORVIK_VERSION_TEXT);
+}
+
+std::vector<int> RunSelfInParallel(const std::vector<std::string>& arguments, int count) {
+  char self[PATH_MAX] = {};
+  const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+  std::vector<int> codes(static_cast<size_t>(count), -1);
+  if (n <= 0)
+    return codes;
+  std::vector<char*> argv{self};
+  for (const std::string& argument : arguments)
+    argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  std::vector<pid_t> children(static_cast<size_t>(count), -1);
+  for (pid_t& child : children)
+    if (posix_spawn(&child, self, nullptr, nullptr, argv.data(), environ) != 0)
+      child = -1;
+  for (size_t i = 0; i < children.size(); ++i) {
+    int status = 0;
+    if (children[i] > 0 && waitpid(children[i], &status, 0) == children[i] && WIFEXITED(status))
+      codes[i] = WEXITSTATUS(status);
+  }
+  return codes;
+}
+
+unsigned long ProcessId() {
+  return static_cast<unsigned long>(getpid());
+}
+
+void SetEnvironment(const char* name, const char* value) {
+  if (value != nullptr)
+    setenv(name, value, 1);
+  else
+    unsetenv(name);
+}
+
+} // namespace testenv

@@ -1,0 +1,4 @@
+// Window commands of a device window (close, print, copy).
+#include "DeviceSet.h"
+
+void TSetEmulator::HandleWindowCommand(void* /*window*/, int /*command*/) {}
