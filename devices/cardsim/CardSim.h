@@ -1,0 +1,106 @@
+// The payment card terminal emulator: a bank card terminal of the equipment
+// type "ЭквайринговыйТерминал". Every card operation asks the operator in a
+// modal window (IOperatorPrompt); an approval fills the operation's output
+// parameters with freshly generated digit strings.
+#pragma once
+
+#include "DeviceSet.h"
+
+#include <cstdint>
+#include <memory>
+#include <random>
+#include <string>
+#include <string_view>
+
+// ---------------------------------------------------------------------------
+// The operator seam
+
+// What the operation window ended with.
+inline constexpr int kPromptApproved = 1; // the operation button (or Enter)
+inline constexpr int kPromptRefused = 2;  // "Закрыть", Escape or the close box
+inline constexpr int kPromptFailed = -1;  // the window could not be shown at all
+
+// Asks the operator to approve one card operation. Ask blocks until the
+// operator answers and returns one of the kPrompt* values above (any other
+// value counts as a refusal).
+class IOperatorPrompt {
+public:
+  virtual ~IOperatorPrompt() = default;
+  virtual int Ask(const std::u16string& caption, const std::u16string& amountText) = 0;
+};
+
+// The platform's prompt: the modal dialog ORVIK_DLG_PAY on Windows
+// (dialog_win.cpp); elsewhere there is no window, and every operation is
+// refused as if the operator had closed it (dialog_posix.cpp).
+std::unique_ptr<IOperatorPrompt> MakeSystemPrompt();
+
+// Milliseconds since the system started, wrapping at 2^32 (clock_*.cpp).
+uint32_t SystemTickCount();
+
+// ---------------------------------------------------------------------------
+// Texts and digits
+
+// The amount as the operation window shows it: two decimals (rounded half
+// away from zero on the decimal value), "." as separator, right-aligned with
+// blanks in 15 characters; a longer text is not cut. Values that are no
+// number show as "NAN", "INF" or "-INF", in the same field.
+std::u16string AmountText(double amount);
+
+// The two library-wide texts the operation window shows: set immediately
+// before the window opens, kept until the next operation.
+std::u16string& CardAmountText();
+std::u16string& CardOperationCaption();
+
+// A digit string of exactly n characters: decimal forms of draws from 0 to
+// 999999999 appended until there are at least n characters, then cut to n.
+std::u16string RandomDigits(std::mt19937& generator, int n);
+
+// The library's generator of approval digits. Reseed at each approval.
+class TApprovalDigits {
+public:
+  // Seeds from the tick count, mixed with a per-process approval counter and
+  // a draw from the generator's previous state (see the definition for why).
+  void Reseed(uint32_t tickCount);
+  std::u16string Next(int n) { return RandomDigits(generator_, n); }
+
+private:
+  std::mt19937 generator_;
+  uint64_t approvals_ = 0;
+};
+TApprovalDigits& LibraryApprovalDigits();
+
+// ---------------------------------------------------------------------------
+// The device object
+
+inline constexpr char16_t kCardEquipmentName[] = u"Эмулятор эквайрингового терминала";
+inline constexpr char16_t kCardEquipmentType[] = u"ЭквайринговыйТерминал";
+// Shown when the operation window cannot be created at all (no resources,
+// no window station): the operator was never asked, so this is no refusal.
+inline constexpr char16_t kCardPromptFailure[] =
+    u"Не удалось показать окно операции по банковскому терминалу";
+// Shown when the host's allocator refuses the text of an output parameter:
+// the host would otherwise get True with its outputs missing.
+inline constexpr char16_t kCardNoMemory[] = u"Недостаточно памяти для передачи результата операции";
+
+class TCardSim_2001 : public TSetEmulator {
+public:
+  TCardSim_2001();
+  std::string ClassName() const override { return "TCardSim_2001"; }
+  void AfterConstruction() override;
+  void RegisterDeviceMethods() override;
+  void ExecuteMethod(TMethodID methodId, tVariant& result, TParams& params) override;
+
+  // Seams for tests: who answers the operation window and what the clock says.
+  std::unique_ptr<IOperatorPrompt> Prompt;
+  uint32_t (*TickCount)() = SystemTickCount;
+
+private:
+  // False with "DeviceID <id>не найдено!" when parameter 0 names no open device.
+  bool CheckDevice(const TParams& params);
+  // Writes text into parameter k; false with kCardNoMemory when the host's
+  // allocator refuses it.
+  bool WriteOutput(TParams& params, long k, std::u16string_view text);
+  void CardOperation(const char16_t* caption, tVariant& result, TParams& params);
+  void EmergencyReversal(tVariant& result, TParams& params);
+  void Settlement(tVariant& result, TParams& params);
+};
