@@ -19,11 +19,13 @@ bool IsDirectory(const std::wstring& path) {
 }
 
 intptr_t OpenAppend(const std::wstring& path) {
-  // Append-only access: the system puts every write at the current end of the
-  // file as one step, so writers in several processes never overwrite or
-  // split each other's entries.
-  const HANDLE handle = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Append-only access (no FILE_WRITE_DATA): Windows puts every write at the
+  // current end of the file as one step, so writers in several processes never
+  // overwrite or split each other's entries. Read access is there only for the
+  // writers' lock (Append).
+  const HANDLE handle =
+      CreateFileW(path.c_str(), FILE_APPEND_DATA | FILE_READ_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   return handle == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<intptr_t>(handle);
 }
 
@@ -68,16 +70,28 @@ TCallLog::~TCallLog() {
 
 bool TCallLog::Append(std::string_view bytes) {
   const HANDLE handle = reinterpret_cast<HANDLE>(handle_);
+  // Wine (8.0), unlike Windows, finds the end of the file and writes there in
+  // two steps, so concurrent writers in several processes overwrite and split
+  // each other's entries. An exclusive lock on one byte far beyond any real end
+  // of the file serialises the writers of every process; on Windows it is one
+  // uncontended call, and a failed lock leaves the append as it is.
+  OVERLAPPED region{};
+  region.Offset = 0;
+  region.OffsetHigh = 0x7FFFFFFF;
+  const bool locked = LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &region) != 0;
   // One WriteFile takes the whole entry; the loop only finishes a write that
   // the system cut short, and splits entries beyond what one call can carry.
-  while (!bytes.empty()) {
+  bool written = true;
+  while (written && !bytes.empty()) {
     const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), 0x7FFFFFFF));
-    DWORD written = 0;
-    if (!WriteFile(handle, bytes.data(), chunk, &written, nullptr) || written == 0)
-      return false;
-    bytes.remove_prefix(written);
+    DWORD done = 0;
+    written = WriteFile(handle, bytes.data(), chunk, &done, nullptr) && done != 0;
+    if (written)
+      bytes.remove_prefix(done);
   }
-  return FlushFileBuffers(handle) != 0;
+  if (locked)
+    UnlockFileEx(handle, 0, 1, 0, &region);
+  return written && FlushFileBuffers(handle) != 0;
 }
 
 std::string TCallLog::Timestamp() {
