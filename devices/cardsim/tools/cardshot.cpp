@@ -47,7 +47,8 @@ void CALLBACK Announce(HWND, UINT, UINT_PTR timer, DWORD) {
   if (shownDialog == nullptr || !IsWindowVisible(shownDialog))
     return;
   KillTimer(nullptr, timer);
-  UpdateWindow(shownDialog);
+  SetForegroundWindow(shownDialog);
+  RedrawWindow(shownDialog, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
   RECT r{};
   GetWindowRect(shownDialog, &r);
   const std::wstring partial = readyFile + L".part";

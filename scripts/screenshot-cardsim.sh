@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Takes docs/img/cardsim-dialog.png: the card terminal's operation window for a
+# payment of 1234.50, as the 32-bit library shows it under Wine on a Xvfb
+# display. Builds nothing: it needs a Windows build tree that holds the
+# cardshot tool (devices/cardsim/tools), and takes the library of the same
+# bitness from dist/ (or from that build tree).
+#   scripts/screenshot-cardsim.sh [BUILD_DIR]   (default: build/win32, then build/win64)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+build=${1:-}
+if [ -z "$build" ]; then
+  for candidate in build/win32 build/win64; do
+    if [ -f "$candidate/devices/cardsim/tools/cardshot.exe" ]; then
+      build=$candidate
+      break
+    fi
+  done
+fi
+if [ -z "$build" ] || [ ! -f "$build/devices/cardsim/tools/cardshot.exe" ]; then
+  echo "screenshot-cardsim: no build tree with devices/cardsim/tools/cardshot.exe; build the win32 preset first" >&2
+  exit 1
+fi
+build=$(cd "$build" && pwd)
+tool=$build/devices/cardsim/tools/cardshot.exe
+if file "$tool" | grep -q 'x86-64'; then bits=64; else bits=32; fi
+library=$root/dist/CARDSIM_2001_$bits.dll
+[ -f "$library" ] || library=$build/devices/cardsim/CARDSIM_2001_$bits.dll
+[ -f "$library" ] || { echo "screenshot-cardsim: no CARDSIM_2001_$bits.dll in dist/ or $build" >&2; exit 1; }
+
+work=$(mktemp -d /tmp/screenshot-cardsim.XXXXXX)
+xvfb_pid=
+tool_pid=
+cleanup() {
+  touch "$work/done"
+  [ -n "$tool_pid" ] && wait "$tool_pid" 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A display of our own, so that nothing else is on the picture.
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 </dev/null &
+xvfb_pid=$!
+for _ in $(seq 100); do
+  [ -s "$work/display" ] && break
+  sleep 0.1
+done
+[ -s "$work/display" ] || { echo "screenshot-cardsim: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
+export DISPLAY=:$(cat "$work/display")
+
+# Wine sees the Linux root as drive Z:.
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+
+# The tool shows the window, writes its screen rectangle to "ready" once it is
+# painted, and closes it when "done" appears. wine-run.sh gives it the build
+# tree's Wine prefix, the Russian code page and a time limit.
+WINE_RUN_TIMEOUT=120 scripts/wine-run.sh "$build" "$tool" "$(windows_path "$library")" \
+  "$(windows_path "$work/ready")" "$(windows_path "$work/done")" 1234.5 PayByPaymentCard \
+  >"$work/tool.log" 2>&1 </dev/null &
+tool_pid=$!
+
+for _ in $(seq 900); do
+  [ -s "$work/ready" ] && break
+  kill -0 "$tool_pid" 2>/dev/null || break
+  sleep 0.2
+done
+if [ ! -s "$work/ready" ]; then
+  echo "screenshot-cardsim: the operation window did not appear" >&2
+  cat "$work/tool.log" >&2
+  exit 1
+fi
+read -r x y w h <"$work/ready"
+sleep 0.5 # let the last paint reach the X server
+
+mkdir -p docs/img
+import -display "$DISPLAY" -window root -crop "${w}x${h}+${x}+${y}" +repage docs/img/cardsim-dialog.png
+touch "$work/done"
+wait "$tool_pid" || { echo "screenshot-cardsim: the tool failed" >&2; cat "$work/tool.log" >&2; exit 1; }
+tool_pid=
+echo "docs/img/cardsim-dialog.png: ${w}x${h} ($(basename "$library"))"
