@@ -1,0 +1,18 @@
+// The few operating-system services addinhost needs, UTF-8 throughout.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace addinhost {
+
+// The command line as UTF-8, whatever the system's code page.
+std::vector<std::string> Utf8Arguments(int argc, char** argv);
+// Makes stdout and stderr carry UTF-8 bytes unchanged.
+void PrepareUtf8Output();
+// Reads a whole file (UTF-8 path); false with a message.
+bool ReadWholeFile(const std::string& path, std::string& contents, std::string& error);
+// Reads standard input to its end.
+std::string ReadStandardInput();
+
+} // namespace addinhost

@@ -1,0 +1,47 @@
+// Runs addinhost statements against one component and prints what happened:
+// the result, the output parameters that changed, and every AddError report.
+#pragma once
+
+#include "CallSyntax.h"
+#include "TestHost.h"
+
+#include <map>
+#include <ostream>
+
+namespace addinhost {
+
+class Session {
+public:
+  enum class Outcome {
+    Done,        // the statement ran (whatever the component answered)
+    UnknownName, // no such method or property
+    BadUse       // wrong argument count, a property that cannot be read or written
+  };
+
+  Session(testhost::Component& component, testhost::CountingMemory& memory,
+          testhost::RecordingConnection& connection, std::ostream& out);
+
+  // Prints the object's properties and methods with both names.
+  void ListMembers();
+  Outcome Run(const Statement& statement);
+
+  // Variables set by the statements run so far.
+  const std::map<std::string, Literal>& Variables() const { return variables_; }
+
+private:
+  Outcome Call(const Statement& statement);
+  Outcome GetProperty(const Statement& statement);
+  Outcome SetProperty(const Statement& statement);
+  tVariant MakeValue(const Argument& argument);
+  Literal Keep(const tVariant& value) const;
+  void PrintValue(const std::string& label, const tVariant& value);
+  void PrintErrors(size_t from);
+
+  testhost::Component& component_;
+  testhost::CountingMemory& memory_;
+  testhost::RecordingConnection& connection_;
+  std::ostream& out_;
+  std::map<std::string, Literal> variables_;
+};
+
+} // namespace addinhost

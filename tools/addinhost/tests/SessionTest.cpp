@@ -1,0 +1,108 @@
+// addinhost's statements run against TESTADDIN: what the developer sees.
+#include "Session.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace {
+
+using namespace addinhost;
+using namespace testhost;
+
+class SessionTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    std::string error;
+    addIn_ = AddIn::Load(BesideExecutable(TESTADDIN_FILE), error);
+    ASSERT_NE(addIn_, nullptr) << error;
+    component_ = addIn_->Create(u"Test.First", memory_);
+    ASSERT_NE(component_, nullptr);
+    component_->Init(connection_);
+    component_->SetMemManager();
+    session_ = std::make_unique<Session>(*component_, memory_, connection_, out_);
+  }
+
+  void TearDown() override {
+    session_.reset();
+    component_.reset();
+    EXPECT_TRUE(memory_.Clean()) << memory_.Summary();
+  }
+
+  // Runs the lines and gives what was printed.
+  std::string Run(std::initializer_list<const char*> lines,
+                  Session::Outcome expected = Session::Outcome::Done) {
+    out_.str("");
+    for (const char* line : lines) {
+      Statement statement;
+      std::string error;
+      EXPECT_TRUE(ParseStatement(line, nullptr, statement, error)) << line << ": " << error;
+      EXPECT_EQ(session_->Run(statement), expected) << line;
+    }
+    return out_.str();
+  }
+
+  CountingMemory memory_;
+  RecordingConnection connection_;
+  std::unique_ptr<AddIn> addIn_;
+  std::unique_ptr<Component> component_;
+  std::unique_ptr<Session> session_;
+  std::ostringstream out_;
+};
+
+TEST_F(SessionTest, ListsPropertiesAndMethodsInBothLanguages) {
+  session_->ListMembers();
+  const std::string out = out_.str();
+  EXPECT_NE(out.find("Properties: 6"), std::string::npos) << out;
+  EXPECT_NE(out.find("Counter"), std::string::npos);
+  EXPECT_NE(out.find("Счётчик"), std::string::npos);
+  EXPECT_NE(out.find("read/write"), std::string::npos);
+  EXPECT_NE(out.find("Methods: 5"), std::string::npos);
+  EXPECT_NE(out.find("Заполнить"), std::string::npos);
+  EXPECT_NE(out.find("3 params, returns a value"), std::string::npos) << out;
+}
+
+TEST_F(SessionTest, OutputsFlowIntoVariablesAndOnIntoLaterCalls) {
+  const std::string out = Run({"Fill($text, $n, _)", "$echo = Эхо($text)"});
+  EXPECT_EQ(out, "  result: true\n"
+                 "  param 1: \"Выход\"\n"
+                 "  param 2: 42\n"
+                 "  param 3: true\n"
+                 "  result: \"Выход\"\n");
+  ASSERT_EQ(session_->Variables().count("echo"), 1u);
+  EXPECT_EQ(session_->Variables().at("echo").text, u"Выход");
+  EXPECT_EQ(session_->Variables().at("n").integer, 42);
+}
+
+TEST_F(SessionTest, FailuresShowTheirAddErrorAndDoNotStop) {
+  const std::string out = Run({"Fail()", "Refuse()"});
+  EXPECT_EQ(out, "  failed: CallAsFunc returned false\n"
+                 "  AddError 1006 \"Внешняя компонента\": Тестовая ошибка: компонента отказала (scode 1)\n"
+                 "  failed: CallAsFunc returned false\n");
+}
+
+TEST_F(SessionTest, MissingParametersAndProceduresAndMultiLineTexts) {
+  std::string out = Run({"Fill(\"в\")"});
+  EXPECT_NE(out.find("param 2 omitted: default empty"), std::string::npos) << out;
+  out = Run({"proc Echo(\"x\")", "Reset()"});
+  EXPECT_EQ(out, "  done\n  done\n");
+  out = Run({"Echo(\"a\\r\\nb\")"});
+  EXPECT_EQ(out, "  result: text of 2 lines:\n    | a\n    | b\n");
+}
+
+TEST_F(SessionTest, PropertiesReadWriteAndRefuseByAccess) {
+  EXPECT_EQ(Run({".Counter = 12", "$c = .Счётчик"}), "  done\n  value: 12\n");
+  EXPECT_EQ(session_->Variables().at("c").integer, 12);
+  EXPECT_EQ(Run({".Faulty"}), "  failed: GetPropVal returned false\n"
+                              "  AddError 1007 \"Внешняя компонента\": Свойство не читается (scode 1)\n");
+  Run({".Hidden"}, Session::Outcome::BadUse);
+  Run({".Locale = \"x\""}, Session::Outcome::BadUse);
+}
+
+TEST_F(SessionTest, UnknownNamesAndSurplusArguments) {
+  Run({"NoSuchMethod()", "echo(\"wrong case\")", ".NoSuchProperty"}, Session::Outcome::UnknownName);
+  EXPECT_NE(Run({"Echo(1, 2)"}, Session::Outcome::BadUse).find("takes 1 parameter, 2 given"),
+            std::string::npos);
+}
+
+} // namespace
