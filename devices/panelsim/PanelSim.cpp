@@ -1,0 +1,273 @@
+// The customer display emulator object: settings, the three display methods,
+// its Settings document, and the rows with their running line.
+#include "PanelSim.h"
+
+#include <algorithm>
+#include <limits>
+
+uint32_t BackgroundColour = 0;
+
+// ---------------------------------------------------------------------------
+// Rows
+
+namespace {
+
+bool IsHighSurrogate(char16_t unit) {
+  return unit >= 0xD800 && unit <= 0xDBFF;
+}
+bool IsLowSurrogate(char16_t unit) {
+  return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
+int32_t ClampToInt32(size_t n) {
+  return n > static_cast<size_t>(std::numeric_limits<int32_t>::max()) ? std::numeric_limits<int32_t>::max()
+                                                                      : static_cast<int32_t>(n);
+}
+
+bool ValidRow(int row) {
+  return row >= 0 && row < kPanelRowSlots;
+}
+
+} // namespace
+
+int32_t CharacterCount(std::u16string_view text) {
+  size_t count = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1]))
+      ++i;
+    ++count;
+  }
+  return ClampToInt32(count);
+}
+
+void TPanelRows::Split(std::u16string_view text, int32_t rows) {
+  const int32_t last = std::clamp(rows, 0, static_cast<int32_t>(kPanelRowSlots));
+  int row = 0; // 0-based: row 1 of the display
+  std::u16string segment;
+  const auto store = [&] {
+    if (segment.empty())
+      return; // an empty line keeps the row's text
+    RowLength[row] = ClampToInt32(segment.size());
+    RowText[row] = std::move(segment);
+    RowOffset[row] = 0;
+    segment.clear();
+  };
+  if (last == 0)
+    return;
+  // Start and end of the units not yet copied into the segment, so that a
+  // long row is copied in one piece rather than unit by unit.
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char16_t unit = text[i];
+    if (unit != u'\n' && unit != u'\r')
+      continue;
+    segment.append(text.substr(start, i - start));
+    start = i + 1;
+    if (unit == u'\r')
+      continue; // carriage returns are skipped
+    store();
+    segment.clear();
+    if (++row >= last)
+      return; // text after the last permitted row is dropped
+  }
+  segment.append(text.substr(start));
+  store();
+}
+
+void TPanelRows::ClearText() {
+  for (std::u16string& text : RowText)
+    text.clear();
+}
+
+void TPanelRows::SetTestText() {
+  ClearText();
+  RowText[0] = kPanelTestLine1;
+  RowText[1] = kPanelTestLine2;
+  for (int i = 0; i < kPanelRowSlots; ++i) {
+    RowOffset[i] = 0;
+    RowLength[i] = CharacterCount(RowText[i]);
+  }
+}
+
+bool TPanelRows::Tick(int32_t columns) {
+  bool changed = false;
+  for (int i = 0; i < kPanelRowSlots; ++i) {
+    if (RowLength[i] > columns) {
+      if (RowOffset[i] < RowLength[i] - columns) {
+        ++RowOffset[i];
+        RowPause[i] = kPanelDwellTicks;
+        changed = true;
+      } else if (RowPause[i] == 0) {
+        RowOffset[i] = 0;
+        changed = true;
+      } else {
+        --RowPause[i];
+      }
+    } else if (RowOffset[i] != 0) {
+      // The row fits now (the display grew while it was running): show it
+      // from its start instead of leaving its head cut off for good.
+      RowOffset[i] = 0;
+      changed = true;
+    }
+  }
+  return changed;
+}
+
+int32_t TPanelRows::CellCount(int row, int32_t columns) const {
+  if (!ValidRow(row) || columns <= 0)
+    return 0;
+  return std::min(CharacterCount(RowText[row]), columns);
+}
+
+char16_t TPanelRows::CellUnit(int row, int32_t cell) const {
+  if (!ValidRow(row) || cell < 0 || RowOffset[row] < 0)
+    return 0;
+  const size_t index = static_cast<size_t>(RowOffset[row]) + static_cast<size_t>(cell);
+  const std::u16string& text = RowText[row];
+  return index < text.size() ? text[index] : char16_t{0};
+}
+
+// ---------------------------------------------------------------------------
+// Settings document
+
+std::u16string PanelSettingsXml(std::u16string_view logFilePath) {
+  struct Parameter {
+    const char16_t* name;
+    const char16_t* caption;
+    const char16_t* type;
+    const char16_t* value;
+  };
+  static constexpr Parameter kParameters[] = {
+      {u"DeviceColumns", u"Столбцов на дисплее", u"Number", u"20"},
+      {u"DeviceRows", u"Строк на дисплее", u"Number", u"2"},
+      {u"Show", u"Показывать на экране", u"Boolean", u"true"},
+      {u"Scroll", u"Использовать бегущую строку", u"Boolean", u"true"},
+  };
+  std::u16string xml =
+      u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<Settings><Page Caption=\"Параметры\">";
+  for (const Parameter& p : kParameters) {
+    xml += u"     <Parameter Name=\"";
+    xml += p.name;
+    xml += u"\" Caption=\"";
+    xml += p.caption;
+    xml += u"\" TypeValue=\"";
+    xml += p.type;
+    xml += u"\" DefaultValue=\"";
+    xml += p.value;
+    xml += u"\"/>";
+  }
+  xml += u"</Page><Parameter Name=\"LogFile\" Caption=\"Файл логов\" TypeValue=\"String\" ReadOnly=\"true\" "
+         u"DefaultValue=\"";
+  xml += XmlEscape(logFilePath);
+  xml += u"\"/></Settings>";
+  return xml;
+}
+
+// ---------------------------------------------------------------------------
+// The emulator object
+
+TPanelSim_2001::~TPanelSim_2001() {
+  DestroyDisplayWindow();
+}
+
+void TPanelSim_2001::AfterConstruction() {
+  EquipmentName = kPanelEquipmentName;
+  EquipmentType = kPanelEquipmentType;
+  BackgroundColour = 0;
+  TSetEmulator::AfterConstruction();
+}
+
+void TPanelSim_2001::RegisterDeviceMethods() {
+  RegisterMethodTable(CustomerDisplayMethods);
+}
+
+void TPanelSim_2001::ExecuteMethod(TMethodID methodId, tVariant& result, TParams& params) {
+  switch (methodId) {
+  case m_StringOutputOnPanelSim:
+    StringOutputOnPanelSim(result, params);
+    break;
+  case m_ClearPanelSim:
+    ClearPanelSim(result, params);
+    break;
+  case m_GetOutputOptions:
+    GetOutputOptions(result, params);
+    break;
+  default:
+    TSetEmulator::ExecuteMethod(methodId, result, params);
+  }
+}
+
+bool TPanelSim_2001::CheckDevice(tVariant& result, TParams& params) {
+  const std::u16string id = params.Text(0);
+  if (DeviceIDExists(id))
+    return true;
+  LastErrorText = u"DeviceID " + id + u"не найдено!";
+  SetResult(result, false);
+  return false;
+}
+
+void TPanelSim_2001::StringOutputOnPanelSim(tVariant& result, TParams& params) {
+  if (!CheckDevice(result, params))
+    return;
+  const tVariant& text = params[1];
+  if (TypeOf(text) == VTYPE_PWSTR)
+    Lines.Split(GetStringUnits(text), Rows);
+  ShowDisplay();
+  SetResult(result, true);
+}
+
+void TPanelSim_2001::ClearPanelSim(tVariant& result, TParams& params) {
+  if (!CheckDevice(result, params))
+    return;
+  Lines.ClearText();
+  ShowDisplay();
+  SetResult(result, true);
+}
+
+void TPanelSim_2001::GetOutputOptions(tVariant& result, TParams& params) {
+  if (!CheckDevice(result, params))
+    return;
+  params.SetInt(1, Columns);
+  params.SetInt(2, Rows);
+  SetResult(result, true);
+}
+
+void TPanelSim_2001::GetParameters(tVariant& result, TParams& params) {
+  params.SetText(0, PanelSettingsXml(LogFilePath));
+  SetResult(result, true);
+}
+
+void TPanelSim_2001::SetParameter(tVariant& result, TParams& params) {
+  std::u16string name = params.Text(0);
+  for (char16_t& c : name)
+    if (c >= u'A' && c <= u'Z')
+      c = static_cast<char16_t>(c + (u'a' - u'A'));
+  if (name == u"devicecolumns")
+    Columns = std::clamp(GetIntValue(params[1]), 1, kPanelMaxColumns);
+  else if (name == u"devicerows")
+    Rows = std::clamp(GetIntValue(params[1]), 1, kPanelMaxRows);
+  else if (name == u"show")
+    ShowOnScreen = GetBoolValue(params[1]);
+  else if (name == u"scroll")
+    RunningLine = GetBoolValue(params[1]);
+  SetResult(result, true);
+}
+
+void TPanelSim_2001::DeviceTest(tVariant& result, TParams& params) {
+  TSetEmulator::DeviceTest(result, params);
+  if (!ShowOnScreen)
+    return;
+  Lines.SetTestText();
+  RunTestWindow();
+}
+
+bool TPanelSim_2001::ShowDisplay() {
+  if (!ShowOnScreen)
+    return false; // an open window stays as it is
+  return ShowDisplayWindow();
+}
+
+void TPanelSim_2001::TimerTick(void* window) {
+  if (Lines.Tick(Columns))
+    RefreshAfterTick(window);
+}
