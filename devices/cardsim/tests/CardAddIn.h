@@ -3,47 +3,12 @@
 // a recording connection, both checked clean at the end.
 #pragma once
 
-#include "TestHost.h"
-
-#include <gtest/gtest.h>
+#include "CardTestKit.h"
 
 #include <memory>
-#include <string>
-#include <vector>
+#include <optional>
 
 namespace cardtest {
-
-using testhost::TextOf;
-using testhost::TypeOf;
-using testhost::ValueList;
-
-struct Operation {
-  const char16_t* english;
-  const char16_t* russian;
-  const char16_t* caption;
-};
-
-inline const Operation kOperations[] = {
-    {u"PayByPaymentCard", u"ОплатитьПлатежнойКартой", u"Оплата"},
-    {u"ReturnPaymentByPaymentCard", u"ВернутьПлатежПоПлатежнойКарте", u"Возврат"},
-    {u"CancelPaymentByPaymentCard", u"ОтменитьПлатежПоПлатежнойКарте", u"Отмена платежа"},
-    {u"AuthorisationByPaymentCard", u"ПреавторизацияПоПлатежнойКарте", u"Преавторизация"},
-    {u"AuthConfirmationByPaymentCard", u"ЗавершитьПреавторизациюПоПлатежнойКарте",
-     u"Завершение преавторизации"},
-    {u"CancelAuthorisationByPaymentCard", u"ОтменитьПреавторизациюПоПлатежнойКарте",
-     u"Отмена преавторизации"},
-};
-
-inline std::string Narrow(std::u16string_view text) {
-  return testhost::Utf16ToUtf8(text);
-}
-
-inline bool AllDigits(const std::u16string& text) {
-  for (char16_t c : text)
-    if (c < u'0' || c > u'9')
-      return false;
-  return true;
-}
 
 class CardAddIn : public ::testing::Test {
 protected:
@@ -104,34 +69,8 @@ protected:
     return TextOf(params[0]);
   }
 
-  // DeviceID, then the outputs with values of their own around the amount.
-  void OperationParams(ValueList& params, std::u16string_view id, const tVariant& amount) {
-    params.AddString(id);
-    params.AddString(u"old card");
-    params.Add(amount);
-    params.Add(testhost::IntValue(3));
-    params.Add(testhost::EmptyValue());
-    params.Add(testhost::BoolValue(true));
-    params.AddString(u"old slip");
-  }
-
-  std::vector<std::string> Keys(ValueList& params) {
-    std::vector<std::string> keys;
-    for (long k = 0; k < params.Count(); ++k)
-      keys.push_back(testhost::ValueKey(params[static_cast<size_t>(k)], &memory));
-    return keys;
-  }
-
-  // Checks the outputs of an approved operation: 20, 5, 12 and 6 digits and empty text.
-  void ExpectApprovalOutputs(ValueList& params) {
-    const std::pair<size_t, size_t> lengths[] = {{1, 20}, {3, 5}, {4, 12}, {5, 6}, {6, 0}};
-    for (const auto& [k, length] : lengths) {
-      EXPECT_EQ(testhost::CheckHostText(memory, params[k]), "") << k;
-      const std::u16string text = TextOf(params[k], &memory);
-      EXPECT_EQ(text.size(), length) << k << ": " << Narrow(text);
-      EXPECT_TRUE(AllDigits(text)) << k << ": " << Narrow(text);
-    }
-  }
+  std::vector<std::string> Keys(ValueList& params) { return cardtest::Keys(params, memory); }
+  void ExpectApprovalOutputs(ValueList& params) { cardtest::ExpectApprovalOutputs(params, memory); }
 
   static inline testhost::AddIn* addIn = nullptr;
   testhost::CountingMemory memory;
