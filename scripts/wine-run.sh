@@ -12,7 +12,8 @@
 #   and shared by every run of that tree;
 # - the program's output goes to files and is printed afterwards: Wine's
 #   background processes inherit the output handles and would keep a pipe open;
-# - a watchdog (WINE_RUN_TIMEOUT seconds, default 280), then `wineserver -w`;
+# - a watchdog (WINE_RUN_TIMEOUT seconds, default 280), then `wineserver -w`
+#   by the last of the runs going on at once;
 # - the exit status is the program's (124 when the watchdog ended it).
 # Several runs of the same tree may go on at once.
 set -u
@@ -106,11 +107,21 @@ rm -f "$state/display.$$" "$state/locpath.$$"
 
 out=$(mktemp "$state/run.XXXXXX.out")
 err=$(mktemp "$state/run.XXXXXX.err")
-timeout -k 10 "$limit" "${wine_env[@]}" wine "$exe" "$@" >"$out" 2>"$err" </dev/null
+# Every run holds a shared lock while its program runs; the last one to end
+# waits for the prefix's background processes (`wineserver -w` waits for every
+# process of the prefix, so an earlier run would only wait for the others).
+exec 8>"$state/active"
+flock -s 8
+timeout -k 10 "$limit" "${wine_env[@]}" wine "$exe" "$@" >"$out" 2>"$err" </dev/null 8>&-
 status=$?
 [ $status -eq 124 ] && echo "wine-run: $exe ran longer than $limit s and was stopped" >>"$err"
-# Let this prefix's background processes finish before the next test starts.
-timeout -k 5 60 wineserver -w >/dev/null 2>&1 </dev/null
+flock -u 8
+if flock -n -x 8; then
+  exec 8>&-
+  timeout -k 5 60 wineserver -w >/dev/null 2>&1 </dev/null
+else
+  exec 8>&-
+fi
 cat "$out"
 cat "$err" >&2
 rm -f "$out" "$err"
