@@ -1,8 +1,9 @@
 // Shows the customer display of a PANELSIM library for a screenshot: loads
 // the library as the host does, writes two rows (the second one running) or
 // runs the device test, and once the window has settled writes its screen
-// rectangle ("left top width height") to a file; then keeps the window alive
-// for a while, serving its messages, and ends.
+// rectangle and that of its client area ("left top width height" twice) to a
+// file; then keeps the window alive for a while, serving its messages, and
+// ends.
 //   panelshot <library> display|test <rectangle file> [hold ms]
 #include "TestHost.h"
 
@@ -26,14 +27,17 @@ bool Written = false;
 
 bool WriteRectangle(HWND window) {
   RECT rect{};
-  if (window == nullptr || !GetWindowRect(window, &rect))
+  RECT client{};
+  POINT origin{0, 0};
+  if (window == nullptr || !GetWindowRect(window, &rect) || !GetClientRect(window, &client) ||
+      !ClientToScreen(window, &origin))
     return false;
   const std::string temporary = RectangleFile + ".part";
   FILE* file = std::fopen(temporary.c_str(), "w");
   if (file == nullptr)
     return false;
-  std::fprintf(file, "%ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left,
-               rect.bottom - rect.top);
+  std::fprintf(file, "%ld %ld %ld %ld %ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left,
+               rect.bottom - rect.top, origin.x, origin.y, client.right, client.bottom);
   std::fclose(file);
   return MoveFileExA(temporary.c_str(), RectangleFile.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
