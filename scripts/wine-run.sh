@@ -57,10 +57,9 @@ prepare_locale() {
 
 prepare_prefix() {
   [ -f "$WINEPREFIX/.orvik-ready" ] && return 0
-  echo "wine-run: creating the Wine prefix $WINEPREFIX (about 25 s, once)" >&2
-  # A prefix left half-made by an interrupted run is made again from scratch.
-  setup 60 wineserver -k
-  rm -rf "$WINEPREFIX"
+  # Every step may run again on a prefix made before (or half made by an
+  # interrupted run): wineboot brings it up to date, reg add overwrites.
+  echo "wine-run: preparing the Wine prefix $WINEPREFIX (about 25 s, once)" >&2
   setup 300 "${wine_env[@]}" wine wineboot -i || { echo "wine-run: wineboot failed, see $state/setup.log" >&2; return 1; }
   setup 60 "${wine_env[@]}" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f ||
     { echo "wine-run: reg add failed, see $state/setup.log" >&2; return 1; }
