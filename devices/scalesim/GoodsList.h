@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// The goods-list check behind UploadGoods (GoodsList.cpp, LowerCase.cpp), kept
+// apart from the emulator object so that it can be driven directly. Each check
+// gives an empty text when its input is accepted, else the message for
+// LastErrorText.
+
+// "DeviceID <id>не найдено!" (no blank before "не", as the scale reports it).
+std::u16string UnknownDeviceMessage(std::u16string_view deviceId);
+
+// The package status: "first", "regular" or "last" after lower-casing.
+std::u16string CheckPackageStatus(std::u16string_view status);
+
+// The goods list as UTF-8 bytes. The buffer is parsed in place and left
+// modified.
+std::u16string CheckGoodsXml(std::string& utf8);
+
+// The status, then the goods list (UTF-16 as the host passes it), in that
+// order: everything UploadGoods checks after the DeviceID.
+std::u16string CheckGoodsUpload(std::u16string_view goods, std::u16string_view status);
+
+// Price syntax, after every "," has been read as ".": an optional sign, then
+// digits with an optional fraction ("12", "12.50", "12.", ".5", "-3"); no
+// exponent, no blanks, no digit grouping.
+bool IsDecimalNumber(std::string_view text);
+
+// Full Unicode lower-casing (UnicodeLower.inc): U+0130 becomes "i" plus a
+// combining dot above; a lone surrogate stays as it is.
+std::u16string LowerCaseFull(std::u16string_view text);
