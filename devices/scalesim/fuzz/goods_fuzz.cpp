@@ -1,0 +1,45 @@
+// libFuzzer target: the goods-list check over arbitrary goods text and package
+// status. The first byte chooses the status length (its low five bits) and
+// whether the rest goes to the parser as raw bytes (high bit) or as host text
+// (through UTF-16, as UploadGoods receives it).
+#include "GoodsList.h"
+#include "v8napi.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+namespace {
+
+// Every answer is empty or one of the scale's messages.
+void ExpectMessage(const std::u16string& message) {
+  if (message.empty() || message.starts_with(u"Неверный статус пакета: \"") ||
+      message.starts_with(u"Ошибка разбора XML : "))
+    return;
+  std::fprintf(stderr, "unexpected answer: %s\n", Utf16ToUtf8(message).c_str());
+  std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0)
+    return 0;
+  const uint8_t head = data[0];
+  const std::string_view rest(reinterpret_cast<const char*>(data + 1), size - 1);
+  const size_t statusLength = std::min<size_t>(head & 0x1F, rest.size());
+  const std::u16string status = Utf8ToUtf16(rest.substr(0, statusLength));
+  const std::string_view goods = rest.substr(statusLength);
+
+  if (head & 0x80) {
+    ExpectMessage(CheckPackageStatus(status));
+    std::string bytes(goods);
+    ExpectMessage(CheckGoodsXml(bytes));
+  } else {
+    ExpectMessage(CheckGoodsUpload(Utf8ToUtf16(goods), status));
+  }
+  return 0;
+}
