@@ -1,0 +1,21 @@
+// What the benchmark needs from the operating system (bench_io_posix.cpp).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace benchio {
+
+// A fresh temporary folder (removed by RemoveFolder).
+std::string MakeTemporaryFolder();
+void RemoveFolder(const std::string& folder);
+void SetEnvironment(const char* name, const std::string& value);
+// Appends bytes to a new file with one write and flushes them to disk as the
+// call log does; false on failure.
+bool WriteAndFlush(const std::string& path, std::string_view bytes);
+// The process's peak resident memory in bytes.
+long long PeakResidentBytes();
+// The process's current resident memory in bytes.
+long long ResidentBytes();
+
+} // namespace benchio

@@ -1,0 +1,64 @@
+#include "bench_io.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace benchio {
+
+std::string MakeTemporaryFolder() {
+  char pattern[] = "/tmp/orvik-bench-XXXXXX";
+  if (mkdtemp(pattern) == nullptr)
+    return {};
+  return pattern;
+}
+
+void RemoveFolder(const std::string& folder) {
+  std::error_code ignored;
+  std::filesystem::remove_all(folder, ignored);
+}
+
+void SetEnvironment(const char* name, const std::string& value) {
+  setenv(name, value.c_str(), 1);
+}
+
+bool WriteAndFlush(const std::string& path, std::string_view bytes) {
+  const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0)
+    return false;
+  bool ok = true;
+  while (ok && !bytes.empty()) {
+    const ssize_t n = write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR)
+      continue;
+    ok = n > 0;
+    if (ok)
+      bytes.remove_prefix(static_cast<size_t>(n));
+  }
+  ok = fdatasync(fd) == 0 && ok;
+  close(fd);
+  return ok;
+}
+
+long long PeakResidentBytes() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<long long>(usage.ru_maxrss) * 1024;
+}
+
+long long ResidentBytes() {
+  long long pages = 0;
+  long long resident = 0;
+  if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(f, "%lld %lld", &pages, &resident) != 2)
+      resident = 0;
+    std::fclose(f);
+  }
+  return resident * sysconf(_SC_PAGESIZE);
+}
+
+} // namespace benchio
