@@ -216,6 +216,7 @@ bool TSetEmulator::CallMethod(const std::u16string& methodName, long methodIndex
     entry += u"Результат=";
     entry += ValueToLogText(retValue);
     entry += kNewLine;
+    ParamSnapshot.clear(); // a huge parameter's copy is not kept between calls
     WriteLog(entry);
   };
 
