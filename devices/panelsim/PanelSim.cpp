@@ -30,14 +30,23 @@ bool ValidRow(int row) {
 
 } // namespace
 
-int32_t CharacterCount(std::u16string_view text) {
+namespace {
+
+// Characters of a text, a surrogate pair counting as one, up to limit.
+size_t CountCharacters(std::u16string_view text, size_t limit) {
   size_t count = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
+  for (size_t i = 0; i < text.size() && count < limit; ++i) {
     if (IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1]))
       ++i;
     ++count;
   }
-  return ClampToInt32(count);
+  return count;
+}
+
+} // namespace
+
+int32_t CharacterCount(std::u16string_view text) {
+  return ClampToInt32(CountCharacters(text, text.size()));
 }
 
 void TPanelRows::Split(std::u16string_view text, int32_t rows) {
@@ -116,7 +125,9 @@ bool TPanelRows::Tick(int32_t columns) {
 int32_t TPanelRows::CellCount(int row, int32_t columns) const {
   if (!ValidRow(row) || columns <= 0)
     return 0;
-  return std::min(CharacterCount(RowText[row]), columns);
+  // Counting stops at the last column: a long row costs no more to paint
+  // than a short one.
+  return static_cast<int32_t>(CountCharacters(RowText[row], static_cast<size_t>(columns)));
 }
 
 char16_t TPanelRows::CellUnit(int row, int32_t cell) const {

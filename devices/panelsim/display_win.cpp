@@ -5,6 +5,7 @@
 #include "window_win.h"
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -18,12 +19,41 @@ struct TDisplayUnit {
 
   TDisplayUnit() : WindowClassName(L"PanelSim_" + std::to_wstring(static_cast<int32_t>(GetTickCount()))) {}
   ~TDisplayUnit() {
-    if (WindowClassRegistered)
-      UnregisterClassW(WindowClassName.c_str(), Instance);
+    if (!WindowClassRegistered)
+      return;
+    // A window whose object the host never destroyed would go on calling
+    // into the library after it is gone: it is cut off and, where this
+    // thread owns it, destroyed, so that the class can go too.
+    for (HWND window : LeftoverWindows()) {
+      DetachEmulator(window);
+      DestroyWindow(window);
+    }
+    UnregisterClassW(WindowClassName.c_str(), Instance);
     WindowClassRegistered = false;
   }
   TDisplayUnit(const TDisplayUnit&) = delete;
   TDisplayUnit& operator=(const TDisplayUnit&) = delete;
+
+private:
+  struct Search {
+    const std::wstring* name;
+    std::vector<HWND> found;
+  };
+  static BOOL CALLBACK Collect(HWND window, LPARAM data) {
+    auto* search = reinterpret_cast<Search*>(data);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    wchar_t name[64] = {};
+    if (process == GetCurrentProcessId() && GetClassNameW(window, name, 64) > 0 && *search->name == name)
+      search->found.push_back(window);
+    return TRUE;
+  }
+  // The windows of this class in this process.
+  std::vector<HWND> LeftoverWindows() const {
+    Search search{&WindowClassName, {}};
+    EnumWindows(Collect, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+  }
 };
 
 TDisplayUnit Unit;

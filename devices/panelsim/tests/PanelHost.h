@@ -92,6 +92,11 @@ public:
     component_.reset();
     addIn_.reset();
   }
+  // A careless host: the library goes while the object was never destroyed.
+  void UnloadUnderLiveObject() {
+    static_cast<void>(component_.release()); // left as the careless host leaves it
+    addIn_.reset();
+  }
 
 private:
   std::unique_ptr<testhost::AddIn> addIn_;

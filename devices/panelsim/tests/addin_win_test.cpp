@@ -571,4 +571,18 @@ TEST(PanelWindow, WindowClassGoesWithTheLibrary) {
   EXPECT_NE(TheDisplay(), nullptr);
 }
 
+TEST(PanelWindow, LibraryUnloadedUnderALiveObjectLeavesNoWindowBehind) {
+  PanelHost host;
+  ASSERT_TRUE(host.Ready());
+  host.Output(host.Open(), std::u16string(40, u'#')); // a running line: the timer ticks
+  const HWND display = TheDisplay();
+  ASSERT_NE(display, nullptr);
+  host.UnloadUnderLiveObject();
+  if (GetModuleHandleA(PANELSIM_FILE) != nullptr)
+    GTEST_SKIP() << "the library is still loaded by someone else";
+  EXPECT_FALSE(IsWindow(display));
+  Pump(1000); // no tick may reach the code that is gone
+  EXPECT_TRUE(DisplayWindows().empty());
+}
+
 } // namespace
