@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Builds everything (Linux x86_64, Windows x64 and x86), packs the add-in ZIP,
+# and runs a demonstration session: the host CLI drives each real library the
+# way the platform does, then shows the tail of each call log.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/build.sh linux win64 win32
+bash scripts/package.sh
+
+host=build/linux/tools/addinhost/addinhost
+# The logs of this session go to a folder of the build tree, not to the user's own.
+export XDG_DATA_HOME=$PWD/build/demo-data
+mkdir -p "$XDG_DATA_HOME"
+
+section() { printf '\n\033[1m== %s\033[0m\n' "$*"; }
+
+section "Libraries and the package in dist/"
+ls -l dist/
+
+section "Label scale: SCALESIM_3001_64.so"
+"$host" dist/SCALESIM_3001_64.so --script devices/scalesim/demo/scalesim.addin
+
+section "Customer display: PANELSIM_3001_64.so (on Linux the rows are kept, no window is shown)"
+"$host" dist/PANELSIM_3001_64.so --script devices/panelsim/demo/panelsim.addin
+
+section "Card terminal: CARDSIM_2001_64.so (on Linux every card operation is refused, as a closed window)"
+"$host" dist/CARDSIM_2001_64.so --script devices/cardsim/demo/cardsim.addin
+
+section "The same scale as a Windows x64 DLL, under Wine"
+wine_out=$(mktemp)
+if bash scripts/wine-run.sh build/win64 build/win64/tools/addinhost/addinhost.exe -q \
+    dist/SCALESIM_3001_64.dll 'Open($dev)' 'UploadGoods($dev, @devices/scalesim/demo/goods.xml, "first")' \
+    'UploadGoods($dev, "<Table/>", "first")' 'GetLastError($e)' 'Close($dev)' >"$wine_out" 2>&1; then
+  cat "$wine_out"
+else
+  cat "$wine_out"
+  echo "(the Wine run failed)"
+fi
+rm -f "$wine_out"
+
+for log in "$XDG_DATA_HOME"/Orvik/*_emulator.log; do
+  section "Tail of the call log $(basename "$log")"
+  tail -n 24 "$log" | tr -d '\r'
+done

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Packs the libraries of dist/ into the ZIP archives the platform imports:
+# one with all nine libraries (Orvik_RetailEmulators.zip) and one per device,
+# each with its MANIFEST.XML naming every library's system and architecture.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+entry() { # file -> one component element
+  local file=$1 os arch
+  case "$file" in
+    *.dll) os=Windows ;;
+    *.so) os=Linux ;;
+  esac
+  case "$file" in
+    *_32.dll) arch=i386 ;;
+    *) arch=x86_64 ;;
+  esac
+  printf '  <component os="%s" path="%s" type="native" arch="%s"/>\n' "$os" "$file" "$arch"
+}
+
+pack() { # archive-name file...
+  local zip=$1
+  shift
+  local dir
+  dir=$(mktemp -d)
+  {
+    printf '<?xml version="1.0" encoding="UTF-8"?>\n'
+    printf '<bundle xmlns="http://v8.1c.ru/8.2/addin/bundle">\n'
+    for f in "$@"; do
+      [ -f "dist/$f" ] || { echo "package.sh: dist/$f is missing (build all three presets first)" >&2; exit 1; }
+      cp "dist/$f" "$dir/"
+      entry "$f"
+    done
+    printf '</bundle>\n'
+  } >"$dir/MANIFEST.XML"
+  rm -f "dist/$zip"
+  (cd "$dir" && zip -q -X "$OLDPWD/dist/$zip" MANIFEST.XML "$@")
+  rm -rf "$dir"
+  echo "dist/$zip"
+}
+
+scale=(SCALESIM_3001_32.dll SCALESIM_3001_64.dll SCALESIM_3001_64.so)
+panel=(PANELSIM_3001_32.dll PANELSIM_3001_64.dll PANELSIM_3001_64.so)
+card=(CARDSIM_2001_32.dll CARDSIM_2001_64.dll CARDSIM_2001_64.so)
+pack Orvik_RetailEmulators.zip "${scale[@]}" "${panel[@]}" "${card[@]}"
+pack Orvik_ScaleSim.zip "${scale[@]}"
+pack Orvik_PanelSim.zip "${panel[@]}"
+pack Orvik_CardSim.zip "${card[@]}"
