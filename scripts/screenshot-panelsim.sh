@@ -4,16 +4,24 @@
 # running line) and docs/img/panelsim-test.png (the device-test window).
 # Builds nothing: the library comes from dist/ (else from the build tree), the
 # program that shows the windows (panelshot.exe) from the build tree.
-#   scripts/screenshot-panelsim.sh [BUILD_DIR]     (default: build/win64)
-# Needs Wine, Xvfb and ImageMagick (import, convert).
+#   scripts/screenshot-panelsim.sh [BUILD_DIR [OUT_DIR [LIBRARY]]]
+#   (defaults: build/win64, docs/img, the library as above)
+# The build trees' tests run it with their own library and a folder of their
+# own. Needs Wine, Xvfb and ImageMagick (import, convert); without them it
+# ends with status 77 (skipped).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+for program in Xvfb import convert wine; do
+  command -v "$program" >/dev/null || { echo "screenshot-panelsim: $program is missing" >&2; exit 77; }
+done
 build=$(cd "${1:-build/win64}" && pwd)
+mkdir -p "${2:-docs/img}"
+out_dir=$(cd "${2:-docs/img}" && pwd)
 tool=$build/devices/panelsim/tools/panelshot.exe
 [ -f "$tool" ] || { echo "screenshot-panelsim: no $tool; build the panelshot target first" >&2; exit 1; }
 if file "$tool" | grep -q 'x86-64'; then bits=64; else bits=32; fi
-library=$root/dist/PANELSIM_3001_$bits.dll
+library=${3:-$root/dist/PANELSIM_3001_$bits.dll}
 [ -f "$library" ] || library=$build/devices/panelsim/PANELSIM_3001_$bits.dll
 [ -f "$library" ] || { echo "screenshot-panelsim: no PANELSIM_3001_$bits.dll in dist/ or $build" >&2; exit 1; }
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
@@ -29,7 +37,6 @@ for _ in $(seq 100); do
 done
 [ -s "$work/display" ] || { echo "screenshot-panelsim: Xvfb did not start" >&2; exit 1; }
 export DISPLAY=:$(cat "$work/display")
-mkdir -p docs/img
 
 # Green pixels (pure green text, anti-aliased shades included) in a part of a
 # picture: WxH+X+Y.
@@ -50,7 +57,7 @@ check() { # description, value, comparison
 # shoot MODE: shows the window, takes the whole screen once it has settled,
 # keeps the window's part and checks the client area.
 shoot() {
-  local mode=$1 out=$root/docs/img/panelsim-$1.png
+  local mode=$1 out=$out_dir/panelsim-$1.png
   rm -f "$work/rect"
   WINE_RUN_TIMEOUT=90 scripts/wine-run.sh "$build" "$tool" "$(windows_path "$library")" "$mode" \
     "$(windows_path "$work/rect")" 3000 >"$work/$mode.log" 2>&1 </dev/null &
