@@ -26,6 +26,11 @@ public:
   // entry is built whole and lands at the end of the file with one write,
   // flushed to disk before the call returns.
   void Write(std::u16string_view text);
+  // Room an entry keeps at its start for WriteStamped: "dd.mm.yyyy hh:nn:ss" and a tab.
+  static constexpr size_t kStampSize = 20;
+  // Writes one entry whose text, already in the log's encoding, follows
+  // kStampSize bytes of room; the time stamp goes there and CR LF is added.
+  void WriteStamped(std::string& entry);
   // Appends bytes at the end of the file with one write and flushes them.
   bool Append(std::string_view bytes);
 

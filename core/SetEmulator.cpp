@@ -177,17 +177,31 @@ bool TSetEmulator::CallMethod(const std::u16string& methodName, long methodIndex
   const long count = args.Count();
   const bool logging = Log != nullptr;
 
-  std::u16string entry;
+  // The entry is built straight in the log's encoding, behind room for its
+  // time stamp: a parameter of many megabytes is converted once and copied
+  // nowhere else.
+  std::string entry;
+  const auto add = [&](std::u16string_view text) { TCallLog::AppendEncoded(entry, text); };
+  const auto addValue = [&](const tVariant& value) {
+    if (TypeOf(value) == VTYPE_PWSTR) { // as ValueToLogText, without a copy of the text
+      add(u"\"");
+      add(HostText(value.pwstrVal));
+      add(u"\"");
+    } else {
+      add(ValueToLogText(value));
+    }
+  };
   if (logging) {
-    entry += u"Метод: ";
-    entry += methodName;
-    entry += u"\r\nВходные параметры:\r\n";
+    entry.assign(TCallLog::kStampSize, ' ');
+    add(u"Метод: ");
+    add(methodName);
+    add(u"\r\nВходные параметры:\r\n");
     ParamSnapshot.clear();
     ParamSnapshot.reserve(static_cast<size_t>(count));
     for (long k = 0; k < count; ++k) {
-      entry += u"Параметр" + Decimal(k + 1) + u"=";
-      entry += ValueToLogText(args[k]);
-      entry += kNewLine;
+      add(u"Параметр" + Decimal(k + 1) + u"=");
+      addValue(args[k]);
+      add(kNewLine);
       ParamSnapshot.push_back(ParamState(args[k]));
     }
   }
@@ -198,26 +212,26 @@ bool TSetEmulator::CallMethod(const std::u16string& methodName, long methodIndex
     if (!logging)
       return;
     if (fault != nullptr) {
-      entry += u"Ошибка: " + *fault + kNewLine;
+      add(u"Ошибка: " + *fault + kNewLine);
     } else if (methodId != m_GetLastError && !LastErrorText.empty()) {
-      entry += u"Ошибка: " + LastErrorText + kNewLine;
+      add(u"Ошибка: " + LastErrorText + kNewLine);
     }
-    entry += u"Выходные параметры:\r\n";
+    add(u"Выходные параметры:\r\n");
     for (long k = 0; k < count; ++k) {
       const size_t i = static_cast<size_t>(k);
       if (i < ParamSnapshot.size() && StateUnchanged(ParamSnapshot[i], args[k])) {
-        entry += u"Параметр" + Decimal(k + 1) + u" без изменений\r\n";
+        add(u"Параметр" + Decimal(k + 1) + u" без изменений\r\n");
       } else {
-        entry += u"Параметр" + Decimal(k + 1) + u"=";
-        entry += ValueToLogText(args[k]);
-        entry += kNewLine;
+        add(u"Параметр" + Decimal(k + 1) + u"=");
+        addValue(args[k]);
+        add(kNewLine);
       }
     }
-    entry += u"Результат=";
-    entry += ValueToLogText(retValue);
-    entry += kNewLine;
+    add(u"Результат=");
+    addValue(retValue);
+    add(kNewLine);
     ParamSnapshot.clear(); // a huge parameter's copy is not kept between calls
-    WriteLog(entry);
+    Log->WriteStamped(entry);
   };
 
   try {

@@ -134,28 +134,49 @@ std::string TCallLog::Timestamp() {
 }
 
 void TCallLog::AppendEncoded(std::string& out, std::u16string_view text) {
+  // Two passes: the exact size first, then the bytes, written in place.
+  size_t bytes = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (c < 0x80) {
+      bytes += 1;
+    } else if (c < 0x800) {
+      bytes += 2;
+    } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+               text[i + 1] <= 0xDFFF) {
+      bytes += 4;
+      ++i;
+    } else {
+      bytes += 3; // also a lone surrogate, written as U+FFFD
+    }
+  }
+  const size_t at = out.size();
+  out.resize(at + bytes);
+  char* p = out.data() + at;
   for (size_t i = 0; i < text.size(); ++i) {
     uint32_t c = text[i];
+    if (c < 0x80) {
+      *p++ = static_cast<char>(c);
+      continue;
+    }
     if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
       c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
       ++i;
     } else if (c >= 0xD800 && c <= 0xDFFF) {
       c = 0xFFFD; // a lone surrogate has no UTF-8 form
     }
-    if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    if (c < 0x800) {
+      *p++ = static_cast<char>(0xC0 | (c >> 6));
+      *p++ = static_cast<char>(0x80 | (c & 0x3F));
     } else if (c < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+      *p++ = static_cast<char>(0xE0 | (c >> 12));
+      *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      *p++ = static_cast<char>(0x80 | (c & 0x3F));
     } else {
-      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+      *p++ = static_cast<char>(0xF0 | (c >> 18));
+      *p++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      *p++ = static_cast<char>(0x80 | (c & 0x3F));
     }
   }
 }
