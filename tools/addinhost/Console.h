@@ -1,6 +1,7 @@
 // The few operating-system services addinhost needs, UTF-8 throughout.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,8 @@ namespace addinhost {
 std::vector<std::string> Utf8Arguments(int argc, char** argv);
 // Makes stdout and stderr carry UTF-8 bytes unchanged.
 void PrepareUtf8Output();
+// Opens a file for reading in binary mode (UTF-8 path); null with a message.
+std::FILE* OpenForReading(const std::string& path, std::string& error);
 // Reads a whole file (UTF-8 path); false with a message.
 bool ReadWholeFile(const std::string& path, std::string& contents, std::string& error);
 // Reads standard input to its end.

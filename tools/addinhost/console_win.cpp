@@ -12,8 +12,6 @@
 #include <shellapi.h>
 
 #include <cstdio>
-#include <iostream>
-#include <iterator>
 
 namespace addinhost {
 
@@ -47,26 +45,11 @@ void PrepareUtf8Output() {
   _setmode(_fileno(stdin), _O_BINARY);
 }
 
-bool ReadWholeFile(const std::string& path, std::string& contents, std::string& error) {
+std::FILE* OpenForReading(const std::string& path, std::string& error) {
   std::FILE* file = _wfopen(Wide(path).c_str(), L"rb");
-  if (file == nullptr) {
+  if (file == nullptr)
     error = "cannot be opened";
-    return false;
-  }
-  contents.clear();
-  char buffer[65536];
-  size_t n = 0;
-  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-    contents.append(buffer, n);
-  const bool failed = std::ferror(file) != 0;
-  std::fclose(file);
-  if (failed)
-    error = "read error";
-  return !failed;
-}
-
-std::string ReadStandardInput() {
-  return std::string(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+  return file;
 }
 
 } // namespace addinhost
