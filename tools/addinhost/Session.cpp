@@ -22,6 +22,30 @@ std::string Pad(const std::string& text, size_t width) {
   return w >= width ? text : text + std::string(width - w, ' ');
 }
 
+// A field of a tab-separated row.
+std::string TsvField(const std::string& text) {
+  std::string field;
+  for (const char c : text) {
+    switch (c) {
+    case '\t':
+      field += "\\t";
+      break;
+    case '\n':
+      field += "\\n";
+      break;
+    case '\r':
+      field += "\\r";
+      break;
+    case '\\':
+      field += "\\\\";
+      break;
+    default:
+      field += c;
+    }
+  }
+  return field;
+}
+
 std::string Plural(long n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
@@ -56,6 +80,18 @@ void Session::ListMembers() {
          << Plural(component_.GetNParams(i), "param", "params")
          << (component_.HasRetVal(i) ? ", returns a value" : "") << "\n";
   }
+}
+
+void Session::ListMethodsTsv(const std::string& className) {
+  auto name = [](const std::optional<std::u16string>& n) {
+    return n ? TsvField(Utf16ToUtf8(*n)) : std::string();
+  };
+  out_ << "class\tindex\tenglish\trussian\tparams\treturns\n";
+  const long methods = component_.GetNMethods();
+  for (long i = 0; i < methods; ++i)
+    out_ << TsvField(className) << "\t" << i << "\t" << name(component_.GetMethodName(i, 0)) << "\t"
+         << name(component_.GetMethodName(i, 1)) << "\t" << component_.GetNParams(i) << "\t"
+         << (component_.HasRetVal(i) ? 1 : 0) << "\n";
 }
 
 Session::Outcome Session::Run(const Statement& statement) {

@@ -23,6 +23,11 @@ public:
 
   // Prints the object's properties and methods with both names.
   void ListMembers();
+  // Prints the methods as tab-separated values, a header row first:
+  // class, index, English name, Russian name, parameter count, returns a
+  // value (1/0). Tabs, line breaks and backslashes in names are escaped
+  // (\t \n \r \\); a name the object does not give is an empty field.
+  void ListMethodsTsv(const std::string& className);
   Outcome Run(const Statement& statement);
 
   // Variables set by the statements run so far.

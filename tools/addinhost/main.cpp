@@ -37,6 +37,10 @@ options:
   --script FILE       run the statements of FILE, one per line ("-": standard input)
   --locale LOCALE     call SetLocale with LOCALE after creating the object
   --ui-language CODE  call SetUserInterfaceLanguageCode with CODE (e.g. ru)
+  --methods-tsv       print only the methods, as tab-separated values with a
+                      header row (class, index, english, russian, params,
+                      returns); the other lines go to standard error; no
+                      statements are run
   -q, --quiet         do not list the properties and methods
   -h, --help          this text
 
@@ -147,7 +151,7 @@ private:
 
 int Run(const std::vector<std::string>& args) {
   std::string library, className, locale, uiLanguage;
-  bool quiet = false, help = false;
+  bool quiet = false, help = false, methodsTsv = false;
   std::vector<Step> steps;
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -169,6 +173,8 @@ int Run(const std::vector<std::string>& args) {
       help = true;
     else if (arg == "-q" || arg == "--quiet")
       quiet = true;
+    else if (arg == "--methods-tsv")
+      methodsTsv = true;
     else if (value("--class", className) || value("--locale", locale) || value("--ui-language", uiLanguage))
       continue;
     else if (value("--script", script))
@@ -186,6 +192,10 @@ int Run(const std::vector<std::string>& args) {
   }
   if (library.empty())
     throw std::invalid_argument("no library given");
+  if (methodsTsv && !steps.empty())
+    throw std::invalid_argument("--methods-tsv runs no statements");
+  // With --methods-tsv standard output holds the listing alone.
+  std::ostream& notes = methodsTsv ? std::cerr : std::cout;
 
   std::string error;
   std::unique_ptr<testhost::AddIn> addIn = testhost::AddIn::Load(library, error);
@@ -194,7 +204,7 @@ int Run(const std::vector<std::string>& args) {
     return kLoadFailed;
   }
   const std::vector<std::u16string> classes = addIn->ClassList();
-  std::cout << "Library: " << library << "\nClasses: " << testhost::Utf16ToUtf8(addIn->ClassNames()) << "\n";
+  notes << "Library: " << library << "\nClasses: " << testhost::Utf16ToUtf8(addIn->ClassNames()) << "\n";
   if (className.empty()) {
     if (classes.empty()) {
       std::cerr << "addinhost: the library offers no class\n";
@@ -217,17 +227,19 @@ int Run(const std::vector<std::string>& args) {
     const long info = component->GetInfo();
     std::optional<std::u16string> registered;
     const bool extension = component->RegisterExtensionAs(registered);
-    std::cout << "Object: " << className << " (Init " << (initialised ? "true" : "false")
-              << ", setMemManager " << (managed ? "true" : "false") << ", GetInfo " << info
-              << ", RegisterExtensionAs " << (extension ? "true" : "false") << " \""
-              << testhost::Utf16ToUtf8(registered.value_or(u"")) << "\")\n";
+    notes << "Object: " << className << " (Init " << (initialised ? "true" : "false") << ", setMemManager "
+          << (managed ? "true" : "false") << ", GetInfo " << info << ", RegisterExtensionAs "
+          << (extension ? "true" : "false") << " \"" << testhost::Utf16ToUtf8(registered.value_or(u""))
+          << "\")\n";
     if (!locale.empty())
       component->SetLocale(testhost::Utf8ToUtf16(locale));
     if (!uiLanguage.empty() && !component->SetUserInterfaceLanguageCode(testhost::Utf8ToUtf16(uiLanguage)))
-      std::cout << "note: the object has no user-interface language table\n";
+      notes << "note: the object has no user-interface language table\n";
 
     Session session(*component, memory, connection, std::cout);
-    if (!quiet)
+    if (methodsTsv)
+      session.ListMethodsTsv(className);
+    else if (!quiet)
       session.ListMembers();
     Runner runner(session, std::cout);
     for (size_t i = 0; i < steps.size() && code == kOk; ++i)
@@ -235,9 +247,9 @@ int Run(const std::vector<std::string>& args) {
                              : runner.Line(steps[i].text, std::string(), "argument " + std::to_string(i + 1));
     // Done and DestroyObject, as the platform ends an object.
   }
-  std::cout << "Host memory: " << memory.Summary() << "\n";
+  notes << "Host memory: " << memory.Summary() << "\n";
   for (const testhost::MemoryFault& fault : memory.Faults())
-    std::cout << "  " << testhost::Describe(fault) << "\n";
+    notes << "  " << testhost::Describe(fault) << "\n";
   if (code == kOk && !memory.Clean())
     code = kMemoryMisuse;
   return code;

@@ -105,4 +105,14 @@ TEST_F(SessionTest, UnknownNamesAndSurplusArguments) {
             std::string::npos);
 }
 
+TEST_F(SessionTest, MethodsAsTabSeparatedRowsWithEscapedFields) {
+  session_->ListMethodsTsv("Test\tFirst\\");
+  EXPECT_EQ(out_.str(), "class\tindex\tenglish\trussian\tparams\treturns\n"
+                        "Test\\tFirst\\\\\t0\tFail\tСбой\t0\t1\n"
+                        "Test\\tFirst\\\\\t1\tEcho\tЭхо\t1\t1\n"
+                        "Test\\tFirst\\\\\t2\tFill\tЗаполнить\t3\t1\n"
+                        "Test\\tFirst\\\\\t3\tRefuse\tОтказать\t0\t1\n"
+                        "Test\\tFirst\\\\\t4\tReset\tСбросить\t0\t0\n");
+}
+
 } // namespace
