@@ -6,6 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 presets=(linux linux-asan win64 win32 fuzz)
 bash scripts/build.sh "${presets[@]}"
+# The archives of the libraries just built: the package test checks them.
+bash scripts/package.sh
 
 failed=()
 for preset in linux linux-asan win64 win32; do
