@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <pwd.h>
@@ -134,33 +135,56 @@ std::string TCallLog::Timestamp() {
 }
 
 void TCallLog::AppendEncoded(std::string& out, std::u16string_view text) {
-  // Two passes: the exact size first, then the bytes, written in place.
+  // Two passes: the exact size first, then the bytes, written in place. Runs
+  // of ASCII, most of any log, go four units at a time.
+  const char16_t* s = text.data();
+  const size_t n = text.size();
+  const auto ascii4 = [s](size_t i, uint64_t& w) {
+    std::memcpy(&w, s + i, 8);
+    return (w & 0xFF80FF80FF80FF80ull) == 0;
+  };
   size_t bytes = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char16_t c = text[i];
+  for (size_t i = 0; i < n;) {
+    uint64_t w = 0;
+    if (i + 4 <= n && ascii4(i, w)) {
+      bytes += 4;
+      i += 4;
+      continue;
+    }
+    const char16_t c = s[i];
     if (c < 0x80) {
       bytes += 1;
     } else if (c < 0x800) {
       bytes += 2;
-    } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-               text[i + 1] <= 0xDFFF) {
+    } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
       bytes += 4;
       ++i;
     } else {
       bytes += 3; // also a lone surrogate, written as U+FFFD
     }
+    ++i;
   }
   const size_t at = out.size();
   out.resize(at + bytes);
   char* p = out.data() + at;
-  for (size_t i = 0; i < text.size(); ++i) {
-    uint32_t c = text[i];
+  for (size_t i = 0; i < n;) {
+    uint64_t w = 0;
+    if (i + 4 <= n && ascii4(i, w)) {
+      p[0] = static_cast<char>(w);
+      p[1] = static_cast<char>(w >> 16);
+      p[2] = static_cast<char>(w >> 32);
+      p[3] = static_cast<char>(w >> 48);
+      p += 4;
+      i += 4;
+      continue;
+    }
+    uint32_t c = s[i++];
     if (c < 0x80) {
       *p++ = static_cast<char>(c);
       continue;
     }
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+    if (c >= 0xD800 && c <= 0xDBFF && i < n && s[i] >= 0xDC00 && s[i] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (s[i] - 0xDC00);
       ++i;
     } else if (c >= 0xD800 && c <= 0xDFFF) {
       c = 0xFFFD; // a lone surrogate has no UTF-8 form
