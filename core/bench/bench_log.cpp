@@ -1,6 +1,7 @@
 // Cost of the call log: logged GetVersion calls through the test host against
 // the same number of bare appends (one write and a flush each) of an entry of
-// the same size, in one run, in alternating rounds.
+// the same size, in one run, in alternating rounds. The last line repeats the
+// figures as tab-separated values after "bench-tsv" (scripts/bench.sh).
 //   bench_log [calls per round] [rounds]
 #include "CallLog.h"
 #include "TestHost.h"
@@ -100,5 +101,9 @@ int main(int argc, char** argv) {
   std::printf("logged GetVersion:        %.0f calls/s\n", total / loggedSeconds);
   std::printf("bare append+flush:        %.0f writes/s\n", total / bareSeconds);
   std::printf("ratio (logged / bare):    %.3f\n", loggedSeconds / bareSeconds);
+  // For scripts/bench.sh: name, measured, baseline, ratio, goal, memory (tab-separated).
+  std::printf("bench-tsv\t%s\t%.0f calls/s\t%.0f writes/s\t%.3f\t1.1\t\n",
+              "call log: logged GetVersion vs bare append+flush", total / loggedSeconds, total / bareSeconds,
+              loggedSeconds / bareSeconds);
   return 0;
 }
