@@ -8,6 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+. "$root/scripts/lib/xvfb.sh"
 
 build=${1:-}
 if [ -z "$build" ]; then
@@ -41,17 +42,7 @@ cleanup() {
 trap cleanup EXIT
 
 # A display of our own, so that nothing else is on the picture.
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 </dev/null &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  sleep 0.1
-done
-[ -s "$work/display" ] || { echo "screenshot-cardsim: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
-export DISPLAY=:$(cat "$work/display")
-
-# Wine sees the Linux root as drive Z:.
-windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+start_own_display "$work" || exit 1
 
 # The tool shows the window, writes its screen rectangle to "ready" once it is
 # painted, and closes it when "done" appears. wine-run.sh gives it the build

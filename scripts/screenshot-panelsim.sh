@@ -12,6 +12,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+. "$root/scripts/lib/xvfb.sh"
 for program in Xvfb import convert wine; do
   command -v "$program" >/dev/null || { echo "screenshot-panelsim: $program is missing" >&2; exit 77; }
 done
@@ -24,19 +25,10 @@ if file "$tool" | grep -q 'x86-64'; then bits=64; else bits=32; fi
 library=${3:-$root/dist/PANELSIM_3001_$bits.dll}
 [ -f "$library" ] || library=$build/devices/panelsim/PANELSIM_3001_$bits.dll
 [ -f "$library" ] || { echo "screenshot-panelsim: no PANELSIM_3001_$bits.dll in dist/ or $build" >&2; exit 1; }
-windows_path() { printf 'Z:%s' "${1//\//\\}"; }
-
 work=$(mktemp -d /tmp/panelsim-shot.XXXXXX)
 xvfb_pid=
 trap '[ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null; rm -rf "$work"' EXIT
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 </dev/null &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  sleep 0.1
-done
-[ -s "$work/display" ] || { echo "screenshot-panelsim: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=:$(cat "$work/display")
+start_own_display "$work" || exit 1
 
 # Green pixels (pure green text, anti-aliased shades included) in a part of a
 # picture: WxH+X+Y.

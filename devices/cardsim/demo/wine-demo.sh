@@ -9,6 +9,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/../../.."
 root=$(pwd)
+. "$root/scripts/lib/xvfb.sh"
 build=$(cd "${1:-build/win32}" && pwd)
 answer=${2:-approve}
 case $answer in
@@ -24,18 +25,10 @@ host=$build/tools/addinhost/addinhost.exe
 if file "$host" | grep -q 'x86-64'; then bits=64; else bits=32; fi
 library=$root/dist/CARDSIM_2001_$bits.dll
 [ -f "$library" ] || library=$build/devices/cardsim/CARDSIM_2001_$bits.dll
-windows_path() { printf 'Z:%s' "${1//\//\\}"; }
-
 work=$(mktemp -d /tmp/cardsim-demo.XXXXXX)
 xvfb_pid=
 trap '[ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null; rm -rf "$work"' EXIT
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 </dev/null &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  sleep 0.1
-done
-export DISPLAY=:$(cat "$work/display")
+start_own_display "$work" || exit 1
 
 WINE_RUN_TIMEOUT=120 scripts/wine-run.sh "$build" "$host" -q "$(windows_path "$library")" \
   --script "$(windows_path "$root/devices/cardsim/demo/cardsim.addin")" >"$work/out" 2>&1 </dev/null &
