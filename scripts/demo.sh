@@ -38,6 +38,9 @@ else
 fi
 rm -f "$wine_out"
 
+section "A card payment approved in the real window: CARDSIM_2001_32.dll under Wine (the operator presses Enter)"
+bash devices/cardsim/demo/wine-demo.sh build/win32 approve || echo "(the Wine run failed)"
+
 for log in "$XDG_DATA_HOME"/Orvik/*_emulator.log; do
   section "Tail of the call log $(basename "$log")"
   tail -n 24 "$log" | tr -d '\r'
