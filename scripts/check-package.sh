@@ -5,7 +5,8 @@
 # build tree under Wine, through scripts/wine-run.sh).
 #   scripts/check-package.sh BUILD_DIR PROGRAM [gtest options]
 # Without dist/Orvik_RetailEmulators.zip (scripts/package.sh makes it) it ends
-# with status 77: skipped. ORVIK_DIST_DIR names another folder of archives.
+# with status 77: skipped. ORVIK_DIST_DIR names another folder of archives;
+# ORVIK_TEST_WRAPPER a command to run a Linux program under (e.g. valgrind).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 if [ $# -lt 2 ]; then
@@ -45,7 +46,8 @@ case "$program" in
 *)
   # The libraries' call logs go to the temporary folder.
   mkdir -p "$work/data"
-  XDG_DATA_HOME=$work/data "$program" "$@" "${folders[@]}" || status=$?
+  read -r -a wrapper <<<"${ORVIK_TEST_WRAPPER:-}"
+  XDG_DATA_HOME=$work/data "${wrapper[@]}" "$program" "$@" "${folders[@]}" || status=$?
   ;;
 esac
 exit $status

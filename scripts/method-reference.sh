@@ -7,7 +7,8 @@
 # <!-- methods:begin --> and <!-- methods:end -->; --check compares it with
 # that block and fails (status 1, with a diff) when they differ.
 # Defaults: build/linux/tools/addinhost/addinhost and the three Linux
-# libraries of dist/. ORVIK_README names another file to update or check.
+# libraries of dist/. ORVIK_README names another file to update or check;
+# ORVIK_TEST_WRAPPER a command to run addinhost under (e.g. valgrind).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 readme=${ORVIK_README:-$root/README.md}
@@ -27,7 +28,7 @@ while [ $# -gt 0 ]; do
     shift
     ;;
   -h | --help)
-    sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'
     exit 0
     ;;
   -*) echo "method-reference: unknown option $1" >&2; exit 2 ;;
@@ -39,6 +40,7 @@ done
   libraries=("$root/dist/SCALESIM_3001_64.so" "$root/dist/PANELSIM_3001_64.so" "$root/dist/CARDSIM_2001_64.so")
 [ -x "$host" ] || { echo "method-reference: no addinhost at $host (build the linux preset)" >&2; exit 1; }
 
+read -r -a wrapper <<<"${ORVIK_TEST_WRAPPER:-}"
 work=$(mktemp -d /tmp/orvik-methods.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 # The libraries' call logs go to the temporary folder, not the user's own.
@@ -56,7 +58,7 @@ generate() {
     name=$(basename "$library")
     name=${name%.so}
     name=${name%_64}
-    if ! "$host" --methods-tsv "$library" >"$tsv" 2>"$work/host.err"; then
+    if ! "${wrapper[@]}" "$host" --methods-tsv "$library" >"$tsv" 2>"$work/host.err"; then
       cat "$work/host.err" >&2
       echo "method-reference: addinhost failed on $library" >&2
       return 1
