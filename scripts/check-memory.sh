@@ -78,18 +78,18 @@ if ! command -v valgrind >/dev/null; then
   note "valgrind: not installed (scripts/setup.sh)"
   failed=1
 elif build linux; then
-  filter=
-  shortened="without $heavy_cases"
-  if [ "${ORVIK_VALGRIND_FULL:-0}" = 1 ]; then
-    shortened="every case"
-  else
-    filter=-$heavy_cases
+  # GoogleTest honours GTEST_FILTER; it is left unset for every case.
+  filter=()
+  shortened="every case"
+  if [ "${ORVIK_VALGRIND_FULL:-0}" != 1 ]; then
+    filter=(GTEST_FILTER=-$heavy_cases)
+    shortened="without $heavy_cases"
   fi
   valgrind_ok=1
   # ctest's memory checker: one valgrind log per test in Testing/Temporary
   # (those of an earlier run go first: test numbers may have changed).
   rm -f "$tree"/Testing/Temporary/MemoryChecker.*.log
-  if ! GTEST_FILTER=$filter ctest --test-dir "$tree" -T memcheck -E "$script_tests" --output-on-failure \
+  if ! env "${filter[@]}" ctest --test-dir "$tree" -T memcheck -E "$script_tests" --output-on-failure \
     --overwrite MemoryCheckCommand="$(command -v valgrind)" \
     --overwrite MemoryCheckCommandOptions="${valgrind_options[*]}"; then
     valgrind_ok=0
@@ -104,7 +104,7 @@ elif build linux; then
       valgrind_ok=0
     fi
   done
-  if ! ORVIK_TEST_WRAPPER="valgrind ${valgrind_options[*]}" GTEST_FILTER=$filter \
+  if ! env ORVIK_TEST_WRAPPER="valgrind ${valgrind_options[*]}" "${filter[@]}" \
     ctest --test-dir "$tree" -R "$script_tests" --output-on-failure; then
     valgrind_ok=0
   fi
