@@ -80,8 +80,13 @@ public:
 
 private:
   static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_ACTIVATE && current_ != nullptr)
-      current_->Activated(reinterpret_cast<HWND>(wParam));
+    // Under Wine the hook also hears of windows that other processes on the
+    // same display activate (another test running at the same time): only
+    // this thread's dialogs are ours to answer.
+    const auto window = reinterpret_cast<HWND>(wParam);
+    if (code == HCBT_ACTIVATE && current_ != nullptr &&
+        GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId())
+      current_->Activated(window);
     return CallNextHookEx(nullptr, code, wParam, lParam);
   }
 

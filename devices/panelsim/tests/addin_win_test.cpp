@@ -137,7 +137,10 @@ public:
 
 private:
   static LRESULT CALLBACK Proc(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_ACTIVATE && ClassOf(reinterpret_cast<HWND>(wParam)) == L"#32770") {
+    // Under Wine the hook also hears of windows that other processes on the
+    // same display activate: only this thread's dialogs count.
+    if (code == HCBT_ACTIVATE && ClassOf(reinterpret_cast<HWND>(wParam)) == L"#32770" &&
+        GetWindowThreadProcessId(reinterpret_cast<HWND>(wParam), nullptr) == GetCurrentThreadId()) {
       ++Dialogs;
       if (handler_ != nullptr)
         handler_(reinterpret_cast<HWND>(wParam));
