@@ -27,7 +27,7 @@ fuzz_seconds=${ORVIK_FUZZ_SECONDS:-60}
 script_tests='^(package_tests|method_reference)$'
 # Cases left out under valgrind unless ORVIK_VALGRIND_FULL=1 (the sanitizer
 # run covers them whole): HostileGoods.HundredMegabytes checks 100 MB goods
-# texts within a time bound that valgrind's slowdown (about 45 s) overruns.
+# texts, which takes over a minute under valgrind.
 # The rest of the suite takes about two minutes under valgrind.
 heavy_cases='HostileGoods.HundredMegabytes'
 valgrind_options=(--error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite,possible

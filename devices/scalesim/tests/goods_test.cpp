@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <string>
 
 namespace {
@@ -141,17 +140,8 @@ TEST(GoodsList, RecordsAndRoot) {
     EXPECT_EQ(Check(c.xml), c.message) << c.xml;
 }
 
-// Hostile input: each gets a clear answer, quickly.
-class HostileGoods : public ::testing::Test {
-protected:
-  void SetUp() override { start_ = std::chrono::steady_clock::now(); }
-  void TearDown() override { // a guard against a hang, not a benchmark
-    EXPECT_LT(std::chrono::steady_clock::now() - start_, std::chrono::seconds(30));
-  }
-
-private:
-  std::chrono::steady_clock::time_point start_;
-};
+// Hostile input: each gets a clear answer (a hang is caught by the test's timeout).
+class HostileGoods : public ::testing::Test {};
 
 TEST_F(HostileGoods, EntityBombIsNotExpanded) {
   std::string bomb = "<?xml version=\"1.0\"?><!DOCTYPE Table [<!ENTITY lol0 \"lol\">";
