@@ -77,15 +77,21 @@ bool SameIgnoringCase(std::u16string_view a, std::u16string_view b) {
 
 // What a parameter held before the call, to tell afterwards whether the call
 // changed it. Equal states are exactly equal fingerprints (ValueFingerprint),
-// but text is kept as its raw UTF-16 bytes rather than four hex digits per
-// unit.
+// but text is kept as where it lay (pointer and stated length) and its raw
+// UTF-16 bytes rather than four hex digits per unit.
 constexpr std::string_view kTextState = "22 ";
+struct TextPlace {
+  const WCHAR_T* pointer;
+  uint32_t length;
+};
+constexpr size_t kTextHeader = kTextState.size() + sizeof(TextPlace);
 
-std::string ParamState(const tVariant& value) {
+std::string ParamState(const tVariant& value, std::u16string_view units) {
   if (TypeOf(value) != VTYPE_PWSTR)
     return ValueFingerprint(value);
-  const std::u16string_view units = GetStringUnits(value);
   std::string state(kTextState);
+  const TextPlace place{value.pwstrVal, value.wstrLen};
+  state.append(reinterpret_cast<const char*>(&place), sizeof place);
   state.append(reinterpret_cast<const char*>(units.data()), units.size() * 2);
   return state;
 }
@@ -93,10 +99,32 @@ std::string ParamState(const tVariant& value) {
 bool StateUnchanged(const std::string& before, const tVariant& value) {
   if (TypeOf(value) != VTYPE_PWSTR)
     return before == ValueFingerprint(value);
+  if (before.size() < kTextHeader || !before.starts_with(kTextState))
+    return false;
+  TextPlace place{};
+  std::memcpy(&place, before.data() + kTextState.size(), sizeof place);
+  const char* bytes = before.data() + kTextHeader;
+  const size_t count = (before.size() - kTextHeader) / 2;
+  if (place.pointer == value.pwstrVal && place.length == value.wstrLen && value.pwstrVal != nullptr) {
+    // The same text where it lay: the same units exactly when the bytes are
+    // the same and the text still ends where it ended, which needs no new
+    // scan for its end.
+    const char16_t* text = AsU16(value.pwstrVal);
+    return std::memcmp(bytes, text, count * 2) == 0 && (count == value.wstrLen || text[count] == 0);
+  }
   const std::u16string_view units = GetStringUnits(value);
-  const size_t bytes = units.size() * 2;
-  return before.size() == kTextState.size() + bytes && before.starts_with(kTextState) &&
-         (bytes == 0 || std::memcmp(before.data() + kTextState.size(), units.data(), bytes) == 0);
+  return units.size() == count && (count == 0 || std::memcmp(bytes, units.data(), count * 2) == 0);
+}
+
+// The log text of a text parameter (up to its terminating zero) from the units
+// already read up to its stated length: the same text unless the host's
+// stated length stops short of the zero.
+std::u16string_view LogTextOf(const tVariant& value, std::u16string_view units) {
+  if (value.pwstrVal == nullptr)
+    return {};
+  if (units.size() < value.wstrLen || AsU16(value.pwstrVal)[units.size()] == 0)
+    return units;
+  return HostText(value.pwstrVal);
 }
 
 } // namespace
@@ -200,9 +228,17 @@ bool TSetEmulator::CallMethod(const std::u16string& methodName, long methodIndex
     ParamSnapshot.reserve(static_cast<size_t>(count));
     for (long k = 0; k < count; ++k) {
       add(u"Параметр" + Decimal(k + 1) + u"=");
-      addValue(args[k]);
+      const tVariant& value = args[k];
+      const std::u16string_view units = GetStringUnits(value); // the one scan of a text's end
+      if (TypeOf(value) == VTYPE_PWSTR) {
+        add(u"\"");
+        add(LogTextOf(value, units));
+        add(u"\"");
+      } else {
+        add(ValueToLogText(value));
+      }
       add(kNewLine);
-      ParamSnapshot.push_back(ParamState(args[k]));
+      ParamSnapshot.push_back(ParamState(value, units));
     }
   }
 

@@ -283,3 +283,42 @@ TEST_F(CoreUnit, EncodingKeepsEntriesWholeWhateverTheCharacters) {
 }
 
 } // namespace
+
+// Writes into the host's text where it lies: the same block and the same
+// stated length, only the contents differ.
+class TInPlaceSim : public TSetEmulator {
+public:
+  std::string ClassName() const override { return "TInPlaceSim_3001"; }
+  void ExecuteMethod(TMethodID methodId, tVariant& result, TParams& params) override {
+    if (methodId == m_DoAdditionalAction && TypeOf(params[0]) == VTYPE_PWSTR) {
+      auto* text = reinterpret_cast<char16_t*>(params[0].pwstrVal);
+      if (text[0] == u'a')
+        text[0] = u'b'; // other units
+      else if (text[0] == u'c')
+        text[1] = 0; // the text now ends earlier
+      else if (text[0] == u'e')
+        text[1] = u'x'; // the text now ends later
+    }
+    TSetEmulator::ExecuteMethod(methodId, result, params);
+  }
+};
+
+TEST_F(CoreUnit, TextChangedWhereItLiesIsLoggedAsChanged) {
+  auto emulator = Make<TInPlaceSim>();
+  ASSERT_TRUE(emulator->LogIsOpen());
+  const std::pair<std::u16string, std::u16string> cases[] = {
+      {u"abc", u"Параметр1=\"bbc\""},
+      {u"cde", u"Параметр1=\"c\""},
+      {std::u16string(u"e\0g", 3), u"Параметр1=\"exg\""},
+      {u"xyz", u"Параметр1 без изменений"}};
+  for (const auto& [text, logged] : cases) {
+    const size_t before = ReadAll(emulator->LogFilePath).size();
+    tVariant result = testhost::EmptyValue();
+    testhost::ValueList params(memory);
+    params.AddString(text);
+    ASSERT_TRUE(Call(*emulator, u"DoAdditionalAction", result, params));
+    const std::u16string log = testenv::DecodeLog(ReadAll(emulator->LogFilePath).substr(before));
+    EXPECT_NE(log.find(u"Выходные параметры:\r\n" + logged + u"\r\n"), std::u16string::npos)
+        << Utf16ToUtf8(log);
+  }
+}
