@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace addinhost {
 
@@ -20,6 +21,22 @@ size_t Width(const std::string& text) {
 std::string Pad(const std::string& text, size_t width) {
   const size_t w = Width(text);
   return w >= width ? text : text + std::string(width - w, ' ');
+}
+
+// Rows indented by two blanks, each column but the last padded to its widest entry.
+void PrintColumns(std::ostream& out, const std::vector<std::vector<std::string>>& rows) {
+  std::vector<size_t> widths;
+  for (const auto& row : rows)
+    for (size_t c = 0; c < row.size(); ++c) {
+      widths.resize(std::max(widths.size(), row.size()));
+      widths[c] = std::max(widths[c], Width(row[c]));
+    }
+  for (const auto& row : rows) {
+    out << "  ";
+    for (size_t c = 0; c < row.size(); ++c)
+      out << (c + 1 < row.size() ? Pad(row[c], widths[c] + 2) : row[c]);
+    out << "\n";
+  }
 }
 
 // A field of a tab-separated row.
@@ -62,24 +79,26 @@ void Session::ListMembers() {
   };
   const long props = component_.GetNProps();
   out_ << "Properties: " << props << "\n";
+  std::vector<std::vector<std::string>> rows;
   for (long i = 0; i < props; ++i) {
     std::string access;
     if (component_.IsPropReadable(i))
       access += "read";
     if (component_.IsPropWritable(i))
       access += access.empty() ? "write" : "/write";
-    out_ << "  " << Pad(std::to_string(i), 4) << Pad(name(component_.GetPropName(i, 0)), 24) << " "
-         << Pad(name(component_.GetPropName(i, 1)), 28) << " " << (access.empty() ? "no access" : access)
-         << "\n";
+    rows.push_back({std::to_string(i), name(component_.GetPropName(i, 0)), name(component_.GetPropName(i, 1)),
+                    access.empty() ? "no access" : access});
   }
+  PrintColumns(out_, rows);
   const long methods = component_.GetNMethods();
   out_ << "Methods: " << methods << "\n";
-  for (long i = 0; i < methods; ++i) {
-    out_ << "  " << Pad(std::to_string(i), 4) << Pad(name(component_.GetMethodName(i, 0)), 24) << " "
-         << Pad(name(component_.GetMethodName(i, 1)), 28) << " "
-         << Plural(component_.GetNParams(i), "param", "params")
-         << (component_.HasRetVal(i) ? ", returns a value" : "") << "\n";
-  }
+  rows.clear();
+  for (long i = 0; i < methods; ++i)
+    rows.push_back({std::to_string(i), name(component_.GetMethodName(i, 0)),
+                    name(component_.GetMethodName(i, 1)),
+                    Plural(component_.GetNParams(i), "param", "params") +
+                        (component_.HasRetVal(i) ? ", returns a value" : "")});
+  PrintColumns(out_, rows);
 }
 
 void Session::ListMethodsTsv(const std::string& className) {
