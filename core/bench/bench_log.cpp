@@ -35,20 +35,13 @@ int main(int argc, char** argv) {
   testenv::PrepareLogHome();
 
   std::string error;
-  auto addIn = testhost::AddIn::Load(TESTSIM_PATH, error);
-  if (!addIn) {
-    std::fprintf(stderr, "cannot load the test add-in: %s\n", error.c_str());
+  const auto ready = testhost::OpenObject(TESTSIM_PATH, u"Orvik_TestSim_3001", error);
+  if (!ready) {
+    std::fprintf(stderr, "cannot open the test emulator: %s\n", error.c_str());
     return 1;
   }
-  testhost::CountingMemory memory;
-  testhost::RecordingConnection connection;
-  auto sim = addIn->Create(u"Orvik_TestSim_3001", memory);
-  if (!sim) {
-    std::fprintf(stderr, "cannot create the test emulator\n");
-    return 1;
-  }
-  sim->Init(connection);
-  sim->SetMemManager();
+  testhost::CountingMemory& memory = ready->memory;
+  testhost::Component* sim = ready->component.get();
   const long getVersion = sim->FindMethod(u"GetVersion") >= 0 ? sim->FindMethod(u"GetVersion")
                                                               : sim->FindMethod(u"GetInterfaceRevision");
   const std::u16string logPath = testenv::LogFilePath(u"TestSim_3001_emulator.log");

@@ -247,4 +247,18 @@ long Component::Destroy() {
   return addIn_.DestroyObject(&block);
 }
 
+std::unique_ptr<ReadyObject> OpenObject(const std::string& path, std::u16string_view className,
+                                        std::string& error) {
+  auto ready = std::make_unique<ReadyObject>();
+  ready->addIn = AddIn::Load(path, error);
+  if (!ready->addIn)
+    return nullptr;
+  ready->component = ready->addIn->Create(className, ready->memory);
+  if (!ready->component || !ready->component->Init(ready->connection) || !ready->component->SetMemManager()) {
+    error = "no object of class " + Utf16ToUtf8(className);
+    return nullptr;
+  }
+  return ready;
+}
+
 } // namespace testhost

@@ -301,4 +301,18 @@ private:
   bool done_ = false;
 };
 
+// A library loaded and one object of it made ready as the platform makes it
+// before its first call (Init, setMemManager): what a tool or a benchmark
+// starts from. Members are destroyed in reverse order: the object first.
+struct ReadyObject {
+  std::unique_ptr<AddIn> addIn;
+  CountingMemory memory;
+  RecordingConnection connection;
+  std::unique_ptr<Component> component;
+};
+
+// Null with a message when the library cannot be loaded or the object made.
+std::unique_ptr<ReadyObject> OpenObject(const std::string& path, std::u16string_view className,
+                                        std::string& error);
+
 } // namespace testhost

@@ -76,18 +76,13 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring method = argc > 5 ? argv[5] : L"PayByPaymentCard";
 
   std::string error;
-  auto addIn = testhost::AddIn::Load(Utf8(argv[1]), error);
-  if (!addIn) {
+  const auto ready = testhost::OpenObject(Utf8(argv[1]), u"Orvik_CardSim_2001", error);
+  if (!ready) {
     std::fprintf(stderr, "cardshot: %s\n", error.c_str());
     return 1;
   }
-  testhost::CountingMemory memory;
-  testhost::RecordingConnection connection;
-  auto component = addIn->Create(u"Orvik_CardSim_2001", memory);
-  if (!component || !component->Init(connection) || !component->SetMemManager()) {
-    std::fputs("cardshot: no card terminal component\n", stderr);
-    return 1;
-  }
+  testhost::CountingMemory& memory = ready->memory;
+  testhost::Component* component = ready->component.get();
   testhost::ValueList open(memory, 1);
   tVariant result = testhost::EmptyValue();
   component->CallAsFunc(component->FindMethod(u"Open"), result, open);

@@ -106,20 +106,13 @@ int main(int argc, char** argv) {
     HoldMs = static_cast<UINT>(std::atoi(argv[4]));
 
   std::string error;
-  const auto addIn = testhost::AddIn::Load(argv[1], error);
-  if (!addIn) {
+  const auto ready = testhost::OpenObject(argv[1], u"Orvik_PanelSim_3001", error);
+  if (!ready) {
     std::fprintf(stderr, "%s\n", error.c_str());
     return 1;
   }
-  testhost::CountingMemory memory;
-  testhost::RecordingConnection connection;
-  auto component = addIn->Create(u"Orvik_PanelSim_3001", memory);
-  if (!component) {
-    std::fprintf(stderr, "no component\n");
-    return 1;
-  }
-  component->Init(connection);
-  component->SetMemManager();
+  testhost::CountingMemory& memory = ready->memory;
+  testhost::Component* component = ready->component.get();
 
   testhost::ValueList open(memory);
   open.Add(testhost::EmptyValue());

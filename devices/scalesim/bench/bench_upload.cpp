@@ -92,18 +92,13 @@ int main(int argc, char** argv) {
               Mb((long long)(goods.size() * 2)));
 
   std::string error;
-  const auto addIn = testhost::AddIn::Load(SCALESIM_PATH, error);
-  if (!addIn) {
+  const auto ready = testhost::OpenObject(SCALESIM_PATH, u"Orvik_ScaleSim_3001", error);
+  if (!ready) {
     std::fprintf(stderr, "%s\n", error.c_str());
     return 1;
   }
-  testhost::CountingMemory memory;
-  testhost::RecordingConnection connection;
-  auto scale = addIn->Create(u"Orvik_ScaleSim_3001", memory);
-  if (!scale || !scale->Init(connection) || !scale->SetMemManager()) {
-    std::fprintf(stderr, "no component\n");
-    return 1;
-  }
+  testhost::CountingMemory& memory = ready->memory;
+  testhost::Component* scale = ready->component.get();
   const long open = scale->FindMethod(u"Open");
   const long upload = scale->FindMethod(u"UploadGoods");
   testhost::ValueList openParams(memory);
@@ -182,7 +177,7 @@ int main(int argc, char** argv) {
               Mb(peak), Mb((long long)utf8Size), static_cast<double>(peak) / static_cast<double>(utf8Size),
               Mb(peak));
 
-  scale.reset();
+  ready->component.reset();
   params.Release();
   benchio::RemoveFolder(folder);
   return accepted ? 0 : 2;
