@@ -307,16 +307,27 @@ Session::Outcome Session::Call(const Statement& statement) {
   return Outcome::Done;
 }
 
-Session::Outcome Session::GetProperty(const Statement& statement) {
+long Session::FindUsableProperty(const Statement& statement, bool write, Outcome& outcome) {
   const long prop = component_.FindProp(Utf8ToUtf16(statement.name));
   if (prop < 0) {
     out_ << "  error: the object has no property " << statement.name << "\n";
-    return Outcome::UnknownName;
+    outcome = Outcome::UnknownName;
+    return -1;
   }
-  if (!component_.IsPropReadable(prop)) {
-    out_ << "  error: the property " << statement.name << " is not readable\n";
-    return Outcome::BadUse;
+  if (!(write ? component_.IsPropWritable(prop) : component_.IsPropReadable(prop))) {
+    out_ << "  error: the property " << statement.name
+         << (write ? " is not writable\n" : " is not readable\n");
+    outcome = Outcome::BadUse;
+    return -1;
   }
+  return prop;
+}
+
+Session::Outcome Session::GetProperty(const Statement& statement) {
+  Outcome outcome = Outcome::Done;
+  const long prop = FindUsableProperty(statement, false, outcome);
+  if (prop < 0)
+    return outcome;
   const size_t errorsBefore = connection_.Errors().size();
   tVariant value = testhost::EmptyValue();
   if (component_.GetPropVal(prop, value))
@@ -331,15 +342,10 @@ Session::Outcome Session::GetProperty(const Statement& statement) {
 }
 
 Session::Outcome Session::SetProperty(const Statement& statement) {
-  const long prop = component_.FindProp(Utf8ToUtf16(statement.name));
-  if (prop < 0) {
-    out_ << "  error: the object has no property " << statement.name << "\n";
-    return Outcome::UnknownName;
-  }
-  if (!component_.IsPropWritable(prop)) {
-    out_ << "  error: the property " << statement.name << " is not writable\n";
-    return Outcome::BadUse;
-  }
+  Outcome outcome = Outcome::Done;
+  const long prop = FindUsableProperty(statement, true, outcome);
+  if (prop < 0)
+    return outcome;
   const size_t errorsBefore = connection_.Errors().size();
   tVariant value = MakeValue(statement.arguments.at(0));
   out_ << (component_.SetPropVal(prop, value) ? "  done\n" : "  failed: SetPropVal returned false\n");

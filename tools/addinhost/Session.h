@@ -35,6 +35,8 @@ public:
 
 private:
   Outcome Call(const Statement& statement);
+  // The property's index, or -1 after saying why it cannot be read (or written).
+  long FindUsableProperty(const Statement& statement, bool write, Outcome& outcome);
   Outcome GetProperty(const Statement& statement);
   Outcome SetProperty(const Statement& statement);
   tVariant MakeValue(const Argument& argument);
