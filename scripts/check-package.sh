@@ -20,7 +20,7 @@ dist=${ORVIK_DIST_DIR:-$root/dist}
 archives=(Orvik_RetailEmulators Orvik_ScaleSim Orvik_PanelSim Orvik_CardSim)
 
 if [ ! -f "$dist/${archives[0]}.zip" ]; then
-  echo "check-package: no $dist/${archives[0]}.zip (run scripts/package.sh): skipped"
+  echo "check-package: skipped: no $dist/${archives[0]}.zip (run scripts/package.sh)"
   exit 77
 fi
 command -v unzip >/dev/null || { echo "check-package: unzip is missing (scripts/setup.sh)" >&2; exit 1; }

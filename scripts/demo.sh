@@ -38,8 +38,16 @@ else
 fi
 rm -f "$wine_out"
 
-section "A card payment approved in the real window: CARDSIM_2001_32.dll under Wine (the operator presses Enter)"
-bash devices/cardsim/demo/wine-demo.sh build/win32 approve || echo "(the Wine run failed)"
+. scripts/lib/wine.sh
+wine32_check
+if [ -z "$WINE32_REASON" ]; then
+  section "A card payment approved in the real window: CARDSIM_2001_32.dll under Wine (the operator presses Enter)"
+  bash devices/cardsim/demo/wine-demo.sh build/win32 approve || echo "(the Wine run failed)"
+else
+  section "A card payment approved in the real window: CARDSIM_2001_64.dll under Wine (the operator presses Enter)"
+  echo "(CARDSIM_2001_32.dll cannot run here: $WINE32_REASON; the x64 DLL stands in)"
+  bash devices/cardsim/demo/wine-demo.sh build/win64 approve || echo "(the Wine run failed)"
+fi
 
 for log in "$XDG_DATA_HOME"/Orvik/*_emulator.log; do
   section "Tail of the call log $(basename "$log")"

@@ -4,16 +4,20 @@
 # display. Builds nothing: it needs a Windows build tree that holds the
 # cardshot tool (devices/cardsim/tools), and takes the library of the same
 # bitness from dist/ (or from that build tree).
-#   scripts/screenshot-cardsim.sh [BUILD_DIR]   (default: build/win32, then build/win64)
+#   scripts/screenshot-cardsim.sh [BUILD_DIR]
+#   (default: build/win32, or build/win64 where 32-bit programs cannot run)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 . "$root/scripts/lib/xvfb.sh"
+. "$root/scripts/lib/wine.sh"
 
 build=${1:-}
 if [ -z "$build" ]; then
+  # The 32-bit tree where this machine runs 32-bit programs, else the x64 one.
   for candidate in build/win32 build/win64; do
-    if [ -f "$candidate/devices/cardsim/tools/cardshot.exe" ]; then
+    if [ -f "$candidate/devices/cardsim/tools/cardshot.exe" ] &&
+      wine_loader_for "$candidate/devices/cardsim/tools/cardshot.exe" >/dev/null 2>&1; then
       build=$candidate
       break
     fi
@@ -25,7 +29,7 @@ if [ -z "$build" ] || [ ! -f "$build/devices/cardsim/tools/cardshot.exe" ]; then
 fi
 build=$(cd "$build" && pwd)
 tool=$build/devices/cardsim/tools/cardshot.exe
-if file "$tool" | grep -q 'x86-64'; then bits=64; else bits=32; fi
+if [ "$(pe_machine "$tool")" = x64 ]; then bits=64; else bits=32; fi
 library=$root/dist/CARDSIM_2001_$bits.dll
 [ -f "$library" ] || library=$build/devices/cardsim/CARDSIM_2001_$bits.dll
 [ -f "$library" ] || { echo "screenshot-cardsim: no CARDSIM_2001_$bits.dll in dist/ or $build" >&2; exit 1; }

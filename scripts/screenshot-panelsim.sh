@@ -7,13 +7,15 @@
 #   scripts/screenshot-panelsim.sh [BUILD_DIR [OUT_DIR [LIBRARY]]]
 #   (defaults: build/win64, docs/img, the library as above)
 # The build trees' tests run it with their own library and a folder of their
-# own. Needs Wine, Xvfb and ImageMagick (import, convert); without them it
-# ends with status 77 (skipped).
+# own. Needs Wine, Xvfb and ImageMagick (import, convert); without them, or
+# for an x86 tool where this machine cannot run 32-bit programs, it ends with
+# status 77 (skipped).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 . "$root/scripts/lib/xvfb.sh"
-for program in Xvfb import convert wine; do
+. "$root/scripts/lib/wine.sh"
+for program in Xvfb import convert; do
   command -v "$program" >/dev/null || { echo "screenshot-panelsim: $program is missing" >&2; exit 77; }
 done
 build=$(cd "${1:-build/win64}" && pwd)
@@ -21,7 +23,11 @@ mkdir -p "${2:-docs/img}"
 out_dir=$(cd "${2:-docs/img}" && pwd)
 tool=$build/devices/panelsim/tools/panelshot.exe
 [ -f "$tool" ] || { echo "screenshot-panelsim: no $tool; build the panelshot target first" >&2; exit 1; }
-if file "$tool" | grep -q 'x86-64'; then bits=64; else bits=32; fi
+if ! reason=$(wine_loader_for "$tool" 2>&1 >/dev/null); then
+  echo "screenshot-panelsim: skipped: $reason"
+  exit 77
+fi
+if [ "$(pe_machine "$tool")" = x64 ]; then bits=64; else bits=32; fi
 library=${3:-$root/dist/PANELSIM_3001_$bits.dll}
 [ -f "$library" ] || library=$build/devices/panelsim/PANELSIM_3001_$bits.dll
 [ -f "$library" ] || { echo "screenshot-panelsim: no PANELSIM_3001_$bits.dll in dist/ or $build" >&2; exit 1; }
@@ -84,7 +90,8 @@ shoot display
 check "display: cell 1 of row 1" "$(green "$work/screen.png" "$(cell 0 0)")" "-gt 10"
 check "display: cell 7 of row 1 (a blank)" "$(green "$work/screen.png" "$(cell 0 6)")" "-eq 0"
 check "display: cell 20 of row 1" "$(green "$work/screen.png" "$(cell 0 19)")" "-gt 0"
-check "display: cell 1 of row 2" "$(green "$work/screen.png" "$(cell 1 0)")" "-gt 10"
+# Row 2 runs: which of its cells are blank depends on when the picture is taken.
+check "display: row 2" "$(green "$work/screen.png" "240x30+$((client_x + 1))+$((client_y + 31))")" "-gt 300"
 
 # The device test: row 1 "Тест устройства:" (16 characters, a blank in
 # column 5), row 2 the digit groups on their way.

@@ -14,7 +14,11 @@
 #   background processes inherit the output handles and would keep a pipe open;
 # - a watchdog (WINE_RUN_TIMEOUT seconds, default 280), then `wineserver -w`
 #   by the last of the runs going on at once;
-# - the exit status is the program's (124 when the watchdog ended it).
+# - the Wine loader of the program's bitness (scripts/lib/wine.sh): x64
+#   programs never depend on the kernel's 32-bit support;
+# - the exit status is the program's (124 when the watchdog ended it), or 77
+#   (skipped, with the reason) for an x86 program where this machine cannot
+#   run 32-bit programs.
 # Several runs of the same tree may go on at once.
 set -u
 
@@ -25,6 +29,17 @@ fi
 build=$(cd "$1" && pwd) || exit 2
 exe=$2
 shift 2
+. "$(dirname "$0")/lib/wine.sh"
+if ! loader=$(wine_loader_for "$exe" 2>&1); then
+  case $(pe_machine "$exe") in
+  x86)
+    echo "wine-run: skipped: $loader"
+    exit 77
+    ;;
+  esac
+  echo "wine-run: $loader" >&2
+  exit 1
+fi
 
 limit=${WINE_RUN_TIMEOUT:-280}
 state=$build/wine-run
@@ -33,6 +48,8 @@ export WINEPREFIX=$build/wineprefix
 export WINEARCH=win64
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
+# Processes that Wine starts on its own (wineboot's helpers) use the same loader.
+export WINELOADER=$loader
 # Only Wine gets the Russian locale; the shell and its tools would complain
 # about a locale the system has not generated.
 locale_dir=$state/locale
@@ -60,8 +77,8 @@ prepare_prefix() {
   # Every step may run again on a prefix made before (or half made by an
   # interrupted run): wineboot brings it up to date, reg add overwrites.
   echo "wine-run: preparing the Wine prefix $WINEPREFIX (about 25 s, once)" >&2
-  setup 300 "${wine_env[@]}" wine wineboot -i || { echo "wine-run: wineboot failed, see $state/setup.log" >&2; return 1; }
-  setup 60 "${wine_env[@]}" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f ||
+  setup 300 "${wine_env[@]}" "$loader" wineboot -i || { echo "wine-run: wineboot failed, see $state/setup.log" >&2; return 1; }
+  setup 60 "${wine_env[@]}" "$loader" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f ||
     { echo "wine-run: reg add failed, see $state/setup.log" >&2; return 1; }
   setup 120 wineserver -w
   touch "$WINEPREFIX/.orvik-ready"
@@ -111,7 +128,7 @@ err=$(mktemp "$state/run.XXXXXX.err")
 # process of the prefix, so an earlier run would only wait for the others).
 exec 8>"$state/active"
 flock -s 8
-timeout -k 10 "$limit" "${wine_env[@]}" wine "$exe" "$@" >"$out" 2>"$err" </dev/null 8>&-
+timeout -k 10 "$limit" "${wine_env[@]}" "$loader" "$exe" "$@" >"$out" 2>"$err" </dev/null 8>&-
 status=$?
 [ $status -eq 124 ] && echo "wine-run: $exe ran longer than $limit s and was stopped" >>"$err"
 flock -u 8

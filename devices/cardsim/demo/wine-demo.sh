@@ -10,6 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../../.."
 root=$(pwd)
 . "$root/scripts/lib/xvfb.sh"
+. "$root/scripts/lib/wine.sh"
 build=$(cd "${1:-build/win32}" && pwd)
 answer=${2:-approve}
 case $answer in
@@ -22,7 +23,7 @@ refuse) key=Escape ;;
 esac
 host=$build/tools/addinhost/addinhost.exe
 [ -f "$host" ] || { echo "wine-demo: no $host; build the addinhost target first" >&2; exit 1; }
-if file "$host" | grep -q 'x86-64'; then bits=64; else bits=32; fi
+if [ "$(pe_machine "$host")" = x64 ]; then bits=64; else bits=32; fi
 library=$root/dist/CARDSIM_2001_$bits.dll
 [ -f "$library" ] || library=$build/devices/cardsim/CARDSIM_2001_$bits.dll
 work=$(mktemp -d /tmp/cardsim-demo.XXXXXX)
