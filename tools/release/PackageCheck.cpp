@@ -6,6 +6,7 @@
 #include <pugixml.hpp>
 
 #include <algorithm>
+#include <charconv>
 #include <fstream>
 #include <map>
 #include <set>
@@ -194,6 +195,67 @@ std::string CheckBinary(const Component& component, const BinaryFormat& format) 
   return {}; // an unknown os is a manifest fault, reported there
 }
 
+namespace {
+
+uint64_t Read64(std::string_view bytes, size_t at) {
+  return static_cast<uint64_t>(Read32(bytes, at)) | static_cast<uint64_t>(Read32(bytes, at + 4)) << 32;
+}
+
+// The zero-ended name at offset at of a string table that ends at end.
+std::string_view NameAt(std::string_view bytes, uint64_t at, uint64_t end) {
+  if (at >= end || end > bytes.size())
+    return {};
+  const std::string_view rest = bytes.substr(static_cast<size_t>(at), static_cast<size_t>(end - at));
+  return rest.substr(0, rest.find('\0'));
+}
+
+bool IsDebugName(std::string_view name) {
+  return name.starts_with(".debug") || name.starts_with(".zdebug");
+}
+
+} // namespace
+
+std::vector<std::string> DebugSections(std::string_view bytes) {
+  std::vector<std::string> names;
+  const BinaryFormat format = IdentifyBinary(bytes);
+  if (format.kind == BinaryFormat::Kind::ELF && format.wide && bytes.size() >= 64) {
+    const uint64_t table = Read64(bytes, 0x28);
+    const uint16_t entrySize = Read16(bytes, 0x3A), count = Read16(bytes, 0x3C),
+                   namesIndex = Read16(bytes, 0x3E);
+    if (entrySize < 64 || namesIndex >= count || table > bytes.size() ||
+        (bytes.size() - table) / entrySize < count)
+      return names;
+    const auto header = [&](unsigned i) { return static_cast<size_t>(table + uint64_t{i} * entrySize); };
+    const uint64_t strings = Read64(bytes, header(namesIndex) + 0x18);
+    const uint64_t stringsEnd = strings + Read64(bytes, header(namesIndex) + 0x20);
+    for (unsigned i = 0; i < count; ++i)
+      if (const std::string_view name = NameAt(bytes, strings + Read32(bytes, header(i)), stringsEnd);
+          IsDebugName(name))
+        names.emplace_back(name);
+    return names;
+  }
+  if (format.kind == BinaryFormat::Kind::PE) {
+    const uint32_t header = Read32(bytes, 0x3C);
+    const uint16_t count = Read16(bytes, header + 6);
+    const uint64_t symbols = Read32(bytes, header + 12);
+    const uint64_t strings = symbols + uint64_t{Read32(bytes, header + 16)} * 18; // the COFF string table
+    const uint64_t first = uint64_t{header} + 24 + Read16(bytes, header + 20);
+    if (first > bytes.size() || (bytes.size() - first) / 40 < count)
+      return names;
+    for (unsigned i = 0; i < count; ++i) {
+      std::string_view name = bytes.substr(static_cast<size_t>(first + i * 40), 8);
+      name = name.substr(0, name.find('\0'));
+      uint64_t offset = 0;
+      if (name.starts_with('/') && symbols != 0 && strings + 4 <= bytes.size() &&
+          std::from_chars(name.data() + 1, name.data() + name.size(), offset).ec == std::errc{})
+        name = NameAt(bytes, strings + offset, strings + Read32(bytes, static_cast<size_t>(strings)));
+      if (IsDebugName(name))
+        names.emplace_back(name);
+    }
+  }
+  return names;
+}
+
 bool IsLibraryFileName(std::string_view name) {
   const std::string lower = Lower(name);
   if (lower.ends_with(".dll") || lower.ends_with(".so") || lower.ends_with(".dylib"))
@@ -241,6 +303,9 @@ Archive InspectArchive(const std::filesystem::path& folder) {
     }
     if (const std::string fault = CheckBinary(component, IdentifyBinary(bytes)); !fault.empty())
       archive.problems.push_back(fault);
+    if (const std::vector<std::string> debug = DebugSections(bytes); !debug.empty())
+      archive.problems.push_back(component.path + ": ships with debug sections (" + debug.front() + " and " +
+                                 std::to_string(debug.size() - 1) + " more)");
   }
 
   std::error_code error;

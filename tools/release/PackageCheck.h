@@ -41,6 +41,12 @@ BinaryFormat IdentifyBinary(std::string_view bytes);
 // for Linux.
 std::string CheckBinary(const Component& component, const BinaryFormat& format);
 
+// The names of the sections that carry debug information (".debug*",
+// ".zdebug*") in a PE or ELF64 file, in file order; empty for a stripped file.
+// PE section names longer than eight characters are looked up in the COFF
+// string table ("/4" and the like), as the GNU tools write them.
+std::vector<std::string> DebugSections(std::string_view bytes);
+
 // Whether a file name is that of a native library (.dll, .so, .so.N, .dylib).
 bool IsLibraryFileName(std::string_view name);
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <random>
 
@@ -133,6 +134,18 @@ TEST(BinaryCheck, PeAndElfHeadersAgainstTheStatedSystemAndArchitecture) {
     EXPECT_TRUE(IsLibraryFileName(name)) << name;
   for (const char* name : {"MANIFEST.XML", "dll", "a.sox", "a.so.x", "readme.so.txt"})
     EXPECT_FALSE(IsLibraryFileName(name)) << name;
+}
+
+// This program is built with debug information, as the libraries are before
+// they ship: the check must see it, and see none in a bare header.
+TEST(BinaryCheck, DebugSectionsAreFound) {
+  std::string self;
+  ASSERT_TRUE(ReadFile(::testing::internal::GetArgvs().at(0), self));
+  const std::vector<std::string> sections = DebugSections(self);
+  EXPECT_NE(std::find(sections.begin(), sections.end(), ".debug_info"), sections.end())
+      << sections.size() << " debug sections found";
+  EXPECT_TRUE(DebugSections(PeHeader(0x8664, true)).empty());
+  EXPECT_TRUE(DebugSections(ElfHeader(true, 3, 62)).empty());
 }
 
 TEST(ArchiveCheck, UnlistedMissingAndMislabelledLibrariesAreFound) {
