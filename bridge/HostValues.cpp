@@ -6,6 +6,8 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <locale>
+#include <sstream>
 
 // ---------------------------------------------------------------------------
 // Host memory
@@ -131,6 +133,54 @@ int32_t ParseInt(std::u16string_view text) {
   return n;
 }
 
+#if !defined(__cpp_lib_to_chars)
+// True when s is a whole number in std::from_chars' general format: an
+// optional minus, digits with an optional decimal point, an optional exponent.
+bool IsDecimalNumber(std::string_view s) {
+  size_t i = 0;
+  const auto digits = [&] {
+    const size_t start = i;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9')
+      ++i;
+    return i - start;
+  };
+  if (i < s.size() && s[i] == '-')
+    ++i;
+  size_t mantissa = digits();
+  if (i < s.size() && s[i] == '.') {
+    ++i;
+    mantissa += digits();
+  }
+  if (mantissa == 0)
+    return false;
+  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    ++i;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
+      ++i;
+    if (digits() == 0)
+      return false;
+  }
+  return i == s.size();
+}
+#endif
+
+// The whole of s as a number, read the same whatever the process's locale.
+bool DecimalToDouble(std::string_view s, double& d) {
+#if defined(__cpp_lib_to_chars)
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), d, std::chars_format::general);
+  return ec == std::errc() && end == s.data() + s.size();
+#else
+  // A C++ library that converts only integers (libc++ 14): the grammar is
+  // checked here and the stream converts in the classic locale.
+  if (!IsDecimalNumber(s))
+    return false;
+  std::istringstream in{std::string(s)};
+  in.imbue(std::locale::classic());
+  in >> d;
+  return !in.fail();
+#endif
+}
+
 double ParseDouble(std::u16string_view text) {
   std::string narrow = Narrow(text);
   for (char& c : narrow)
@@ -140,8 +190,7 @@ double ParseDouble(std::u16string_view text) {
   if (!s.empty() && s.front() == '+')
     s.remove_prefix(1);
   double d = 0;
-  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), d, std::chars_format::general);
-  if (ec != std::errc() || end != s.data() + s.size() || s.empty() || !std::isfinite(d))
+  if (!DecimalToDouble(s, d) || !std::isfinite(d))
     return 0;
   return d;
 }

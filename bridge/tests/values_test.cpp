@@ -100,8 +100,13 @@ TEST_F(ValuesTest, ReadersConvertEveryHostType) {
   EXPECT_DOUBLE_EQ(GetDoubleValue(Make(VTYPE_UI4, [](tVariant& v) { v.ulVal = 4294967295u; })), 4294967295.0);
   EXPECT_DOUBLE_EQ(GetDoubleValue(Make(VTYPE_I8, [](tVariant& v) { v.llVal = -5; })), -5.0);
   EXPECT_DOUBLE_EQ(GetDoubleValue(Make(VTYPE_ERROR, [](tVariant& v) { v.errCode = 5; })), 0.0);
-  for (auto [in, out] : std::initializer_list<std::pair<const char16_t*, double>>{
-           {u"12.5", 12.5}, {u"12,5", 12.5}, {u" 100 ", 100}, {u"abc", 0}, {u"1.2.3", 0}, {u"", 0}}) {
+  // The text forms a number takes: either decimal separator, and nothing that
+  // is not a finite decimal number (hexadecimal, infinity, a lone sign or dot).
+  const std::pair<const char16_t*, double> texts[] = {
+      {u"12.5", 12.5}, {u"12,5", 12.5}, {u" 100 ", 100}, {u"abc", 0},     {u"1.2.3", 0}, {u"", 0},
+      {u"-.5", -0.5},  {u"5.", 5},      {u"+2e3", 2000}, {u"1E-2", 0.01}, {u"1e", 0},    {u"++1", 0},
+      {u"0x10", 0},    {u"inf", 0},     {u"1e999", 0},   {u".", 0},       {u"\n5", 0}};
+  for (auto [in, out] : texts) {
     SetWideStringValue(host, text, in);
     EXPECT_DOUBLE_EQ(GetDoubleValue(text), out) << Utf16ToUtf8(in);
   }
