@@ -87,10 +87,11 @@ function(orvik_add_addin target)
   endif()
 endfunction()
 
-# GoogleTest: the system's on Linux; built from Debian's source package for the
-# cross builds.
+# GoogleTest: built from Debian's source package for the cross builds and
+# wherever the tree has its own C++ runtime (the linux preset's libc++); the
+# system's otherwise.
 macro(orvik_find_gtest)
-  if(WIN32)
+  if(WIN32 OR ORVIK_STATIC_LIBCXX)
     set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
     set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
     set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)

@@ -1,9 +1,10 @@
 # pugixml for the goods upload of the label scale. Gives the target
 # orvik_pugixml to link against:
-# - Linux: Debian's libpugixml-dev (find_package);
-# - Windows: the static library pugixml_static, built from Debian's source
-#   package that scripts/setup.sh unpacks into third_party/pugixml-src, so
-#   that the DLLs import Windows system DLLs only.
+# - Windows and the linux preset (static libc++): the static library
+#   pugixml_static, built from Debian's source package that scripts/setup.sh
+#   unpacks into third_party/pugixml-src, so that the libraries need only
+#   system libraries and the parser shares the tree's C++ runtime;
+# - other Linux builds: Debian's libpugixml-dev (find_package).
 # ORVIK_PUGIXML_SOURCE names that source file (the fuzzer compiles it itself).
 include_guard(GLOBAL)
 
@@ -11,7 +12,7 @@ set(ORVIK_PUGIXML_DIR ${CMAKE_SOURCE_DIR}/third_party/pugixml-src/src)
 set(ORVIK_PUGIXML_SOURCE ${ORVIK_PUGIXML_DIR}/pugixml.cpp)
 
 add_library(orvik_pugixml INTERFACE)
-if(WIN32)
+if(WIN32 OR ORVIK_STATIC_LIBCXX)
   if(NOT EXISTS ${ORVIK_PUGIXML_SOURCE})
     message(FATAL_ERROR "pugixml source missing in ${ORVIK_PUGIXML_DIR}: run scripts/setup.sh")
   endif()

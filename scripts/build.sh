@@ -10,9 +10,11 @@ presets=("$@")
 jobs=$(nproc)
 for preset in "${presets[@]}"; do
   echo "== build $preset"
-  if [ ! -f "build/$preset/CMakeCache.txt" ]; then
+  cache=build/$preset/CMakeCache.txt
+  if [ ! -f "$cache" ] || [ CMakePresets.json -nt "$cache" ]; then
+    # Afresh when the presets changed: a build tree keeps its compilers.
     mkdir -p build
-    cmake --preset "$preset" >"build/$preset.configure.log" 2>&1 || { cat "build/$preset.configure.log"; exit 1; }
+    cmake --fresh --preset "$preset" >"build/$preset.configure.log" 2>&1 || { cat "build/$preset.configure.log"; exit 1; }
   fi
   cmake --build --preset "$preset" -j "$jobs"
 done

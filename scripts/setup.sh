@@ -7,7 +7,8 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 need_root() { [ "$(id -u)" = 0 ] || { echo "setup.sh: run as root" >&2; exit 1; }; }
 
 packages=(
-  cmake ninja-build g++ clang libclang-rt-14-dev clang-format
+  cmake ninja-build g++ clang libclang-rt-14-dev clang-format binutils
+  libc++-14-dev libc++abi-14-dev libunwind-14-dev
   libgtest-dev libpugixml-dev
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64
   wine wine64 wine32:i386 xvfb xauth fonts-wine fonts-liberation xdotool imagemagick
