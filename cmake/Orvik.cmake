@@ -14,6 +14,12 @@ endif()
 
 set(ORVIK_DIST_DIR ${CMAKE_SOURCE_DIR}/dist)
 
+# The linux preset's libraries load on glibc 2.17 and newer (see the toolchain
+# file cmake/linux-clang-libcxx.cmake).
+if(ORVIK_STATIC_LIBCXX)
+  include(GlibcPins)
+endif()
+
 # The version header, generated from project(VERSION): used by the resource
 # scripts and by the Linux builds alike.
 set(ORVIK_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
@@ -79,6 +85,9 @@ function(orvik_add_addin target)
     target_link_options(${target} PRIVATE -Wl,--kill-at)
   else()
     target_link_options(${target} PRIVATE -Wl,--no-undefined)
+    if(ORVIK_STATIC_LIBCXX)
+      orvik_pin_glibc(${target})
+    endif()
   endif()
   target_link_libraries(${target} PRIVATE ${A_LIBS})
   orvik_target(${target})
