@@ -15,10 +15,13 @@
 set(CMAKE_C_COMPILER clang)
 set(CMAKE_CXX_COMPILER clang++)
 
-set(CMAKE_CXX_FLAGS_INIT "-stdlib=libc++")
+# Sections of their own, so that a library keeps only the code it reaches of
+# the runtime (--gc-sections: a third of the size).
+set(CMAKE_C_FLAGS_INIT "-ffunction-sections -fdata-sections")
+set(CMAKE_CXX_FLAGS_INIT "-stdlib=libc++ -ffunction-sections -fdata-sections")
 set(orvik_runtime_link "-stdlib=libc++ -nostdlib++ -static-libgcc")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "${orvik_runtime_link}")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "${orvik_runtime_link} -Wl,--exclude-libs,ALL")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "${orvik_runtime_link} -Wl,--exclude-libs,ALL -Wl,--gc-sections")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "${CMAKE_SHARED_LINKER_FLAGS_INIT}")
 # At the end of every C++ link line, after the objects and libraries that need them.
 set(CMAKE_CXX_STANDARD_LIBRARIES_INIT "-Wl,-Bstatic -lc++ -lc++abi -lunwind -Wl,-Bdynamic")
