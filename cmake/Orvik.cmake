@@ -118,9 +118,13 @@ endmacro()
 # A test program. On Linux it runs directly; the Windows programs run under Wine
 # through scripts/wine-run.sh (a Xvfb display, a prefix of the build tree's own,
 # a watchdog).
-#   orvik_add_test(<target> SOURCES ... LIBS ... [ENV k=v ...])
+#   orvik_add_test(<target> SOURCES ... LIBS ... [ENV k=v ...] [OPERATOR])
+# OPERATOR marks a test whose emulators ask the operator (or that sets the
+# operator's answer): under Wine every test program of a build tree shares one
+# data folder, and with it the control file operator.txt, so such tests never
+# run at the same time there.
 function(orvik_add_test target)
-  cmake_parse_arguments(A "" "TIMEOUT" "SOURCES;LIBS;ENV;LABELS" ${ARGN})
+  cmake_parse_arguments(A "OPERATOR" "TIMEOUT" "SOURCES;LIBS;ENV;LABELS" ${ARGN})
   add_executable(${target} ${A_SOURCES})
   target_link_libraries(${target} PRIVATE ${A_LIBS} GTest::gtest GTest::gtest_main)
   orvik_target(${target})
@@ -140,5 +144,10 @@ function(orvik_add_test target)
     math(EXPR wine_timeout "${A_TIMEOUT} - 20")
     list(APPEND A_ENV WINE_RUN_TIMEOUT=${wine_timeout})
   endif()
-  set_tests_properties(${target} PROPERTIES TIMEOUT ${A_TIMEOUT} ENVIRONMENT "${A_ENV}" LABELS "${A_LABELS}")
+  # The operator's answer of the shell that runs the tests is not theirs.
+  set_tests_properties(${target} PROPERTIES TIMEOUT ${A_TIMEOUT} ENVIRONMENT "${A_ENV}" LABELS "${A_LABELS}"
+    ENVIRONMENT_MODIFICATION "ORVIK_OPERATOR=unset:")
+  if(WIN32 AND A_OPERATOR)
+    set_tests_properties(${target} PROPERTIES RESOURCE_LOCK orvik_operator)
+  endif()
 endfunction()

@@ -10,6 +10,10 @@
 
 class TCallLog {
 public:
+  // The emulators' data folder: the log's folder, where the files that
+  // automated tests read and write live too. Made (with missing parents on
+  // Linux) when make is true; empty when it cannot be found or made.
+  static std::u16string DataFolder(bool make);
   // Opens fileName in the user's log folder, creating the folder when it is
   // missing. path receives the file's full path once the folder exists, even
   // when the file itself cannot be opened; it stays empty when there is no

@@ -3,6 +3,7 @@
 // driver XML documents.
 #pragma once
 
+#include "Unattended.h"
 #include "v8napi.h"
 
 #include <cstdint>
@@ -156,6 +157,12 @@ public:
   bool DeviceIDExists(std::u16string_view id) const;
   // Appends one entry to the call log (nothing when no log is open).
   void WriteLog(std::u16string_view text);
+  // Adds a line to the log entry of the call in progress, after its inputs.
+  void NoteInLog(std::u16string_view line);
+  // Who answers an operator window that the call in progress is about to
+  // show, read now from the control file or the variable; an automatic
+  // answer is noted in the call's log entry.
+  TOperatorSetting OperatorSetting();
   // True while the call log file is open.
   bool LogIsOpen() const { return Log != nullptr; }
   // The bitness of this build, as the creation entry of the log reports it.
@@ -210,6 +217,7 @@ protected:
 
 private:
   bool constructed_ = false;
+  std::u16string callNotes_; // lines for the log entry of the call in progress
 };
 
 // The maker's page about the add-ins, reported in the driver description.

@@ -190,6 +190,18 @@ void TSetEmulator::WriteLog(std::u16string_view text) {
     Log->Write(text);
 }
 
+void TSetEmulator::NoteInLog(std::u16string_view line) {
+  callNotes_.append(line);
+  callNotes_.append(kNewLine);
+}
+
+TOperatorSetting TSetEmulator::OperatorSetting() {
+  TOperatorSetting setting = ReadOperatorSetting();
+  if (setting.Automatic())
+    NoteInLog(setting.LogNote());
+  return setting;
+}
+
 // ---------------------------------------------------------------------------
 // The call path
 
@@ -200,6 +212,7 @@ bool TSetEmulator::CallMethod(const std::u16string& methodName, long methodIndex
     methodId = static_cast<TMethodID>(MethodIds[static_cast<size_t>(methodIndex)]);
   if (methodId != m_GetLastError)
     LastErrorText.clear();
+  callNotes_.clear();
 
   TParams args(Memory(), params, paramCount);
   const long count = args.Count();
@@ -247,6 +260,8 @@ bool TSetEmulator::CallMethod(const std::u16string& methodName, long methodIndex
   const auto finishEntry = [&](const std::u16string* fault) {
     if (!logging)
       return;
+    add(callNotes_);
+    callNotes_.clear();
     if (fault != nullptr) {
       add(u"Ошибка: " + *fault + kNewLine);
     } else if (methodId != m_GetLastError && !LastErrorText.empty()) {

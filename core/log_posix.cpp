@@ -75,17 +75,30 @@ intptr_t OpenAppend(const std::string& path) {
   return fd;
 }
 
-} // namespace
-
-std::unique_ptr<TCallLog> TCallLog::Open(std::u16string_view fileName, std::u16string& path) {
-  path.clear();
+// The data folder as the file system names it (bytes, kept as they are even
+// when they are no UTF-8); empty when it cannot be found or made.
+std::string DataFolderBytes(bool make) {
   std::string folder = DataHome();
   while (folder.size() > 1 && folder.back() == '/')
     folder.pop_back();
-  if (folder.empty() || !MakeDirectories(folder))
-    return nullptr;
+  if (folder.empty() || (make && !MakeDirectories(folder)))
+    return {};
   folder += "/Orvik";
-  if (!MakeDirectory(folder))
+  if (make && !MakeDirectory(folder))
+    return {};
+  return folder;
+}
+
+} // namespace
+
+std::u16string TCallLog::DataFolder(bool make) {
+  return Utf8ToUtf16(DataFolderBytes(make));
+}
+
+std::unique_ptr<TCallLog> TCallLog::Open(std::u16string_view fileName, std::u16string& path) {
+  path.clear();
+  const std::string folder = DataFolderBytes(true);
+  if (folder.empty())
     return nullptr;
   const std::string file = folder + "/" + Utf16ToUtf8(fileName);
   path = Utf8ToUtf16(file);

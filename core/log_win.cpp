@@ -35,23 +35,29 @@ std::wstring Wide(std::u16string_view text) {
 
 } // namespace
 
-std::unique_ptr<TCallLog> TCallLog::Open(std::u16string_view fileName, std::u16string& path) {
-  path.clear();
+std::u16string TCallLog::DataFolder(bool make) {
   wchar_t appData[MAX_PATH] = {};
-  if (FAILED(
-          SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, appData)))
-    return nullptr;
+  const int flags = CSIDL_APPDATA | (make ? CSIDL_FLAG_CREATE : 0);
+  if (FAILED(SHGetFolderPathW(nullptr, flags, nullptr, SHGFP_TYPE_CURRENT, appData)))
+    return {};
   std::wstring folder = appData;
   if (folder.empty())
-    return nullptr;
+    return {};
   if (folder.back() != L'\\')
     folder += L'\\';
   folder += L"Orvik";
-  if (!IsDirectory(folder) && !CreateDirectoryW(folder.c_str(), nullptr) && !IsDirectory(folder))
+  if (make && !IsDirectory(folder) && !CreateDirectoryW(folder.c_str(), nullptr) && !IsDirectory(folder))
+    return {};
+  return std::u16string(folder.begin(), folder.end());
+}
+
+std::unique_ptr<TCallLog> TCallLog::Open(std::u16string_view fileName, std::u16string& path) {
+  path.clear();
+  const std::u16string folder = DataFolder(true);
+  if (folder.empty())
     return nullptr;
-  const std::wstring file = folder + L"\\" + Wide(fileName);
-  path.assign(file.begin(), file.end());
-  const intptr_t handle = OpenAppend(file);
+  path = folder + u"\\" + std::u16string(fileName);
+  const intptr_t handle = OpenAppend(Wide(path));
   if (handle == -1)
     return nullptr;
   return std::unique_ptr<TCallLog>(new TCallLog(handle));

@@ -322,3 +322,83 @@ TEST_F(CoreUnit, TextChangedWhereItLiesIsLoggedAsChanged) {
         << Utf16ToUtf8(log);
   }
 }
+
+namespace {
+
+// The control file as test tools write it: 1C's text writer (UTF-8 with a
+// byte-order mark, CR LF), Windows PowerShell (UTF-16 with one), cmd's echo
+// (a blank before the line end).
+TEST(OperatorSetting, ControlFileInTheFormsToolsWriteIt) {
+  const std::u16string path = u"/data/Orvik/operator.txt";
+  const TOperatorSetting fromPlatform = OperatorSettingFromFile(
+      "\xEF\xBB\xBF"
+      "Approve \r\nCardNumber = 1234\r\n# note\r\nno pair\r\n\r\nweight=1.5\r\ncardnumber=5678",
+      path);
+  EXPECT_EQ(fromPlatform.Mode, TOperatorMode::Approve);
+  EXPECT_EQ(fromPlatform.Source, TOperatorSource::File);
+  EXPECT_EQ(fromPlatform.LogNote(), u"Ответ оператора: approve (одобрено автоматически), из файла " + path);
+  ASSERT_NE(fromPlatform.Value(u"CARDNUMBER"), nullptr);
+  EXPECT_EQ(*fromPlatform.Value(u"CARDNUMBER"), u"5678"); // the last line of a key wins
+  ASSERT_NE(fromPlatform.Value(u"weight"), nullptr);
+  EXPECT_EQ(*fromPlatform.Value(u"weight"), u"1.5");
+  EXPECT_EQ(fromPlatform.Value(u"no pair"), nullptr);
+
+  const std::string utf16("\xFF\xFEr\0e\0f\0u\0s\0e\0\r\0\n\0", 18);
+  EXPECT_EQ(OperatorSettingFromFile(utf16, path).Mode, TOperatorMode::Refuse);
+  EXPECT_EQ(OperatorSettingFromFile("dialog \r\n", path).Mode, TOperatorMode::Dialog);
+  EXPECT_FALSE(OperatorSettingFromFile("dialog", path).Automatic());
+
+  const TOperatorSetting unknown = OperatorSettingFromFile("одобрить\napprove\n", path);
+  EXPECT_EQ(unknown.Mode, TOperatorMode::Invalid);
+  EXPECT_EQ(unknown.Error, u"Неизвестный ответ оператора \"одобрить\" в файле " + path +
+                               u": ожидается dialog, approve или refuse");
+  for (const char* empty : {"", "\xEF\xBB\xBF", "\r\napprove"})
+    EXPECT_EQ(OperatorSettingFromFile(empty, path).Error,
+              u"Первая строка файла ответа оператора " + path +
+                  u" пуста: ожидается dialog, approve или refuse");
+}
+
+TEST(OperatorSetting, VariableAndItsUnknownWords) {
+  EXPECT_EQ(OperatorSettingFromVariable(std::nullopt).Mode, TOperatorMode::Dialog);
+  EXPECT_EQ(OperatorSettingFromVariable(u"  ").Source, TOperatorSource::None);
+  const TOperatorSetting refuse = OperatorSettingFromVariable(u"REFUSE");
+  EXPECT_EQ(refuse.Mode, TOperatorMode::Refuse);
+  EXPECT_EQ(refuse.LogNote(),
+            u"Ответ оператора: refuse (отказ автоматически), из переменной окружения ORVIK_OPERATOR");
+  EXPECT_EQ(OperatorSettingFromVariable(u"approved").Error,
+            u"Неизвестный ответ оператора \"approved\" в переменной окружения ORVIK_OPERATOR: ожидается "
+            u"dialog, approve или refuse");
+  // A huge word is named by its beginning.
+  const TOperatorSetting huge = OperatorSettingFromVariable(std::u16string(100000, u'x'));
+  EXPECT_EQ(huge.Mode, TOperatorMode::Invalid);
+  EXPECT_LT(huge.Error.size(), 200u);
+}
+
+// The file decides while it exists, even one that cannot be read; the
+// variable decides otherwise.
+TEST_F(CoreUnit, ControlFileOverridesTheVariableWhileItExists) {
+  if (!testenv::CanRedirectLogHome())
+    GTEST_SKIP() << "the data folder cannot be moved here";
+  const std::filesystem::path data = std::filesystem::path(testenv::TemporaryFolder()) / "operator";
+  const std::filesystem::path file = data / "Orvik" / "operator.txt";
+  std::filesystem::create_directories(data / "Orvik");
+  testenv::RedirectLogHome(data.string());
+  testenv::SetEnvironment("ORVIK_OPERATOR", "refuse");
+  EXPECT_EQ(ReadOperatorSetting().Mode, TOperatorMode::Refuse);
+  std::ofstream(file) << "approve\n";
+  const TOperatorSetting fromFile = ReadOperatorSetting();
+  EXPECT_EQ(fromFile.Mode, TOperatorMode::Approve);
+  EXPECT_EQ(std::filesystem::path(fromFile.Origin), file);
+  std::filesystem::remove(file);
+  std::filesystem::create_directory(file);
+  EXPECT_EQ(ReadOperatorSetting().Error, u"Не удалось прочитать файл ответа оператора " + file.u16string());
+  std::filesystem::remove(file);
+  std::ofstream(file) << std::string(kOperatorFileLimit + 1, 'a');
+  EXPECT_EQ(ReadOperatorSetting().Mode, TOperatorMode::Invalid);
+  std::filesystem::remove(file);
+  testenv::SetEnvironment("ORVIK_OPERATOR", nullptr);
+  EXPECT_EQ(ReadOperatorSetting().Mode, TOperatorMode::Dialog);
+  testenv::RestoreLogHome();
+}
+
+} // namespace

@@ -186,6 +186,23 @@ bool TCardSim_2001::WriteOutput(TParams& params, long k, std::u16string_view tex
   return false;
 }
 
+namespace {
+
+// The outputs of an approval: the parameter, its count of fresh digits, and
+// the key of a control-file line that fixes its value for tests.
+struct ApprovalOutput {
+  long param;
+  int digits;
+  const char16_t* key;
+};
+constexpr ApprovalOutput kApprovalOutputs[] = {{1, 20, u"CardNumber"},
+                                               {3, 5, u"ReceiptNumber"},
+                                               {4, 12, u"RRNCode"},
+                                               {5, 6, u"AuthorizationCode"},
+                                               {6, 0, u"Slip"}};
+
+} // namespace
+
 // Parameters: 0 DeviceID, 1 card number, 2 amount, 3 receipt number,
 // 4 reference number, 5 authorisation code, 6 slip text. Only 0 and 2 are
 // read; the rest are written on approval and left alone otherwise.
@@ -196,7 +213,24 @@ void TCardSim_2001::CardOperation(const char16_t* caption, tVariant& result, TPa
   }
   CardAmountText() = AmountText(GetDoubleValue(params[2]));
   CardOperationCaption() = caption;
-  const int answer = Prompt ? Prompt->Ask(CardOperationCaption(), CardAmountText()) : kPromptFailed;
+  // An automatic answer leaves the window unmade; a person answers otherwise.
+  const TOperatorSetting setting = OperatorSetting();
+  int answer = kPromptFailed;
+  switch (setting.Mode) {
+  case TOperatorMode::Invalid:
+    LastErrorText = setting.Error;
+    SetResult(result, false);
+    return;
+  case TOperatorMode::Approve:
+    answer = kPromptApproved;
+    break;
+  case TOperatorMode::Refuse:
+    answer = kPromptRefused;
+    break;
+  case TOperatorMode::Dialog:
+    answer = Prompt ? Prompt->Ask(CardOperationCaption(), CardAmountText()) : kPromptFailed;
+    break;
+  }
   if (answer != kPromptApproved) {
     if (answer == kPromptFailed)
       LastErrorText = kCardPromptFailure;
@@ -205,9 +239,17 @@ void TCardSim_2001::CardOperation(const char16_t* caption, tVariant& result, TPa
   }
   TApprovalDigits& digits = LibraryApprovalDigits();
   digits.Reseed(TickCount());
-  const bool written = WriteOutput(params, 1, digits.Next(20)) && WriteOutput(params, 3, digits.Next(5)) &&
-                       WriteOutput(params, 4, digits.Next(12)) && WriteOutput(params, 5, digits.Next(6)) &&
-                       WriteOutput(params, 6, u"");
+  bool written = true;
+  std::u16string fixedKeys;
+  for (const ApprovalOutput& output : kApprovalOutputs) {
+    const std::u16string* fixed = setting.Value(output.key);
+    if (fixed != nullptr)
+      fixedKeys += (fixedKeys.empty() ? u"" : u", ") + std::u16string(output.key);
+    written =
+        written && WriteOutput(params, output.param, fixed != nullptr ? *fixed : digits.Next(output.digits));
+  }
+  if (!fixedKeys.empty())
+    NoteInLog(u"Значения из файла " + setting.Origin + u": " + fixedKeys);
   SetResult(result, written);
 }
 

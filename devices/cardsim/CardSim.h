@@ -1,7 +1,8 @@
 // The payment card terminal emulator: a bank card terminal of the equipment
 // type "ЭквайринговыйТерминал". Every card operation asks the operator in a
-// modal window (IOperatorPrompt); an approval fills the operation's output
-// parameters with freshly generated digit strings.
+// modal window (IOperatorPrompt), unless an automatic answer is set from
+// outside (Unattended.h); an approval fills the operation's output parameters
+// with freshly generated digit strings, or with the control file's values.
 #pragma once
 
 #include "DeviceSet.h"

@@ -264,15 +264,40 @@ void TPanelSim_2001::SetParameter(tVariant& result, TParams& params) {
   SetResult(result, true);
 }
 
+// The test window's outcome is not reported: an automatic answer, approval
+// or refusal, ends the test as either of its buttons does, with the core's
+// description and True, and without the window.
 void TPanelSim_2001::DeviceTest(tVariant& result, TParams& params) {
   TSetEmulator::DeviceTest(result, params);
   if (!ShowOnScreen)
     return;
+  const TOperatorSetting setting = OperatorSetting();
+  if (setting.Mode == TOperatorMode::Invalid) {
+    LastErrorText = setting.Error;
+    SetResult(result, false);
+    return;
+  }
   Lines.SetTestText();
-  RunTestWindow();
+  RecordDisplay();
+  if (!setting.Automatic())
+    RunTestWindow();
+}
+
+std::u16string TPanelSim_2001::RecordFileName() const {
+  return Utf8ToUtf16(ComponentName) + u"_display.txt";
+}
+
+void TPanelSim_2001::RecordDisplay() {
+  std::u16string text;
+  for (int i = 0; i < std::min<int32_t>(Rows, kPanelRowSlots); ++i) {
+    text += Lines.RowText[static_cast<size_t>(i)];
+    text += u"\r\n";
+  }
+  WriteDataFile(RecordFileName(), text);
 }
 
 bool TPanelSim_2001::ShowDisplay() {
+  RecordDisplay(); // whether or not the rows are shown on screen
   if (!ShowOnScreen)
     return false; // an open window stays as it is
   return ShowDisplayWindow();

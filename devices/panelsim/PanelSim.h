@@ -93,6 +93,11 @@ public:
   // Shows the rows: makes the display window when there is none, else
   // repaints it. False when nothing is shown.
   bool ShowDisplay();
+  // Rewrites the readable record of the rows (RecordFileName in the data
+  // folder): rows 1 to Rows, one a line, UTF-8, CR LF.
+  void RecordDisplay();
+  // "<component>_display.txt".
+  std::u16string RecordFileName() const;
 
   // Settings.
   int32_t Columns = kPanelDefaultColumns;

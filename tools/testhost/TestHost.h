@@ -46,6 +46,13 @@ std::unique_ptr<SharedLibrary> OpenSharedLibrary(const std::string& path, std::s
 std::string ExecutableDirectory();
 // The path of a file in that folder.
 std::string BesideExecutable(const std::string& fileName);
+// Sets an environment variable of this process (UTF-8); a null value removes it.
+void SetEnvironment(const char* name, const char* value);
+// The emulators' data folder (UTF-8), made when missing, as a library loaded
+// from now on finds it. On Linux it is first moved to a fresh temporary folder
+// (XDG_DATA_HOME), removed when the program ends; on Windows it is the
+// profile's own, which every test program of a Wine prefix shares.
+std::string FreshDataFolder();
 
 // ---------------------------------------------------------------------------
 // Host memory manager: counts, remembers live blocks, records misuse

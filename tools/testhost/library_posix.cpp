@@ -1,7 +1,10 @@
-// Loading a shared library and finding the program's folder on Linux.
+// Loading a shared library, finding the program's folder and setting up its
+// environment on Linux.
 #include "TestHost.h"
 
+#include <cstdlib>
 #include <dlfcn.h>
+#include <filesystem>
 #include <limits.h>
 #include <unistd.h>
 
@@ -46,6 +49,31 @@ std::string ExecutableDirectory() {
 
 std::string BesideExecutable(const std::string& fileName) {
   return ExecutableDirectory() + "/" + fileName;
+}
+
+void SetEnvironment(const char* name, const char* value) {
+  if (value != nullptr)
+    setenv(name, value, 1);
+  else
+    unsetenv(name);
+}
+
+std::string FreshDataFolder() {
+  static std::vector<std::string> made;
+  char pattern[] = "/tmp/orvik-data-XXXXXX";
+  if (mkdtemp(pattern) == nullptr)
+    return {};
+  if (made.empty())
+    std::atexit([] {
+      std::error_code ignored;
+      for (const std::string& folder : made)
+        std::filesystem::remove_all(folder, ignored);
+    });
+  made.push_back(pattern);
+  setenv("XDG_DATA_HOME", pattern, 1);
+  const std::string folder = std::string(pattern) + "/Orvik";
+  std::filesystem::create_directory(folder);
+  return folder;
 }
 
 } // namespace testhost

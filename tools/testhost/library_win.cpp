@@ -1,7 +1,10 @@
-// Loading a DLL and finding the program's folder on Windows.
+// Loading a DLL, finding the program's folder and setting up its environment
+// on Windows.
 #include "TestHost.h"
 
 #include <windows.h>
+
+#include <shlobj.h>
 
 #include <iterator>
 
@@ -72,6 +75,20 @@ std::string ExecutableDirectory() {
 
 std::string BesideExecutable(const std::string& fileName) {
   return ExecutableDirectory() + "\\" + fileName;
+}
+
+void SetEnvironment(const char* name, const char* value) {
+  SetEnvironmentVariableW(Wide(name).c_str(), value != nullptr ? Wide(value).c_str() : nullptr);
+}
+
+std::string FreshDataFolder() {
+  wchar_t appData[MAX_PATH] = {};
+  if (FAILED(
+          SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, appData)))
+    return {};
+  const std::wstring folder = std::wstring(appData) + L"\\Orvik";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  return Narrow(folder);
 }
 
 } // namespace testhost

@@ -5,6 +5,16 @@
 #include <limits>
 
 namespace cardtest {
+
+int OperationWindowsDuring(const std::function<void()>& body) {
+  body();
+  return -1;
+}
+
+std::u16string DecodeLog(const std::string& bytes) {
+  return testhost::Utf8ToUtf16(bytes);
+}
+
 namespace {
 
 TEST_F(CardAddIn, CardOperationsAreRefusedWithoutAWindow) {

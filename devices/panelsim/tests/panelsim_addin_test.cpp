@@ -2,6 +2,10 @@
 // host runs it, apart from the windows.
 #include "PanelHost.h"
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
 namespace {
 
 using testhost::ValueList;
@@ -45,6 +49,51 @@ TEST(PanelAddIn, SessionThroughTheHostInterface) {
   close.Release();
   host.Destroy();
   EXPECT_TRUE(host.Memory().Clean()) << host.Memory().Summary();
+}
+
+// Unattended: the device test ends at once with the core's description
+// whatever the automatic answer; an unknown word fails it. The readable record
+// of the rows follows every output, the device test's included.
+TEST(PanelAddIn, UnattendedDeviceTestAndTheDisplayRecord) {
+  const std::filesystem::path folder(testhost::Utf8ToUtf16(testhost::FreshDataFolder()));
+  const auto record = [&] {
+    std::ifstream in(folder / "PanelSim_3001_display.txt", std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+  };
+  std::error_code ignored;
+  std::filesystem::remove(folder / "operator.txt", ignored);
+  PanelHost host;
+  ASSERT_TRUE(host.Ready());
+  const std::u16string id = host.Open();
+  EXPECT_EQ(host.Output(id, u"Итого: 100,00\r\nСпасибо!"), 1);
+  EXPECT_EQ(record(), "Итого: 100,00\r\nСпасибо!\r\n");
+  for (const char* answer : {"approve", "refuse"}) {
+    testhost::SetEnvironment("ORVIK_OPERATOR", answer);
+    EXPECT_EQ(host.DeviceTest().substr(0, 28), u"Эмулятор дисплея покупателя ") << answer;
+    EXPECT_EQ(record(),
+              "Тест устройства:\r\n0000000000 1111111111 2222222222 3333333333 4444444444 5555555555 "
+              "6666666666 7777777777 8888888888 9999999999\r\n");
+  }
+  testhost::SetEnvironment("ORVIK_OPERATOR", "later");
+  testhost::ValueList params(host.Memory());
+  params.Add(testhost::EmptyValue());
+  params.Add(testhost::EmptyValue());
+  EXPECT_EQ(host.Call(u"DeviceTest", params), 0);
+  testhost::ValueList error(host.Memory());
+  error.Add(testhost::EmptyValue());
+  host.Call(u"GetLastError", error);
+  EXPECT_EQ(testhost::TextOf(error[0], &host.Memory()),
+            u"Неизвестный ответ оператора \"later\" в переменной окружения ORVIK_OPERATOR: ожидается dialog, "
+            u"approve или refuse");
+  testhost::SetEnvironment("ORVIK_OPERATOR", nullptr);
+  host.SetParameter(u"Show", testhost::BoolValue(false));
+  EXPECT_EQ(host.Clear(id), 1);
+  EXPECT_EQ(record(), "\r\n\r\n");
+  params.Release();
+  error.Release();
+  host.Destroy();
 }
 
 } // namespace

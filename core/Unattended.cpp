@@ -1,0 +1,216 @@
+// The operator's answer as set from outside the application, and the data
+// files that the emulators keep for automated tests.
+#include "Unattended.h"
+
+#include "CallLog.h"
+#include "v8napi.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char16_t kExpectedWords[] = u": ожидается dialog, approve или refuse";
+// A word longer than this is named by its beginning.
+constexpr size_t kShownWordLimit = 64;
+
+bool IsBlank(char16_t c) {
+  return c == u' ' || c == u'\t' || c == u'\r' || c == u'\v' || c == u'\f';
+}
+
+std::u16string_view Trim(std::u16string_view text) {
+  while (!text.empty() && IsBlank(text.front()))
+    text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back()))
+    text.remove_suffix(1);
+  return text;
+}
+
+std::u16string AsciiLower(std::u16string_view text) {
+  std::u16string lower(text);
+  for (char16_t& c : lower)
+    if (c >= u'A' && c <= u'Z')
+      c = static_cast<char16_t>(c + (u'a' - u'A'));
+  return lower;
+}
+
+// UTF-16 with a byte-order mark (what Windows PowerShell 5 writes by
+// default), else UTF-8 with or without one.
+std::u16string DecodeFile(std::string_view bytes) {
+  const bool little = bytes.starts_with("\xFF\xFE");
+  if (little || bytes.starts_with("\xFE\xFF")) {
+    std::u16string text;
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+      const auto a = static_cast<unsigned char>(bytes[i]);
+      const auto b = static_cast<unsigned char>(bytes[i + 1]);
+      text.push_back(static_cast<char16_t>(little ? a | (b << 8) : (a << 8) | b));
+    }
+    return text;
+  }
+  if (bytes.starts_with("\xEF\xBB\xBF"))
+    bytes.remove_prefix(3);
+  return Utf8ToUtf16(bytes);
+}
+
+std::u16string Quoted(std::u16string_view word) {
+  if (word.size() <= kShownWordLimit)
+    return u"\"" + std::u16string(word) + u"\"";
+  return u"\"" + std::u16string(word.substr(0, kShownWordLimit)) + u"…\"";
+}
+
+// Takes the word; an unknown one makes the setting invalid with a message
+// that names where the word came from.
+void ApplyWord(TOperatorSetting& setting, std::u16string_view word, std::u16string_view where) {
+  setting.Word = word;
+  const std::u16string lower = AsciiLower(word);
+  if (lower == u"dialog") {
+    setting.Mode = TOperatorMode::Dialog;
+  } else if (lower == u"approve") {
+    setting.Mode = TOperatorMode::Approve;
+  } else if (lower == u"refuse") {
+    setting.Mode = TOperatorMode::Refuse;
+  } else {
+    setting.Mode = TOperatorMode::Invalid;
+    setting.Error =
+        u"Неизвестный ответ оператора " + Quoted(word) + u" " + std::u16string(where) + kExpectedWords;
+  }
+}
+
+TOperatorSetting InvalidFile(std::u16string_view path, std::u16string message) {
+  TOperatorSetting setting;
+  setting.Source = TOperatorSource::File;
+  setting.Origin = path;
+  setting.Mode = TOperatorMode::Invalid;
+  setting.Error = std::move(message);
+  return setting;
+}
+
+} // namespace
+
+const std::u16string* TOperatorSetting::Value(std::u16string_view key) const {
+  const std::u16string lower = AsciiLower(key);
+  for (auto it = Values.rbegin(); it != Values.rend(); ++it)
+    if (it->first == lower)
+      return &it->second;
+  return nullptr;
+}
+
+std::u16string TOperatorSetting::LogNote() const {
+  if (!Automatic())
+    return {};
+  std::u16string note = Mode == TOperatorMode::Approve
+                            ? u"Ответ оператора: approve (одобрено автоматически), "
+                            : u"Ответ оператора: refuse (отказ автоматически), ";
+  if (Source == TOperatorSource::File)
+    note += u"из файла " + Origin;
+  else
+    note += u"из переменной окружения " + Origin;
+  return note;
+}
+
+TOperatorSetting OperatorSettingFromFile(std::string_view bytes, std::u16string_view path) {
+  TOperatorSetting setting;
+  setting.Source = TOperatorSource::File;
+  setting.Origin = path;
+  const std::u16string text = DecodeFile(bytes);
+  std::u16string_view rest = text;
+  bool first = true;
+  while (first || !rest.empty()) {
+    const size_t end = rest.find(u'\n');
+    const std::u16string_view line = Trim(rest.substr(0, end));
+    rest = end == std::u16string_view::npos ? std::u16string_view() : rest.substr(end + 1);
+    if (first) {
+      first = false;
+      if (line.empty())
+        return InvalidFile(path, u"Первая строка файла ответа оператора " + std::u16string(path) + u" пуста" +
+                                     kExpectedWords);
+      ApplyWord(setting, line, u"в файле " + std::u16string(path));
+      continue;
+    }
+    // Further lines: "key=value" for the devices that read them; blank
+    // lines, "#" comments and lines of another form are skipped.
+    const size_t equals = line.find(u'=');
+    if (line.empty() || line.front() == u'#' || equals == std::u16string_view::npos)
+      continue;
+    const std::u16string_view key = Trim(line.substr(0, equals));
+    if (!key.empty())
+      setting.Values.emplace_back(AsciiLower(key), Trim(line.substr(equals + 1)));
+  }
+  return setting;
+}
+
+TOperatorSetting OperatorSettingFromVariable(const std::optional<std::u16string>& value) {
+  TOperatorSetting setting;
+  if (!value)
+    return setting;
+  const std::u16string_view word = Trim(*value);
+  if (word.empty())
+    return setting; // an empty variable counts as none, as shells treat it
+  setting.Source = TOperatorSource::Variable;
+  setting.Origin = kOperatorVariableName;
+  ApplyWord(setting, word, u"в переменной окружения " + std::u16string(kOperatorVariableName));
+  return setting;
+}
+
+TOperatorSetting ReadOperatorSetting() {
+  const std::u16string folder = TCallLog::DataFolder(false);
+  if (!folder.empty()) {
+    const fs::path file = fs::path(folder) / fs::path(kOperatorFileName);
+    const std::u16string path = file.u16string();
+    std::error_code error;
+    const fs::file_status status = fs::status(file, error);
+    if (status.type() != fs::file_type::not_found && !error) {
+      // The file decides while it exists, even when it cannot be read.
+      if (!fs::is_regular_file(status))
+        return InvalidFile(path, u"Не удалось прочитать файл ответа оператора " + path);
+      std::ifstream in(file, std::ios::binary);
+      std::string bytes(kOperatorFileLimit + 1, '\0');
+      in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+      if (!in && !in.eof())
+        return InvalidFile(path, u"Не удалось прочитать файл ответа оператора " + path);
+      bytes.resize(static_cast<size_t>(in.gcount()));
+      if (bytes.size() > kOperatorFileLimit)
+        return InvalidFile(path, u"Файл ответа оператора " + path + u" больше 64 КБ");
+      return OperatorSettingFromFile(bytes, path);
+    }
+  }
+  return OperatorSettingFromVariable(EnvironmentVariable(kOperatorVariable));
+}
+
+bool WriteDataFile(std::u16string_view fileName, std::u16string_view text) {
+  const std::u16string folder = TCallLog::DataFolder(true);
+  if (folder.empty())
+    return false;
+  const fs::path target = fs::path(folder) / fs::path(fileName);
+  // A name of its own for the new text: writers in other processes each have
+  // theirs, and the rename puts one whole text in place.
+  static std::atomic<uint64_t> counter{0};
+  const uint64_t unique = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                          (reinterpret_cast<uintptr_t>(&counter) << 16) ^ ++counter;
+  fs::path temporary = target;
+  temporary += ".tmp" + std::to_string(unique);
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    const std::string bytes = Utf16ToUtf8(text);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    std::error_code ignored;
+    if (!out) {
+      fs::remove(temporary, ignored);
+      return false;
+    }
+  }
+  std::error_code error;
+  fs::rename(temporary, target, error);
+  if (error) {
+    std::error_code ignored;
+    fs::remove(temporary, ignored);
+    return false;
+  }
+  return true;
+}

@@ -1,0 +1,62 @@
+// What lets an application's automated tests run the emulators with nobody at
+// the screen: who answers the operator windows (a person, or an automatic
+// approval or refusal), read from the control file operator.txt in the data
+// folder while it exists, else from the environment variable ORVIK_OPERATOR;
+// and the readable files that the emulators keep there for such tests.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+inline constexpr char kOperatorVariable[] = "ORVIK_OPERATOR";
+inline constexpr char16_t kOperatorVariableName[] = u"ORVIK_OPERATOR";
+inline constexpr char16_t kOperatorFileName[] = u"operator.txt";
+// A control file larger than this is no control file.
+inline constexpr size_t kOperatorFileLimit = 64 * 1024;
+
+enum class TOperatorMode {
+  Dialog,  // a person answers the window (also when nothing is set)
+  Approve, // every window is answered at once as if its approving button were pressed
+  Refuse,  // every window is answered at once as if it were closed
+  Invalid, // an unknown word or an unreadable file: the operation fails with Error
+};
+
+enum class TOperatorSource { None, Variable, File };
+
+struct TOperatorSetting {
+  TOperatorMode Mode = TOperatorMode::Dialog;
+  TOperatorSource Source = TOperatorSource::None;
+  std::u16string Word;   // the word as it was given, blanks around it removed
+  std::u16string Origin; // the file's full path, or the variable's name
+  std::u16string Error;  // the message when Mode is Invalid
+  // The further "key=value" lines of the file, keys in lower case, in order.
+  std::vector<std::pair<std::u16string, std::u16string>> Values;
+
+  bool Automatic() const { return Mode == TOperatorMode::Approve || Mode == TOperatorMode::Refuse; }
+  // The value of a key (any letter case; the last line of that key wins);
+  // null when the file has none.
+  const std::u16string* Value(std::u16string_view key) const;
+  // The call log's line about an automatic answer: which answer and where it
+  // came from. Empty when a person answers.
+  std::u16string LogNote() const;
+};
+
+// Reads the setting now: the control file when it exists, else the variable,
+// else a person answers.
+TOperatorSetting ReadOperatorSetting();
+// The setting from a control file's bytes (UTF-8 with or without a byte-order
+// mark, or UTF-16 with one; any line ends) found at path.
+TOperatorSetting OperatorSettingFromFile(std::string_view bytes, std::u16string_view path);
+// The setting from the variable's value; nullopt or an empty value is no setting.
+TOperatorSetting OperatorSettingFromVariable(const std::optional<std::u16string>& value);
+
+// Replaces a file of the data folder whole with text in UTF-8, so that a
+// reader sees either the old or the new text; false when it cannot.
+bool WriteDataFile(std::u16string_view fileName, std::u16string_view text);
+
+// The value of an environment variable of the process; nullopt when it is
+// not set (environment_<platform>.cpp).
+std::optional<std::u16string> EnvironmentVariable(const char* name);
