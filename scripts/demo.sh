@@ -10,7 +10,10 @@ bash scripts/package.sh
 host=build/linux/tools/addinhost/addinhost
 # The logs of this session go to a folder of the build tree, not to the user's own.
 export XDG_DATA_HOME=$PWD/build/demo-data
-mkdir -p "$XDG_DATA_HOME"
+mkdir -p "$XDG_DATA_HOME/Orvik"
+# The operator's answer of the shell that runs the demonstration is not its own.
+unset ORVIK_OPERATOR
+rm -f "$XDG_DATA_HOME/Orvik/operator.txt"
 
 section() { printf '\n\033[1m== %s\033[0m\n' "$*"; }
 
@@ -25,6 +28,24 @@ section "Customer display: PANELSIM_3001_64.so (on Linux the rows are kept, no w
 
 section "Card terminal: CARDSIM_2001_64.so (on Linux every card operation is refused, as a closed window)"
 "$host" dist/CARDSIM_2001_64.so --script devices/cardsim/demo/cardsim.addin
+
+section "Card terminal unattended, as an automated test runs it: ORVIK_OPERATOR=approve, no window"
+ORVIK_OPERATOR=approve "$host" -q dist/CARDSIM_2001_64.so 'Open($device)' \
+  'PayByPaymentCard($device, $card, 1234.5, $receipt, $reference, $authcode, $slip)' 'Close($device)'
+
+section "The control file overrides the variable: fixed card number and reference, then a refusal"
+control=$XDG_DATA_HOME/Orvik/operator.txt
+printf 'approve\nCardNumber=4276 **** **** 0001\nRRNCode=000123456789\n' >"$control"
+cat "$control"
+ORVIK_OPERATOR=refuse "$host" -q dist/CARDSIM_2001_64.so 'Open($device)' \
+  'PayByPaymentCard($device, $card, 1234.5, $receipt, $reference, $authcode, $slip)' 'Close($device)'
+printf 'refuse\n' >"$control"
+ORVIK_OPERATOR=approve "$host" -q dist/CARDSIM_2001_64.so 'Open($device)' \
+  'ReturnPaymentByPaymentCard($device, $card, 100, $receipt, $reference, $authcode, $slip)' 'Close($device)'
+rm -f "$control"
+
+section "What the customer display shows, without a screen: $XDG_DATA_HOME/Orvik/PanelSim_3001_display.txt"
+tr -d '\r' <"$XDG_DATA_HOME/Orvik/PanelSim_3001_display.txt"
 
 section "The same scale as a Windows x64 DLL, under Wine"
 wine_out=$(mktemp)

@@ -1,19 +1,22 @@
 #!/usr/bin/env bash
 # The method reference of the libraries, in Markdown: every method with its
 # index, English and Russian names and parameter count, as the libraries
-# themselves report them when addinhost loads them.
+# themselves report them when addinhost loads them; and the parameter
+# reference, kept as data in scripts/parameters.tsv and checked against the
+# same report (every method described, its parameters counted 1 to n, its
+# result described exactly when it returns one).
 #   scripts/method-reference.sh [--update | --check] [--host ADDINHOST] [LIBRARY.so ...]
-# Prints the reference; --update writes it into README.md between the lines
-# <!-- methods:begin --> and <!-- methods:end -->; --check compares it with
-# that block and fails (status 1, with a diff) when they differ.
+# Prints both; --update writes them into README.md between the lines
+# <!-- methods:begin --> and <!-- methods:end -->, and <!-- parameters:begin -->
+# and <!-- parameters:end -->; --check compares them with those blocks and
+# fails (status 1, with a diff) when they differ.
 # Defaults: build/linux/tools/addinhost/addinhost and the three Linux
 # libraries of dist/. ORVIK_README names another file to update or check;
 # ORVIK_TEST_WRAPPER a command to run addinhost under (e.g. valgrind).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 readme=${ORVIK_README:-$root/README.md}
-begin='<!-- methods:begin -->'
-end='<!-- methods:end -->'
+parameters=$root/scripts/parameters.tsv
 
 mode=print
 host=$root/build/linux/tools/addinhost/addinhost
@@ -28,7 +31,7 @@ while [ $# -gt 0 ]; do
     shift
     ;;
   -h | --help)
-    sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'
     exit 0
     ;;
   -*) echo "method-reference: unknown option $1" >&2; exit 2 ;;
@@ -63,6 +66,7 @@ generate() {
       echo "method-reference: addinhost failed on $library" >&2
       return 1
     fi
+    awk -F'\t' -v library="$name" 'NR > 1 { print library "\t" $0 }' "$tsv" >>"$work/all.tsv"
     awk -F'\t' -v library="$name" '
       function cell(text) { gsub(/\|/, "\\|", text); return text }
       NR == 1 { next }
@@ -79,11 +83,14 @@ generate() {
   done
 }
 
-generate >"$work/reference.md"
+: >"$work/all.tsv"
+generate >"$work/methods.md"
+awk -f "$root/scripts/parameter-reference.awk" "$parameters" "$work/all.tsv" >"$work/parameters.md"
 
-# The block of the README between the markers (the markers excluded); fails
+# The block of the README between the lines $begin and $end (excluded); fails
 # unless each marker is there once, begin before end.
 block() {
+  local begin=$1 end=$2
   awk -v begin="$begin" -v end="$end" '
     $0 == begin { b++; inside = 1; next }
     $0 == end { e++; inside = 0; next }
@@ -94,34 +101,38 @@ block() {
   ' "$readme"
 }
 
+blocks=(methods parameters)
+for name in "${blocks[@]}"; do
+  if [ "$mode" != print ] && ! block "<!-- $name:begin -->" "<!-- $name:end -->" >"$work/readme-$name.md"; then
+    echo "method-reference: $readme needs the lines <!-- $name:begin --> and <!-- $name:end -->, once each, in that order" >&2
+    exit 1
+  fi
+done
+
 case "$mode" in
 print)
-  cat "$work/reference.md"
+  cat "$work/methods.md" "$work/parameters.md"
   ;;
 check)
-  if ! block >"$work/readme-block.md"; then
-    echo "method-reference: $readme needs the lines $begin and $end, once each, in that order" >&2
-    exit 1
-  fi
-  if ! diff -u --label "README.md (methods block)" --label "generated" "$work/readme-block.md" \
-    "$work/reference.md"; then
-    echo "method-reference: the README's method reference is out of date; run scripts/method-reference.sh --update" >&2
-    exit 1
-  fi
+  for name in "${blocks[@]}"; do
+    if ! diff -u --label "README.md ($name block)" --label "generated" "$work/readme-$name.md" "$work/$name.md"; then
+      echo "method-reference: the README's $name reference is out of date; run scripts/method-reference.sh --update" >&2
+      exit 1
+    fi
+  done
   echo "method-reference: README.md agrees with the libraries (${#libraries[@]} libraries)"
   ;;
 update)
-  if ! block >/dev/null; then
-    echo "method-reference: $readme needs the lines $begin and $end, once each, in that order" >&2
-    exit 1
-  fi
   # Only the lines between the markers change; the file is replaced in one
   # step so that a reader never sees half of it.
-  awk -v begin="$begin" -v end="$end" -v generated="$work/reference.md" '
-    $0 == begin { print; while ((getline line < generated) > 0) print line; skip = 1; next }
-    $0 == end { skip = 0 }
-    !skip { print }
-  ' "$readme" >"$work/README.md"
+  cp "$readme" "$work/README.md"
+  for name in "${blocks[@]}"; do
+    awk -v begin="<!-- $name:begin -->" -v end="<!-- $name:end -->" -v generated="$work/$name.md" '
+      $0 == begin { print; while ((getline line < generated) > 0) print line; skip = 1; next }
+      $0 == end { skip = 0 }
+      !skip { print }
+    ' "$work/README.md" >"$work/README.next" && mv "$work/README.next" "$work/README.md"
+  done
   if cmp -s "$work/README.md" "$readme"; then
     echo "method-reference: $readme is up to date"
   else
