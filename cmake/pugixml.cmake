@@ -1,11 +1,10 @@
-# pugixml for the goods upload of the label scale. Gives the target
-# orvik_pugixml to link against:
+# pugixml for the tools and the benchmark's baseline (the libraries use expat,
+# expat.cmake). Gives the target orvik_pugixml to link against:
 # - Windows and the linux preset (static libc++): the static library
 #   pugixml_static, built from Debian's source package that scripts/setup.sh
-#   unpacks into third_party/pugixml-src, so that the libraries need only
-#   system libraries and the parser shares the tree's C++ runtime;
+#   unpacks into third_party/pugixml-src, so that it shares the tree's C++
+#   runtime;
 # - other Linux builds: Debian's libpugixml-dev (find_package).
-# ORVIK_PUGIXML_SOURCE names that source file (the fuzzer compiles it itself).
 include_guard(GLOBAL)
 
 set(ORVIK_PUGIXML_DIR ${CMAKE_SOURCE_DIR}/third_party/pugixml-src/src)

@@ -20,11 +20,11 @@ for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 
-if [ ${#missing[@]} -gt 0 ] || [ ! -d "$here/third_party/pugixml-src" ]; then
+if [ ${#missing[@]} -gt 0 ] || [ ! -d "$here/third_party/pugixml-src" ] || [ ! -d "$here/third_party/expat-src" ]; then
   need_root
   export DEBIAN_FRONTEND=noninteractive
   dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
-  # Source entries, for pugixml's source package (the Windows builds compile it themselves).
+  # Source entries, for the source packages that the builds compile themselves.
   if [ -f /etc/apt/sources.list.d/debian.sources ] && ! grep -q '^Types:.*deb-src' /etc/apt/sources.list.d/debian.sources \
      && [ ! -f /etc/apt/sources.list.d/debian-src.sources ]; then
     sed 's/^Types:.*/Types: deb-src/' /etc/apt/sources.list.d/debian.sources > /etc/apt/sources.list.d/debian-src.sources
@@ -45,5 +45,29 @@ if [ ! -f "$here/third_party/pugixml-src/src/pugixml.cpp" ]; then
   rm -rf "$here/third_party/pugixml-src"
   mv "$src" "$here/third_party/pugixml-src"
   rm -rf "$tmp"
+fi
+# expat source (the XML parser of the scale, built into every library),
+# unpacked with Debian's patches into an ignored folder. The newest revision's
+# files may be missing from the archive (a security update whose .dsc answers
+# 404): then every other version the package lists know is tried, newest first.
+if [ ! -f "$here/third_party/expat-src/lib/xmlparse.c" ]; then
+  mkdir -p "$here/third_party"
+  tmp=$(mktemp -d)
+  versions=$(apt-cache showsrc expat 2>/dev/null | awk '/^Version:/ { print $2 }' | sort -rV | uniq)
+  [ -n "$versions" ] || { echo "setup.sh: no source version of expat is known to apt (deb-src entries?)" >&2; exit 1; }
+  got=
+  for v in $versions; do
+    rm -rf "${tmp:?}"/*
+    if (cd "$tmp" && apt-get source -qq "expat=$v" >"$tmp.log" 2>&1); then
+      src=$(find "$tmp" -maxdepth 4 -type f -path '*/expat/lib/xmlparse.c' | head -n 1)
+      if [ -n "$src" ]; then got=$v; break; fi
+    fi
+    echo "setup.sh: expat $v could not be fetched, trying an older version" >&2
+  done
+  [ -n "$got" ] || { cat "$tmp.log" >&2; echo "setup.sh: no version of expat's source could be fetched" >&2; exit 1; }
+  rm -rf "$here/third_party/expat-src"
+  mv "$(dirname "$(dirname "$src")")" "$here/third_party/expat-src"
+  echo "$got" >"$here/third_party/expat-src/DEBIAN_VERSION"
+  rm -rf "$tmp" "$tmp.log"
 fi
 echo "setup: all dependencies present"

@@ -2,108 +2,42 @@
 // document (root Table, Record elements with their attributes), stopping at
 // the first fault.
 //
-// Names and values are compared as UTF-8 bytes with only the letters A-Z
-// folded. Every test that decides (digits, "true"/"false", a decimal number,
-// a non-empty name, the element and attribute names) is about ASCII
+// expat reads the host's UTF-16 text where it lies, streaming: no copy of the
+// list and no tree. It checks well-formedness as XML 1.0 asks, expands the
+// entities that the internal document type declares and stops an expansion
+// that grows out of bounds; it never opens an external entity or document
+// type (no handler asks for them, and parameter entities are never parsed).
+// Its element stack lives on the heap, so nesting depth costs no call stack.
+//
+// A fault in the root or in a Record is only reported once the whole document
+// has parsed: a document that is not well-formed is a parse error whatever
+// came before the error.
+//
+// expat hands names and values over as UTF-8, compared with only the letters
+// A-Z folded. Every test that decides (digits, "true"/"false", a decimal
+// number, a non-empty name, the element and attribute names) is about ASCII
 // characters, so the bytes give the same answers as the scale's 8-bit text
 // would: a character outside ASCII never passes for a digit or a letter, and
 // a name made only of such characters is still not empty.
 #include "GoodsList.h"
 #include "v8napi.h"
 
-#include <pugixml.hpp>
+#include <expat.h>
 
+#include <algorithm>
 #include <array>
 #include <bit>
+#include <climits>
 #include <cstdint>
-#include <cstring>
+#include <memory>
+#include <string>
 
 namespace {
 
 constexpr char16_t kXmlError[] = u"Ошибка разбора XML : ";
 
-// pugixml: entities are never expanded beyond the five predefined ones and
-// character references, so a document type with entity declarations (an
-// "entity bomb") parses quickly and its references stay literal text.
-// parse_default also leaves processing instructions and the declaration out
-// of the tree and turns tabs and line breaks in attribute values into blanks.
-constexpr unsigned kParseOptions = pugi::parse_default;
-
 char FoldAscii(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
-}
-
-bool IsHighSurrogate(char16_t c) {
-  return c >= 0xD800 && c <= 0xDBFF;
-}
-bool IsLowSurrogate(char16_t c) {
-  return c >= 0xDC00 && c <= 0xDFFF;
-}
-
-// Four units from t on are all ASCII. Little-endian machines read them as
-// one word; others do not take this shortcut.
-bool AsciiQuad(const char16_t* t, uint64_t& quad) {
-  if constexpr (std::endian::native != std::endian::little)
-    return false;
-  std::memcpy(&quad, t, sizeof quad);
-  return (quad & 0xFF80FF80FF80FF80u) == 0;
-}
-
-// The goods text as UTF-8, a lone surrogate as U+FFFD (as Utf16ToUtf8 gives
-// it). The list may be many megabytes: the bytes are counted first and
-// written into a buffer of exactly that size, and runs of ASCII, most of a
-// goods list, go four units at a time.
-std::string GoodsToUtf8(std::u16string_view text) {
-  const size_t n = text.size();
-  const char16_t* t = text.data();
-  uint64_t quad = 0;
-  size_t bytes = 0;
-  for (size_t i = 0; i < n; ++i) {
-    for (; i + 4 <= n && AsciiQuad(t + i, quad); i += 4)
-      bytes += 4;
-    if (i == n)
-      break;
-    if (t[i] < 0x80)
-      bytes += 1;
-    else if (t[i] < 0x800)
-      bytes += 2;
-    else if (IsHighSurrogate(t[i]) && i + 1 < n && IsLowSurrogate(t[i + 1]))
-      bytes += 4, ++i;
-    else
-      bytes += 3;
-  }
-
-  std::string out(bytes, '\0');
-  auto* p = reinterpret_cast<unsigned char*>(out.data());
-  for (size_t i = 0; i < n; ++i) {
-    for (; i + 4 <= n && AsciiQuad(t + i, quad); i += 4, p += 4) {
-      const auto packed = static_cast<uint32_t>((quad & 0xFF) | ((quad >> 8) & 0xFF00) |
-                                                ((quad >> 16) & 0xFF0000) | ((quad >> 24) & 0xFF000000));
-      std::memcpy(p, &packed, sizeof packed);
-    }
-    if (i == n)
-      break;
-    char32_t c = t[i];
-    if (c < 0x80) {
-      *p++ = static_cast<unsigned char>(c);
-    } else if (c < 0x800) {
-      *p++ = static_cast<unsigned char>(0xC0 | (c >> 6));
-      *p++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
-    } else if (IsHighSurrogate(t[i]) && i + 1 < n && IsLowSurrogate(t[i + 1])) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (t[++i] - 0xDC00);
-      *p++ = static_cast<unsigned char>(0xF0 | (c >> 18));
-      *p++ = static_cast<unsigned char>(0x80 | ((c >> 12) & 0x3F));
-      *p++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
-      *p++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
-    } else {
-      if (c >= 0xD800 && c <= 0xDFFF)
-        c = 0xFFFD;
-      *p++ = static_cast<unsigned char>(0xE0 | (c >> 12));
-      *p++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
-      *p++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
 }
 
 // name, with A-Z lower-cased, equals lower (given in lower case).
@@ -128,12 +62,25 @@ bool IsTrueOrFalse(const char* value) {
   return NameIs(value, "true") || NameIs(value, "false");
 }
 
+// A decimal number whose separator is "." (or also "," when commaIsPoint).
+bool IsDecimal(std::string_view text, bool commaIsPoint) {
+  size_t i = 0;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+    ++i;
+  size_t digits = 0;
+  while (i < text.size() && text[i] >= '0' && text[i] <= '9')
+    ++i, ++digits;
+  if (i < text.size() && (text[i] == '.' || (commaIsPoint && text[i] == ','))) {
+    ++i;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9')
+      ++i, ++digits;
+  }
+  return digits > 0 && i == text.size();
+}
+
+// Every "," reads as ".".
 bool IsPrice(const char* value) {
-  std::string text(value);
-  for (char& c : text)
-    if (c == ',')
-      c = '.';
-  return IsDecimalNumber(text);
+  return IsDecimal(value, true);
 }
 
 // what is the message's own phrase ("неверное значение атрибута", ...).
@@ -175,13 +122,14 @@ private:
   size_t size_ = 0;
 };
 
-// One Record: its attributes in document order, then the required ones.
-std::u16string CheckRecord(const pugi::xml_node& record) {
+// One Record: its attributes in document order (those the document type
+// gives a default value to after them), then the required ones. attributes
+// holds name and value pairs and ends with a null.
+std::u16string CheckRecord(const char** attributes) {
   std::array<bool, kRequiredCount> present{};
-  for (pugi::xml_attribute attribute = record.first_attribute(); attribute;
-       attribute = attribute.next_attribute()) {
-    const FoldedName name(attribute.name());
-    const char* value = attribute.value();
+  for (; attributes[0] != nullptr; attributes += 2) {
+    const FoldedName name(attributes[0]);
+    const char* value = attributes[1];
     if (name == "plu") {
       present[kPLU] = true;
       if (!AllDigits(value))
@@ -213,6 +161,172 @@ std::u16string CheckRecord(const pugi::xml_node& record) {
   return {};
 }
 
+// The parser's errors in Russian.
+std::u16string_view ErrorText(XML_Error code) {
+  switch (code) {
+  case XML_ERROR_NO_MEMORY:
+    return u"недостаточно памяти";
+  case XML_ERROR_SYNTAX:
+    return u"синтаксическая ошибка";
+  case XML_ERROR_NO_ELEMENTS:
+    return u"текст закончился раньше документа";
+  case XML_ERROR_INVALID_TOKEN:
+    return u"недопустимый символ или неверная разметка";
+  case XML_ERROR_UNCLOSED_TOKEN:
+    return u"разметка не закрыта до конца текста";
+  case XML_ERROR_PARTIAL_CHAR:
+    return u"неполный символ в конце текста";
+  case XML_ERROR_TAG_MISMATCH:
+    return u"закрывающий тег не соответствует открывающему";
+  case XML_ERROR_DUPLICATE_ATTRIBUTE:
+    return u"повторяющийся атрибут";
+  case XML_ERROR_JUNK_AFTER_DOC_ELEMENT:
+    return u"лишнее содержимое после корневого элемента";
+  case XML_ERROR_PARAM_ENTITY_REF:
+    return u"недопустимая ссылка на параметрическую сущность";
+  case XML_ERROR_UNDEFINED_ENTITY:
+    return u"ссылка на необъявленную сущность";
+  case XML_ERROR_RECURSIVE_ENTITY_REF:
+    return u"рекурсивная ссылка на сущность";
+  case XML_ERROR_ASYNC_ENTITY:
+    return u"сущность нарушает вложенность элементов";
+  case XML_ERROR_BAD_CHAR_REF:
+    return u"ссылка на недопустимый символ";
+  case XML_ERROR_BINARY_ENTITY_REF:
+    return u"ссылка на неразбираемую сущность";
+  case XML_ERROR_ATTRIBUTE_EXTERNAL_ENTITY_REF:
+    return u"ссылка на внешнюю сущность в значении атрибута";
+  case XML_ERROR_MISPLACED_XML_PI:
+    return u"объявление XML не в начале документа";
+  case XML_ERROR_UNKNOWN_ENCODING:
+    return u"неизвестная кодировка";
+  case XML_ERROR_INCORRECT_ENCODING:
+    return u"кодировка в объявлении XML не соответствует тексту";
+  case XML_ERROR_UNCLOSED_CDATA_SECTION:
+    return u"раздел CDATA не закрыт";
+  case XML_ERROR_EXTERNAL_ENTITY_HANDLING:
+    return u"ошибка обработки внешней сущности";
+  case XML_ERROR_NOT_STANDALONE:
+    return u"документ не автономен";
+  case XML_ERROR_ENTITY_DECLARED_IN_PE:
+    return u"сущность объявлена в параметрической сущности";
+  case XML_ERROR_UNBOUND_PREFIX:
+    return u"префикс пространства имён не объявлен";
+  case XML_ERROR_UNDECLARING_PREFIX:
+    return u"объявление префикса пространства имён нельзя отменить";
+  case XML_ERROR_INCOMPLETE_PE:
+    return u"незавершённая параметрическая сущность";
+  case XML_ERROR_XML_DECL:
+    return u"неверное объявление XML";
+  case XML_ERROR_TEXT_DECL:
+    return u"неверное текстовое объявление";
+  case XML_ERROR_PUBLICID:
+    return u"недопустимые символы в публичном идентификаторе";
+  case XML_ERROR_RESERVED_PREFIX_XML:
+    return u"префикс xml зарезервирован";
+  case XML_ERROR_RESERVED_PREFIX_XMLNS:
+    return u"префикс xmlns зарезервирован";
+  case XML_ERROR_RESERVED_NAMESPACE_URI:
+    return u"адрес пространства имён зарезервирован";
+  case XML_ERROR_AMPLIFICATION_LIMIT_BREACH:
+    return u"раскрытие сущностей превысило допустимый объём";
+  default: // the parser's own states, which this check never puts it in
+    return u"внутренняя ошибка разборщика";
+  }
+}
+
+std::u16string Decimal(unsigned long long n) {
+  const std::string text = std::to_string(n);
+  return std::u16string(text.begin(), text.end());
+}
+
+// expat's name for the host's UTF-16 in this machine's byte order.
+constexpr XML_Char kHostEncoding[] = {
+    'U', 'T', 'F', '-', '1', '6', std::endian::native == std::endian::little ? 'L' : 'B', 'E', 0};
+
+// The text goes to the parser in pieces whose byte count fits its int.
+constexpr size_t kPieceUnits = size_t{1} << 28;
+
+// One check of one goods list: the parser and what its element handlers found.
+class TGoodsReader {
+public:
+  TGoodsReader() : parser_(XML_ParserCreate(kHostEncoding)) {
+    if (parser_ == nullptr)
+      return;
+    XML_SetUserData(parser_, this);
+    XML_SetElementHandler(parser_, &TGoodsReader::OnStart, &TGoodsReader::OnEnd);
+    // Parameter entities, and with them any external document type, are never read.
+    XML_SetParamEntityParsing(parser_, XML_PARAM_ENTITY_PARSING_NEVER);
+  }
+  ~TGoodsReader() {
+    if (parser_ != nullptr)
+      XML_ParserFree(parser_);
+  }
+  TGoodsReader(const TGoodsReader&) = delete;
+  TGoodsReader& operator=(const TGoodsReader&) = delete;
+
+  std::u16string Check(std::u16string_view text) {
+    if (parser_ == nullptr)
+      return kXmlError + std::u16string(ErrorText(XML_ERROR_NO_MEMORY));
+    bool parsed = true;
+    do {
+      const size_t n = std::min(text.size(), kPieceUnits);
+      const bool last = n == text.size();
+      parsed = XML_Parse(parser_, reinterpret_cast<const char*>(text.data()), static_cast<int>(n * 2),
+                         last) == XML_STATUS_OK;
+      text.remove_prefix(n);
+    } while (parsed && !text.empty());
+    if (!parsed)
+      return ParseError();
+    if (!fault_.empty())
+      return fault_;
+    if (!seenRecord_)
+      return kXmlError + std::u16string(u"не найден элемент \"Record\"");
+    return {};
+  }
+
+private:
+  // The parser's error with its line and character position, both from 1.
+  std::u16string ParseError() const {
+    std::u16string message(kXmlError);
+    message += ErrorText(XML_GetErrorCode(parser_));
+    message += u" (строка ";
+    message += Decimal(XML_GetCurrentLineNumber(parser_));
+    message += u", позиция ";
+    message += Decimal(XML_GetCurrentColumnNumber(parser_) + 1);
+    message += u")";
+    return message;
+  }
+
+  // The first fault ends the judging; the rest of the document is only parsed.
+  void Fault(std::u16string message) {
+    fault_ = std::move(message);
+    XML_SetElementHandler(parser_, nullptr, nullptr);
+  }
+
+  static void XMLCALL OnStart(void* self, const XML_Char* name, const XML_Char** attributes) {
+    auto& reader = *static_cast<TGoodsReader*>(self);
+    const size_t depth = ++reader.depth_;
+    if (depth == 1) {
+      if (!NameIs(name, "table"))
+        reader.Fault(kXmlError +
+                     (u"неверный корневой элемент \"" + Utf8ToUtf16(name) + u"\", ожидается \"Table\""));
+    } else if (depth == 2 && NameIs(name, "record")) {
+      reader.seenRecord_ = true;
+      std::u16string fault = CheckRecord(attributes);
+      if (!fault.empty())
+        reader.Fault(std::move(fault));
+    }
+  }
+
+  static void XMLCALL OnEnd(void* self, const XML_Char*) { --static_cast<TGoodsReader*>(self)->depth_; }
+
+  XML_Parser parser_;
+  size_t depth_ = 0;
+  bool seenRecord_ = false;
+  std::u16string fault_;
+};
+
 } // namespace
 
 std::u16string UnknownDeviceMessage(std::u16string_view deviceId) {
@@ -230,56 +344,16 @@ std::u16string CheckPackageStatus(std::u16string_view status) {
 }
 
 bool IsDecimalNumber(std::string_view text) {
-  size_t i = 0;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-    ++i;
-  size_t digits = 0;
-  while (i < text.size() && text[i] >= '0' && text[i] <= '9')
-    ++i, ++digits;
-  if (i < text.size() && text[i] == '.') {
-    ++i;
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9')
-      ++i, ++digits;
-  }
-  return digits > 0 && i == text.size();
+  return IsDecimal(text, false);
 }
 
-std::u16string CheckGoodsXml(std::string& utf8) {
-  pugi::xml_document document;
-  const pugi::xml_parse_result parsed =
-      document.load_buffer_inplace(utf8.data(), utf8.size(), kParseOptions, pugi::encoding_utf8);
-  if (!parsed)
-    return kXmlError + Utf8ToUtf16(parsed.description());
-
-  const pugi::xml_node root = document.document_element();
-  // pugixml keeps further top-level elements after the first instead of
-  // refusing them; a second list would pass unchecked, so it is an error.
-  for (pugi::xml_node node = root.next_sibling(); node; node = node.next_sibling())
-    if (node.type() == pugi::node_element)
-      return kXmlError + std::u16string(u"More than one document element");
-
-  if (!NameIs(root.name(), "table"))
-    return kXmlError +
-           (u"неверный корневой элемент \"" + Utf8ToUtf16(root.name()) + u"\", ожидается \"Table\"");
-
-  bool seenRecord = false;
-  for (pugi::xml_node node = root.first_child(); node; node = node.next_sibling()) {
-    if (node.type() != pugi::node_element || !NameIs(node.name(), "record"))
-      continue;
-    seenRecord = true;
-    std::u16string fault = CheckRecord(node);
-    if (!fault.empty())
-      return fault;
-  }
-  if (!seenRecord)
-    return kXmlError + std::u16string(u"не найден элемент \"Record\"");
-  return {};
+std::u16string CheckGoodsXml(std::u16string_view goods) {
+  return TGoodsReader().Check(goods);
 }
 
 std::u16string CheckGoodsUpload(std::u16string_view goods, std::u16string_view status) {
   std::u16string fault = CheckPackageStatus(status);
   if (!fault.empty())
     return fault;
-  std::string utf8 = GoodsToUtf8(goods);
-  return CheckGoodsXml(utf8);
+  return CheckGoodsXml(goods);
 }

@@ -14,12 +14,15 @@ std::u16string UnknownDeviceMessage(std::u16string_view deviceId);
 // The package status: "first", "regular" or "last" after lower-casing.
 std::u16string CheckPackageStatus(std::u16string_view status);
 
-// The goods list as UTF-8 bytes. The buffer is parsed in place and left
-// modified.
-std::u16string CheckGoodsXml(std::string& utf8);
+// The goods list, UTF-16 as the host passes it, read where it lies. A
+// document that is not well-formed XML 1.0 is refused first, with the
+// parser's error in Russian and where it was found ("(строка 3, позиция 17)":
+// lines and characters counted from 1); then the root, then each Record in
+// document order, the first fault winning.
+std::u16string CheckGoodsXml(std::u16string_view goods);
 
-// The status, then the goods list (UTF-16 as the host passes it), in that
-// order: everything UploadGoods checks after the DeviceID.
+// The status, then the goods list, in that order: everything UploadGoods
+// checks after the DeviceID.
 std::u16string CheckGoodsUpload(std::u16string_view goods, std::u16string_view status);
 
 // Price syntax, after every "," has been read as ".": an optional sign, then

@@ -45,9 +45,29 @@ bool WriteAndFlush(const std::string& path, std::string_view bytes) {
 }
 
 long long PeakResidentBytes() {
+  // VmHWM follows ResetPeak; the resource usage does not.
+  if (FILE* f = std::fopen("/proc/self/status", "r")) {
+    char line[256];
+    long long kb = -1;
+    while (kb < 0 && std::fgets(line, sizeof line, f) != nullptr)
+      if (std::sscanf(line, "VmHWM: %lld kB", &kb) != 1)
+        kb = -1;
+    std::fclose(f);
+    if (kb >= 0)
+      return kb * 1024;
+  }
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   return static_cast<long long>(usage.ru_maxrss) * 1024;
+}
+
+bool ResetPeak() {
+  const int fd = open("/proc/self/clear_refs", O_WRONLY | O_CLOEXEC);
+  if (fd < 0)
+    return false;
+  const bool done = write(fd, "5", 1) == 1;
+  close(fd);
+  return done;
 }
 
 long long ResidentBytes() {

@@ -1,7 +1,7 @@
 // libFuzzer target: the goods-list check over arbitrary goods text and package
 // status. The first byte chooses the status length (its low five bits) and
-// whether the rest goes to the parser as raw bytes (high bit) or as host text
-// (through UTF-16, as UploadGoods receives it).
+// whether the rest goes to the parser as raw UTF-16 units, two bytes each, lone
+// surrogates and all (high bit), or as UTF-8 made into host text.
 #include "GoodsList.h"
 #include "v8napi.h"
 
@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -36,8 +37,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   if (head & 0x80) {
     ExpectMessage(CheckPackageStatus(status));
-    std::string bytes(goods);
-    ExpectMessage(CheckGoodsXml(bytes));
+    std::u16string units(goods.size() / 2, u'\0');
+    std::memcpy(units.data(), goods.data(), units.size() * 2);
+    ExpectMessage(CheckGoodsXml(units));
   } else {
     ExpectMessage(CheckGoodsUpload(Utf8ToUtf16(goods), status));
   }

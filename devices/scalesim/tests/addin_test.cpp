@@ -216,8 +216,8 @@ TEST_F(ScaleSimAddin, UploadReportsEveryFaultInWords) {
   const std::vector<Case> cases = {
       {kValid, u"Middle", u"Неверный статус пакета: \"middle\"!"},
       {kValid, u"", u"Неверный статус пакета: \"\"!"},
-      {u"", u"first", kXml + u"No document element found"},
-      {u"<Table><Record>", u"first", kXml + u"Start-end tags mismatch"},
+      {u"", u"first", kXml + u"текст закончился раньше документа (строка 1, позиция 1)"},
+      {u"<Table><Record>", u"first", kXml + u"текст закончился раньше документа (строка 1, позиция 16)"},
       {u"<Goods/>", u"first", kXml + u"неверный корневой элемент \"Goods\", ожидается \"Table\""},
       {u"<Table><Item/><!-- c --></Table>", u"last", kXml + u"не найден элемент \"Record\""},
       {Record(u"PLU=\"12a\" Code=\"2\" IsWeightGoods=\"true\" Name=\"x\" Price=\"1\""), u"first",
@@ -262,7 +262,7 @@ TEST_F(ScaleSimAddin, ParametersOfOtherTypesReadAsEmptyText) {
   EXPECT_FALSE(CallBool(u"UploadGoods", {Text(id), Text(kValid), IntValue(1)}));
   EXPECT_EQ(U8(LastError()), "Неверный статус пакета: \"\"!");
   EXPECT_FALSE(CallBool(u"UploadGoods", {Text(id), DoubleValue(1.5), Text(u"first")}));
-  EXPECT_EQ(U8(LastError()), U8(kXml + u"No document element found"));
+  EXPECT_EQ(U8(LastError()), U8(kXml + u"текст закончился раньше документа (строка 1, позиция 1)"));
   EXPECT_FALSE(CallBool(u"UploadGoods", {Text(id), Text(kValid)})); // the host passed too few
   EXPECT_EQ(U8(LastError()), "Неверный статус пакета: \"\"!");
   EXPECT_FALSE(CallBool(u"UploadGoods", {IntValue(1), Text(kValid), Text(u"first")}));
@@ -281,12 +281,13 @@ TEST_F(ScaleSimAddin, HostileDocumentsGetClearAnswers) {
     bomb += u"\">";
   }
   bomb += u"]><Table><Record PLU=\"&k;\"/></Table>";
-  ExpectRefused(id, bomb, u"first", Attr(u"неверное значение атрибута", u"PLU"));
+  ExpectRefused(id, bomb, u"first",
+                kXml + u"раскрытие сущностей превысило допустимый объём (строка 1, позиция 491)");
 
   std::u16string deep = u"<Table>";
   for (int i = 0; i < 200000; ++i)
     deep += u"<a>";
-  ExpectRefused(id, deep, u"first", kXml + u"Start-end tags mismatch");
+  ExpectRefused(id, deep, u"first", kXml + u"текст закончился раньше документа (строка 1, позиция 600008)");
   for (int i = 0; i < 200000; ++i)
     deep += u"</a>";
   ExpectRefused(id, deep + u"</Table>", u"first", kXml + u"не найден элемент \"Record\"");
