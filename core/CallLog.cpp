@@ -2,24 +2,60 @@
 
 #include <algorithm>
 
-void TCallLog::WriteStamped(std::string& entry) {
-  const std::string stamp = Timestamp();
-  if (stamp.size() + 1 == kStampSize && entry.size() >= kStampSize) {
-    entry.replace(0, stamp.size(), stamp);
-    entry[stamp.size()] = '\t';
-  } else { // a time stamp of another width still makes a whole entry
-    entry.replace(0, std::min(entry.size(), kStampSize), stamp + '\t');
+namespace {
+
+// A part of an entry larger than this is not kept after its entry is written.
+constexpr size_t kKeptBytes = size_t{64} << 20;
+
+} // namespace
+
+char* TCallLog::TBuffer::Reserve(size_t bytes) {
+  if (bytes > capacity) {
+    data.reset(); // the old bytes are not needed: never two buffers at once
+    const size_t grown = bytes + bytes / 8;
+    data = std::make_unique_for_overwrite<char[]>(grown);
+    capacity = grown;
   }
-  entry.append("\r\n");
-  Append(entry);
+  size = 0;
+  return data.get();
+}
+
+void TCallLog::TBuffer::Trim() {
+  if (capacity > kKeptBytes) {
+    data.reset();
+    capacity = 0;
+  }
+  size = 0;
+}
+
+void TCallLog::WriteCallEntry() {
+  static constexpr std::string_view kEnd = "\r\n";
+  const std::string stamp = Timestamp() + '\t';
+  std::string_view head(head_.data.get(), head_.size);
+  const std::string_view tail(tail_.data.get(), tail_.size);
+  if (stamp.size() == kStampSize && head.size() >= kStampSize) {
+    std::copy(stamp.begin(), stamp.end(), head_.data.get());
+    const std::string_view pieces[] = {head, tail, kEnd};
+    Append(pieces);
+  } else { // a time stamp of another width still makes a whole entry
+    head.remove_prefix(std::min(head.size(), kStampSize));
+    const std::string_view pieces[] = {stamp, head, tail, kEnd};
+    Append(pieces);
+  }
+  head_.Trim();
+  tail_.Trim();
 }
 
 void TCallLog::Write(std::u16string_view text) {
   std::string entry = Timestamp();
-  // Most text is one byte per unit; Cyrillic in UTF-8 takes two.
-  entry.reserve(entry.size() + 1 + text.size() * 2 + 2);
   entry.push_back('\t');
   AppendEncoded(entry, text);
   entry.append("\r\n");
   Append(entry);
+}
+
+void TCallLog::AppendEncoded(std::string& out, std::u16string_view text) {
+  const size_t at = out.size();
+  out.resize(at + EncodedSize(text));
+  Encode(out.data() + at, text);
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -30,22 +31,59 @@ public:
   // entry is built whole and lands at the end of the file with one write,
   // flushed to disk before the call returns.
   void Write(std::u16string_view text);
-  // Room an entry keeps at its start for WriteStamped: "dd.mm.yyyy hh:nn:ss" and a tab.
-  static constexpr size_t kStampSize = 20;
-  // Writes one entry whose text, already in the log's encoding, follows
-  // kStampSize bytes of room; the time stamp goes there and CR LF is added.
-  void WriteStamped(std::string& entry);
+
+  // A call entry is made in two parts: the head (method and input values)
+  // before the method runs, the tail (error, output values, result) after.
+  // Each part is given as a function that hands its texts, in order, to the
+  // function it receives; it is called twice, for the exact size and for the
+  // bytes, which go straight into the log's encoding in a buffer that is kept
+  // from call to call: a parameter of many megabytes costs neither a copy nor
+  // fresh memory on every call. WriteCallEntry then puts the time stamp before
+  // the head and CR LF after the tail and writes both as one entry.
+  template <class Texts> void MakeHead(Texts&& texts) { Make(head_, kStampSize, texts); }
+  template <class Texts> void MakeTail(Texts&& texts) { Make(tail_, 0, texts); }
+  void WriteCallEntry();
+
   // Appends bytes at the end of the file with one write and flushes them.
-  bool Append(std::string_view bytes);
+  bool Append(std::string_view bytes) { return Append(std::span<const std::string_view>(&bytes, 1)); }
+  // Appends the pieces, in order, as one uninterrupted write (one system call
+  // on Linux; under the writers' lock on Windows) and flushes them.
+  bool Append(std::span<const std::string_view> pieces);
 
   // The local date and time as "dd.mm.yyyy hh:nn:ss".
   static std::string Timestamp();
-  // Appends text as the log stores it (the system ANSI code page on Windows,
-  // UTF-8 elsewhere). Characters the encoding lacks become a stand-in
-  // character; they never cut the text short.
+  // Room an entry keeps at its start for the time stamp: "dd.mm.yyyy hh:nn:ss" and a tab.
+  static constexpr size_t kStampSize = 20;
+  // Text as the log stores it (the system ANSI code page on Windows, UTF-8
+  // elsewhere). Characters the encoding lacks become a stand-in character;
+  // they never cut the text short. EncodedSize gives the bytes that Encode
+  // writes at out; AppendEncoded appends them to a string.
+  static size_t EncodedSize(std::u16string_view text);
+  static char* Encode(char* out, std::u16string_view text);
   static void AppendEncoded(std::string& out, std::u16string_view text);
 
 private:
   explicit TCallLog(intptr_t handle) : handle_(handle) {}
+
+  // Bytes of one part of an entry; the memory is only ever reused or
+  // replaced, never zero-filled.
+  struct TBuffer {
+    std::unique_ptr<char[]> data;
+    size_t size = 0;
+    size_t capacity = 0;
+    char* Reserve(size_t bytes); // the contents are dropped when it must grow
+    void Trim();                 // gives a very large buffer back after use
+  };
+
+  template <class Texts> static void Make(TBuffer& buffer, size_t room, Texts& texts) {
+    size_t bytes = room;
+    texts([&bytes](std::u16string_view text) { bytes += EncodedSize(text); });
+    char* out = buffer.Reserve(bytes) + room;
+    texts([&out](std::u16string_view text) { out = Encode(out, text); });
+    buffer.size = bytes;
+  }
+
   intptr_t handle_;
+  TBuffer head_;
+  TBuffer tail_;
 };

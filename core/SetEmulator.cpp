@@ -4,8 +4,10 @@
 #include "DeviceSet.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cstring>
+#include <functional>
 #include <limits>
 
 // ---------------------------------------------------------------------------
@@ -77,22 +79,64 @@ bool SameIgnoringCase(std::u16string_view a, std::u16string_view b) {
 
 // What a parameter held before the call, to tell afterwards whether the call
 // changed it. Equal states are exactly equal fingerprints (ValueFingerprint),
-// but text is kept as where it lay (pointer and stated length) and its raw
-// UTF-16 bytes rather than four hex digits per unit.
+// but text is kept as where it lay (pointer and stated length) and its units:
+// a short text as its raw UTF-16 bytes, a long one, which the host may pass
+// by the megabyte, as a 256-bit digest of them rather than a copy.
 constexpr std::string_view kTextState = "22 ";
+constexpr size_t kCopiedUnits = 4096;
 struct TextPlace {
   const WCHAR_T* pointer;
   uint32_t length;
+  uint32_t digested; // 0: the units follow; else the digest, of the units up to here
 };
 constexpr size_t kTextHeader = kTextState.size() + sizeof(TextPlace);
+
+// Four lanes of multiply-rotate rounds over 8-byte words, each a bijection of
+// its lane for a given word: two texts of equal length that differ anywhere
+// end with different lanes but by a chance of about 2^-64 per lane, for any
+// change that a method makes.
+struct TextDigest {
+  uint64_t lane[4];
+  bool operator==(const TextDigest&) const = default;
+};
+
+TextDigest Digest(std::u16string_view units) {
+  constexpr uint64_t kPrime1 = 0x9E3779B185EBCA87ull;
+  constexpr uint64_t kPrime2 = 0xC2B2AE3D27D4EB4Full;
+  TextDigest d{{kPrime1, kPrime2, ~kPrime1, ~kPrime2}};
+  const auto round = [](uint64_t lane, uint64_t word) {
+    return std::rotl(lane + word * kPrime2, 31) * kPrime1;
+  };
+  const auto* bytes = reinterpret_cast<const unsigned char*>(units.data());
+  const size_t size = units.size() * 2;
+  size_t i = 0;
+  for (; i + 32 <= size; i += 32)
+    for (int k = 0; k < 4; ++k) {
+      uint64_t word;
+      std::memcpy(&word, bytes + i + 8 * k, 8);
+      d.lane[k] = round(d.lane[k], word);
+    }
+  for (int k = 0; i < size; ++k, i += 8) {
+    uint64_t word = 0;
+    std::memcpy(&word, bytes + i, std::min<size_t>(8, size - i));
+    d.lane[k] = round(d.lane[k], word);
+  }
+  return d;
+}
 
 std::string ParamState(const tVariant& value, std::u16string_view units) {
   if (TypeOf(value) != VTYPE_PWSTR)
     return ValueFingerprint(value);
   std::string state(kTextState);
-  const TextPlace place{value.pwstrVal, value.wstrLen};
+  const bool digested = units.size() > kCopiedUnits;
+  const TextPlace place{value.pwstrVal, value.wstrLen, digested ? static_cast<uint32_t>(units.size()) : 0};
   state.append(reinterpret_cast<const char*>(&place), sizeof place);
-  state.append(reinterpret_cast<const char*>(units.data()), units.size() * 2);
+  if (digested) {
+    const TextDigest digest = Digest(units);
+    state.append(reinterpret_cast<const char*>(&digest), sizeof digest);
+  } else {
+    state.append(reinterpret_cast<const char*>(units.data()), units.size() * 2);
+  }
   return state;
 }
 
@@ -104,6 +148,14 @@ bool StateUnchanged(const std::string& before, const tVariant& value) {
   TextPlace place{};
   std::memcpy(&place, before.data() + kTextState.size(), sizeof place);
   const char* bytes = before.data() + kTextHeader;
+  if (place.digested != 0) {
+    if (before.size() != kTextHeader + sizeof(TextDigest))
+      return false;
+    TextDigest digest{};
+    std::memcpy(&digest, bytes, sizeof digest);
+    const std::u16string_view units = GetStringUnits(value);
+    return units.size() == place.digested && Digest(units) == digest;
+  }
   const size_t count = (before.size() - kTextHeader) / 2;
   if (place.pointer == value.pwstrVal && place.length == value.wstrLen && value.pwstrVal != nullptr) {
     // The same text where it lay: the same units exactly when the bytes are
@@ -218,12 +270,11 @@ bool TSetEmulator::CallMethod(const std::u16string& methodName, long methodIndex
   const long count = args.Count();
   const bool logging = Log != nullptr;
 
-  // The entry is built straight in the log's encoding, behind room for its
-  // time stamp: a parameter of many megabytes is converted once and copied
-  // nowhere else.
-  std::string entry;
-  const auto add = [&](std::u16string_view text) { TCallLog::AppendEncoded(entry, text); };
-  const auto addValue = [&](const tVariant& value) {
+  // The entry goes straight into the log's encoding (TCallLog::MakeHead): a
+  // parameter of many megabytes is converted once and copied nowhere else.
+  // The head is made before the method runs, from the inputs as they are.
+  using TAdd = std::function<void(std::u16string_view)>;
+  const auto addValue = [](const TAdd& add, const tVariant& value) {
     if (TypeOf(value) == VTYPE_PWSTR) { // as ValueToLogText, without a copy of the text
       add(u"\"");
       add(HostText(value.pwstrVal));
@@ -233,26 +284,32 @@ bool TSetEmulator::CallMethod(const std::u16string& methodName, long methodIndex
     }
   };
   if (logging) {
-    entry.assign(TCallLog::kStampSize, ' ');
-    add(u"Метод: ");
-    add(methodName);
-    add(u"\r\nВходные параметры:\r\n");
     ParamSnapshot.clear();
     ParamSnapshot.reserve(static_cast<size_t>(count));
+    std::vector<std::u16string_view> units;
+    units.reserve(static_cast<size_t>(count));
     for (long k = 0; k < count; ++k) {
-      add(u"Параметр" + Decimal(k + 1) + u"=");
       const tVariant& value = args[k];
-      const std::u16string_view units = GetStringUnits(value); // the one scan of a text's end
-      if (TypeOf(value) == VTYPE_PWSTR) {
-        add(u"\"");
-        add(LogTextOf(value, units));
-        add(u"\"");
-      } else {
-        add(ValueToLogText(value));
-      }
-      add(kNewLine);
-      ParamSnapshot.push_back(ParamState(value, units));
+      units.push_back(GetStringUnits(value)); // the one scan of a text's end
+      ParamSnapshot.push_back(ParamState(value, units.back()));
     }
+    Log->MakeHead([&](const TAdd& add) {
+      add(u"Метод: ");
+      add(methodName);
+      add(u"\r\nВходные параметры:\r\n");
+      for (long k = 0; k < count; ++k) {
+        add(u"Параметр" + Decimal(k + 1) + u"=");
+        const tVariant& value = args[k];
+        if (TypeOf(value) == VTYPE_PWSTR) {
+          add(u"\"");
+          add(LogTextOf(value, units[static_cast<size_t>(k)]));
+          add(u"\"");
+        } else {
+          add(ValueToLogText(value));
+        }
+        add(kNewLine);
+      }
+    });
   }
 
   // The rest of the entry; fault is the message of an error the method
@@ -260,29 +317,39 @@ bool TSetEmulator::CallMethod(const std::u16string& methodName, long methodIndex
   const auto finishEntry = [&](const std::u16string* fault) {
     if (!logging)
       return;
-    add(callNotes_);
-    callNotes_.clear();
-    if (fault != nullptr) {
-      add(u"Ошибка: " + *fault + kNewLine);
-    } else if (methodId != m_GetLastError && !LastErrorText.empty()) {
-      add(u"Ошибка: " + LastErrorText + kNewLine);
-    }
-    add(u"Выходные параметры:\r\n");
+    std::vector<bool> unchanged(static_cast<size_t>(count));
     for (long k = 0; k < count; ++k) {
       const size_t i = static_cast<size_t>(k);
-      if (i < ParamSnapshot.size() && StateUnchanged(ParamSnapshot[i], args[k])) {
-        add(u"Параметр" + Decimal(k + 1) + u" без изменений\r\n");
-      } else {
-        add(u"Параметр" + Decimal(k + 1) + u"=");
-        addValue(args[k]);
+      unchanged[i] = i < ParamSnapshot.size() && StateUnchanged(ParamSnapshot[i], args[k]);
+    }
+    ParamSnapshot.clear();
+    Log->MakeTail([&](const TAdd& add) {
+      add(callNotes_);
+      if (fault != nullptr) {
+        add(u"Ошибка: ");
+        add(*fault);
+        add(kNewLine);
+      } else if (methodId != m_GetLastError && !LastErrorText.empty()) {
+        add(u"Ошибка: ");
+        add(LastErrorText);
         add(kNewLine);
       }
-    }
-    add(u"Результат=");
-    addValue(retValue);
-    add(kNewLine);
-    ParamSnapshot.clear(); // a huge parameter's copy is not kept between calls
-    Log->WriteStamped(entry);
+      add(u"Выходные параметры:\r\n");
+      for (long k = 0; k < count; ++k) {
+        if (unchanged[static_cast<size_t>(k)]) {
+          add(u"Параметр" + Decimal(k + 1) + u" без изменений\r\n");
+        } else {
+          add(u"Параметр" + Decimal(k + 1) + u"=");
+          addValue(add, args[k]);
+          add(kNewLine);
+        }
+      }
+      add(u"Результат=");
+      addValue(add, retValue);
+      add(kNewLine);
+    });
+    callNotes_.clear();
+    Log->WriteCallEntry();
   };
 
   try {

@@ -1,9 +1,10 @@
 // The call log on Linux: $XDG_DATA_HOME/Orvik (by default ~/.local/share/Orvik),
-// UTF-8 text, every entry appended with one write and synced.
+// UTF-8 text, every entry appended with one write (writev) and synced.
 #include "CallLog.h"
 
 #include "v8napi.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 #include <vector>
 
@@ -119,20 +121,32 @@ TCallLog::~TCallLog() {
   close(static_cast<int>(handle_));
 }
 
-bool TCallLog::Append(std::string_view bytes) {
+bool TCallLog::Append(std::span<const std::string_view> pieces) {
   const int fd = static_cast<int>(handle_);
   // With O_APPEND every write lands at the current end of the file; a local
-  // file takes the whole entry in one write, so entries of several writers
-  // never mix. The loop only finishes a write that a signal or a full disk cut
-  // short.
-  while (!bytes.empty()) {
-    const ssize_t n = write(fd, bytes.data(), bytes.size());
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
+  // file takes the whole entry, all its pieces, in one writev, so entries of
+  // several writers never mix. The loop only finishes a write that a signal or
+  // a full disk cut short.
+  constexpr size_t kMaxPieces = 8;
+  iovec vectors[kMaxPieces];
+  size_t count = 0;
+  for (const std::string_view piece : pieces.first(std::min(pieces.size(), kMaxPieces)))
+    if (!piece.empty())
+      vectors[count++] = iovec{const_cast<char*>(piece.data()), piece.size()};
+  iovec* next = vectors;
+  while (count > 0) {
+    const ssize_t n = writev(fd, next, static_cast<int>(count));
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0)
       return false;
+    size_t done = static_cast<size_t>(n);
+    for (; count > 0 && done >= next->iov_len; ++next, --count)
+      done -= next->iov_len;
+    if (count > 0) {
+      next->iov_base = static_cast<char*>(next->iov_base) + done;
+      next->iov_len -= done;
     }
-    bytes.remove_prefix(static_cast<size_t>(n));
   }
   return fdatasync(fd) == 0;
 }
@@ -147,19 +161,25 @@ std::string TCallLog::Timestamp() {
   return text;
 }
 
-void TCallLog::AppendEncoded(std::string& out, std::u16string_view text) {
-  // Two passes: the exact size first, then the bytes, written in place. Runs
-  // of ASCII, most of any log, go four units at a time.
+namespace {
+
+// Four units from i on are all ASCII; w receives them.
+bool AsciiQuad(const char16_t* s, size_t i, uint64_t& w) {
+  std::memcpy(&w, s + i, 8);
+  return (w & 0xFF80FF80FF80FF80ull) == 0;
+}
+
+} // namespace
+
+// UTF-8; a lone surrogate is written as U+FFFD. Runs of ASCII, most of any
+// log, go four units at a time.
+size_t TCallLog::EncodedSize(std::u16string_view text) {
   const char16_t* s = text.data();
   const size_t n = text.size();
-  const auto ascii4 = [s](size_t i, uint64_t& w) {
-    std::memcpy(&w, s + i, 8);
-    return (w & 0xFF80FF80FF80FF80ull) == 0;
-  };
   size_t bytes = 0;
   for (size_t i = 0; i < n;) {
     uint64_t w = 0;
-    if (i + 4 <= n && ascii4(i, w)) {
+    if (i + 4 <= n && AsciiQuad(s, i, w)) {
       bytes += 4;
       i += 4;
       continue;
@@ -177,12 +197,15 @@ void TCallLog::AppendEncoded(std::string& out, std::u16string_view text) {
     }
     ++i;
   }
-  const size_t at = out.size();
-  out.resize(at + bytes);
-  char* p = out.data() + at;
+  return bytes;
+}
+
+char* TCallLog::Encode(char* p, std::u16string_view text) {
+  const char16_t* s = text.data();
+  const size_t n = text.size();
   for (size_t i = 0; i < n;) {
     uint64_t w = 0;
-    if (i + 4 <= n && ascii4(i, w)) {
+    if (i + 4 <= n && AsciiQuad(s, i, w)) {
       p[0] = static_cast<char>(w);
       p[1] = static_cast<char>(w >> 16);
       p[2] = static_cast<char>(w >> 32);
@@ -216,4 +239,5 @@ void TCallLog::AppendEncoded(std::string& out, std::u16string_view text) {
       *p++ = static_cast<char>(0x80 | (c & 0x3F));
     }
   }
+  return p;
 }

@@ -74,26 +74,29 @@ TCallLog::~TCallLog() {
   CloseHandle(reinterpret_cast<HANDLE>(handle_));
 }
 
-bool TCallLog::Append(std::string_view bytes) {
+bool TCallLog::Append(std::span<const std::string_view> pieces) {
   const HANDLE handle = reinterpret_cast<HANDLE>(handle_);
   // Wine (8.0), unlike Windows, finds the end of the file and writes there in
   // two steps, so concurrent writers in several processes overwrite and split
   // each other's entries. An exclusive lock on one byte far beyond any real end
-  // of the file serialises the writers of every process; on Windows it is one
-  // uncontended call, and a failed lock leaves the append as it is.
+  // of the file serialises the writers of every process, and keeps the pieces
+  // of one entry together; on Windows it is one uncontended call, and a failed
+  // lock leaves the append as it is.
   OVERLAPPED region{};
   region.Offset = 0;
   region.OffsetHigh = 0x7FFFFFFF;
   const bool locked = LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &region) != 0;
-  // One WriteFile takes the whole entry; the loop only finishes a write that
-  // the system cut short, and splits entries beyond what one call can carry.
+  // One WriteFile takes a whole piece; the loop only finishes a write that
+  // the system cut short, and splits pieces beyond what one call can carry.
   bool written = true;
-  while (written && !bytes.empty()) {
-    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), 0x7FFFFFFF));
-    DWORD done = 0;
-    written = WriteFile(handle, bytes.data(), chunk, &done, nullptr) && done != 0;
-    if (written)
-      bytes.remove_prefix(done);
+  for (std::string_view bytes : pieces) {
+    while (written && !bytes.empty()) {
+      const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), 0x7FFFFFFF));
+      DWORD done = 0;
+      written = WriteFile(handle, bytes.data(), chunk, &done, nullptr) && done != 0;
+      if (written)
+        bytes.remove_prefix(done);
+    }
   }
   if (locked)
     UnlockFileEx(handle, 0, 1, 0, &region);
@@ -109,22 +112,38 @@ std::string TCallLog::Timestamp() {
   return text;
 }
 
-void TCallLog::AppendEncoded(std::string& out, std::u16string_view text) {
-  // The conversion takes int lengths: long text goes in pieces that never
-  // split a surrogate pair.
+namespace {
+
+// The conversion takes int lengths: long text goes in pieces that never
+// split a surrogate pair. Each piece is handed to convert (its units, count).
+template <class Convert> void InPieces(std::u16string_view text, Convert&& convert) {
   constexpr size_t kPiece = 1 << 24;
   while (!text.empty()) {
     size_t n = std::min(text.size(), kPiece);
     if (n < text.size() && text[n - 1] >= 0xD800 && text[n - 1] <= 0xDBFF)
       --n;
-    const auto* source = reinterpret_cast<const wchar_t*>(text.data());
-    const int bytes =
-        WideCharToMultiByte(CP_ACP, 0, source, static_cast<int>(n), nullptr, 0, nullptr, nullptr);
-    if (bytes > 0) {
-      const size_t at = out.size();
-      out.resize(at + static_cast<size_t>(bytes));
-      WideCharToMultiByte(CP_ACP, 0, source, static_cast<int>(n), out.data() + at, bytes, nullptr, nullptr);
-    }
+    convert(reinterpret_cast<const wchar_t*>(text.data()), static_cast<int>(n));
     text.remove_prefix(n);
   }
+}
+
+} // namespace
+
+size_t TCallLog::EncodedSize(std::u16string_view text) {
+  size_t bytes = 0;
+  InPieces(text, [&bytes](const wchar_t* units, int n) {
+    const int size = WideCharToMultiByte(CP_ACP, 0, units, n, nullptr, 0, nullptr, nullptr);
+    bytes += size > 0 ? static_cast<size_t>(size) : 0;
+  });
+  return bytes;
+}
+
+char* TCallLog::Encode(char* out, std::u16string_view text) {
+  // The caller made room for EncodedSize bytes, which is what this writes;
+  // three bytes a unit bounds every code page (UTF-8 included).
+  InPieces(text, [&out](const wchar_t* units, int n) {
+    const int size = WideCharToMultiByte(CP_ACP, 0, units, n, out, n * 3, nullptr, nullptr);
+    out += size > 0 ? size : 0;
+  });
+  return out;
 }
