@@ -310,7 +310,11 @@ TEST_F(CoreUnit, TextChangedWhereItLiesIsLoggedAsChanged) {
       {u"abc", u"Параметр1=\"bbc\""},
       {u"cde", u"Параметр1=\"c\""},
       {std::u16string(u"e\0g", 3), u"Параметр1=\"exg\""},
-      {u"xyz", u"Параметр1 без изменений"}};
+      {u"xyz", u"Параметр1 без изменений"},
+      // Long texts are remembered by a digest, not a copy: the same answers.
+      {u"a" + std::u16string(5000, u'z'), u"Параметр1=\"b" + std::u16string(5000, u'z') + u"\""},
+      {u"c" + std::u16string(5000, u'z'), u"Параметр1=\"c\""},
+      {u"x" + std::u16string(5000, u'z'), u"Параметр1 без изменений"}};
   for (const auto& [text, logged] : cases) {
     const size_t before = ReadAll(emulator->LogFilePath).size();
     tVariant result = testhost::EmptyValue();
