@@ -14,14 +14,14 @@
 #define HAVE_SYS_STAT_H 1
 #define STDC_HEADERS 1
 
-#if ! defined(_WIN32)
+#if !defined(_WIN32)
 /* The hash salt: the getrandom system call (through syscall, so that no
    particular C library version is needed), else /dev/urandom. Windows uses
    rand_s. */
-#  define HAVE_SYSCALL_GETRANDOM 1
-#  define XML_DEV_URANDOM 1
-#  define HAVE_UNISTD_H 1
-#  define HAVE_FCNTL_H 1
+#define HAVE_SYSCALL_GETRANDOM 1
+#define XML_DEV_URANDOM 1
+#define HAVE_UNISTD_H 1
+#define HAVE_FCNTL_H 1
 #endif
 
 #define PACKAGE "expat"
