@@ -13,7 +13,7 @@ char* TCallLog::TBuffer::Reserve(size_t bytes) {
   if (bytes > capacity) {
     data.reset(); // the old bytes are not needed: never two buffers at once
     const size_t grown = bytes + bytes / 8;
-    data = std::make_unique_for_overwrite<char[]>(grown);
+    data.reset(new char[grown]); // not zero-filled
     capacity = grown;
   }
   size = 0;
