@@ -1,16 +1,221 @@
-// The operator prompt where there are no native windows: every card operation
-// is refused exactly as if the operator had closed the operation window.
+// The operator prompt on Linux: the operation window as an X window of its
+// own, modal to the calling thread (it runs its own event loop on a
+// connection of its own until the operator answers), centred on the screen.
+// Its controls are child windows named with their texts, laid out in the
+// dialog units of the Windows template. Where there is no display or no X
+// library every operation is refused, as if the operator had closed the window.
 #include "CardSim.h"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+#include "x11_posix.h"
 
 namespace {
 
-class TNoWindowPrompt final : public IOperatorPrompt {
+constexpr char16_t kTitle[] = u"Операция по банковскому терминалу";
+constexpr char16_t kAmountLabel[] = u"Сумма:";
+constexpr char16_t kCloseCaption[] = u"Закрыть";
+
+constexpr x11::TColour kFace = 0xF0F0F0;
+constexpr x11::TColour kInk = 0x000000;
+constexpr x11::TColour kButtonFace = 0xE1E1E1;
+constexpr x11::TColour kButtonPressed = 0xCCE4F7;
+constexpr x11::TColour kButtonBorder = 0xADADAD;
+constexpr x11::TColour kFocusBorder = 0x0078D7;
+
+// A control of the template: position and size in dialog units.
+struct TControl {
+  int X, Y, Width, Height;
+};
+constexpr TControl kDialogSize{0, 0, 191, 95};
+constexpr TControl kOperationButton{13, 73, 94, 14};
+constexpr TControl kLabel{13, 16, 25, 8};
+constexpr TControl kAmount{41, 16, 123, 8};
+constexpr TControl kCloseButton{118, 73, 50, 14};
+
+// Dialog units to pixels for a font, as Windows lays out a dialog: a
+// horizontal unit is a quarter of the font's average character width, a
+// vertical one an eighth of its height.
+struct TDialogUnits {
+  int AverageWidth;
+  int Height;
+  int X(int units) const { return (units * AverageWidth + 2) / 4; }
+  int Y(int units) const { return (units * Height + 4) / 8; }
+};
+
+TDialogUnits UnitsOf(x11::TFont& font) {
+  const int width = font.Width(u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+  return {std::max((width / 26 + 1) / 2, 4), std::max(font.Height(), 8)};
+}
+
+class TOperationWindow {
 public:
-  int Ask(const std::u16string&, const std::u16string&) override { return kPromptRefused; }
+  TOperationWindow(x11::TConnection& connection, x11::TFont& font, const std::u16string& caption,
+                   const std::u16string& amountText)
+      : Connection_(connection), Font_(font), Units_(UnitsOf(font)),
+        Window_(connection, {.Centred = true,
+                             .Width = Units_.X(kDialogSize.Width),
+                             .Height = Units_.Y(kDialogSize.Height),
+                             .Title = kTitle,
+                             .ClassName = "CardSim",
+                             .Dialog = true,
+                             .TakeFocus = true,
+                             .Background = kFace,
+                             .EventMask = KeyPressMask}) {
+    Add(kOperationButton, caption, true);
+    Add(kLabel, kAmountLabel, false);
+    Add(kAmount, amountText, false);
+    Add(kCloseButton, kCloseCaption, true);
+  }
+
+  // Runs until the operator answers: kPromptApproved or kPromptRefused.
+  int Run() {
+    if (!Window_.Show())
+      return kPromptRefused;
+    for (;;) {
+      Connection_.Wait(-1, -1);
+      while (Connection_.X.XPending(Connection_.Dpy) > 0) {
+        XEvent event;
+        Connection_.X.XNextEvent(Connection_.Dpy, &event);
+        if (Window_.IsCloseRequest(event) || Window_.IsDestroyed(event))
+          return kPromptRefused;
+        if (const int answer = Handle(event))
+          return answer;
+      }
+    }
+  }
+
+private:
+  static constexpr int kOperation = 0; // the control indexes of the two buttons
+  static constexpr int kClose = 3;
+
+  struct TChild {
+    Window Id = 0;
+    std::u16string Text;
+    bool Button = false;
+    int Width = 0;
+    int Height = 0;
+  };
+
+  void Add(const TControl& control, const std::u16string& text, bool button) {
+    TChild& child = Children_[Count_++];
+    child.Text = text;
+    child.Button = button;
+    child.Width = Units_.X(control.Width);
+    child.Height = Units_.Y(control.Height);
+    const long events = ExposureMask | (button ? ButtonPressMask | ButtonReleaseMask : 0);
+    child.Id = x11::CreateChild(Connection_, Window_.Id(), Units_.X(control.X), Units_.Y(control.Y),
+                                child.Width, child.Height, text, kFace, events);
+  }
+
+  int IndexOf(Window window) const {
+    for (int i = 0; i < Count_; ++i)
+      if (Children_[i].Id == window)
+        return i;
+    return -1;
+  }
+
+  int Answer(int button) const { return button == kOperation ? kPromptApproved : kPromptRefused; }
+
+  // The answer an event gives, or 0.
+  int Handle(XEvent& event) {
+    switch (event.type) {
+    case Expose:
+      if (event.xexpose.count == 0)
+        if (const int i = IndexOf(event.xexpose.window); i >= 0)
+          Paint(i);
+      return 0;
+    case KeyPress:
+      switch (x11::KeyOf(Connection_, event.xkey)) {
+      case XK_Return:
+      case XK_KP_Enter:
+      case XK_space:
+        return Answer(Focus_); // the focused button, the operation's at first
+      case XK_Escape:
+        return kPromptRefused;
+      case XK_Tab:
+      case XK_ISO_Left_Tab:
+      case XK_Left:
+      case XK_Right:
+      case XK_Up:
+      case XK_Down:
+        Focus_ = Focus_ == kOperation ? kClose : kOperation;
+        Paint(kOperation);
+        Paint(kClose);
+        return 0;
+      default:
+        return 0;
+      }
+    case ButtonPress:
+      if (event.xbutton.button == Button1)
+        if (const int i = IndexOf(event.xbutton.window); i >= 0 && Children_[i].Button) {
+          Pressed_ = Focus_ = i;
+          Paint(kOperation);
+          Paint(kClose);
+        }
+      return 0;
+    case ButtonRelease: {
+      if (event.xbutton.button != Button1 || Pressed_ < 0)
+        return 0;
+      const int pressed = std::exchange(Pressed_, -1);
+      Paint(pressed);
+      const TChild& child = Children_[pressed];
+      const bool inside = event.xbutton.window == child.Id && event.xbutton.x >= 0 && event.xbutton.y >= 0 &&
+                          event.xbutton.x < child.Width && event.xbutton.y < child.Height;
+      return inside ? Answer(pressed) : 0;
+    }
+    default:
+      return 0;
+    }
+  }
+
+  void Paint(int index) {
+    const TChild& child = Children_[index];
+    x11::TCanvas canvas(Connection_, child.Id, child.Width, child.Height);
+    const int textWidth = Font_.Width(child.Text);
+    const int baseline = (child.Height - Font_.Height()) / 2 + Font_.Ascent();
+    if (child.Button) {
+      const bool focused = index == Focus_;
+      canvas.Fill(0, 0, child.Width, child.Height, index == Pressed_ ? kButtonPressed : kButtonFace);
+      canvas.Frame(0, 0, child.Width, child.Height, focused ? kFocusBorder : kButtonBorder);
+      if (focused)
+        canvas.Frame(1, 1, child.Width - 2, child.Height - 2, kFocusBorder);
+      canvas.Text(Font_, (child.Width - textWidth) / 2, baseline, child.Text, kInk);
+    } else {
+      canvas.Fill(0, 0, child.Width, child.Height, kFace);
+      canvas.Text(Font_, 0, baseline, child.Text, kInk);
+    }
+    canvas.Show();
+  }
+
+  x11::TConnection& Connection_;
+  x11::TFont& Font_;
+  const TDialogUnits Units_;
+  x11::TTopWindow Window_;
+  std::array<TChild, 4> Children_;
+  int Count_ = 0;
+  int Focus_ = kOperation;
+  int Pressed_ = -1;
+};
+
+class TWindowPrompt final : public IOperatorPrompt {
+public:
+  int Ask(const std::u16string& caption, const std::u16string& amountText) override {
+    auto connection = x11::TConnection::Open(x11::DisplayName());
+    if (!connection)
+      return kPromptRefused; // no window can be shown: refused as if closed
+    auto font = x11::TFont::Open(*connection, {.PixelSize = 13});
+    if (!font)
+      return kPromptRefused;
+    TOperationWindow window(*connection, *font, caption, amountText);
+    return window.Run();
+  }
 };
 
 } // namespace
 
 std::unique_ptr<IOperatorPrompt> MakeSystemPrompt() {
-  return std::make_unique<TNoWindowPrompt>();
+  return std::make_unique<TWindowPrompt>();
 }

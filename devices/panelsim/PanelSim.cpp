@@ -221,8 +221,10 @@ void TPanelSim_2001::StringOutputOnPanelSim(tVariant& result, TParams& params) {
   if (!CheckDevice(result, params))
     return;
   const tVariant& text = params[1];
-  if (TypeOf(text) == VTYPE_PWSTR)
+  if (TypeOf(text) == VTYPE_PWSTR) {
+    const std::lock_guard lock(StateLock);
     Lines.Split(GetStringUnits(text), Rows);
+  }
   ShowDisplay();
   SetResult(result, true);
 }
@@ -230,7 +232,10 @@ void TPanelSim_2001::StringOutputOnPanelSim(tVariant& result, TParams& params) {
 void TPanelSim_2001::ClearPanelSim(tVariant& result, TParams& params) {
   if (!CheckDevice(result, params))
     return;
-  Lines.ClearText();
+  {
+    const std::lock_guard lock(StateLock);
+    Lines.ClearText();
+  }
   ShowDisplay();
   SetResult(result, true);
 }
@@ -253,9 +258,11 @@ void TPanelSim_2001::SetParameter(tVariant& result, TParams& params) {
   for (char16_t& c : name)
     if (c >= u'A' && c <= u'Z')
       c = static_cast<char16_t>(c + (u'a' - u'A'));
-  if (name == u"devicecolumns")
-    Columns = std::clamp(GetIntValue(params[1]), 1, kPanelMaxColumns);
-  else if (name == u"devicerows")
+  if (name == u"devicecolumns") {
+    const int32_t columns = std::clamp(GetIntValue(params[1]), 1, kPanelMaxColumns);
+    const std::lock_guard lock(StateLock);
+    Columns = columns;
+  } else if (name == u"devicerows")
     Rows = std::clamp(GetIntValue(params[1]), 1, kPanelMaxRows);
   else if (name == u"show")
     ShowOnScreen = GetBoolValue(params[1]);
@@ -277,7 +284,10 @@ void TPanelSim_2001::DeviceTest(tVariant& result, TParams& params) {
     SetResult(result, false);
     return;
   }
-  Lines.SetTestText();
+  {
+    const std::lock_guard lock(StateLock);
+    Lines.SetTestText();
+  }
   RecordDisplay();
   if (!setting.Automatic())
     RunTestWindow();
@@ -304,6 +314,11 @@ bool TPanelSim_2001::ShowDisplay() {
 }
 
 void TPanelSim_2001::TimerTick(void* window) {
-  if (Lines.Tick(Columns))
+  bool moved = false;
+  {
+    const std::lock_guard lock(StateLock);
+    moved = Lines.Tick(Columns);
+  }
+  if (moved)
     RefreshAfterTick(window);
 }

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -99,12 +100,16 @@ public:
   // "<component>_display.txt".
   std::u16string RecordFileName() const;
 
+  // Guards Lines and Columns, which a display window that ticks on a thread of
+  // its own (Linux) reads and changes while the host calls.
+  std::mutex StateLock;
+
   // Settings.
-  int32_t Columns = kPanelDefaultColumns;
+  int32_t Columns = kPanelDefaultColumns; // written under StateLock
   int32_t Rows = kPanelDefaultRows;
   bool ShowOnScreen = true;
   uintptr_t DisplayTimerId = 0;
-  TPanelRows Lines;
+  TPanelRows Lines; // changed under StateLock
   bool RunningLine = true;
 
 private:

@@ -1,0 +1,202 @@
+// Device windows on Linux. The X libraries are loaded at run time and never
+// linked, so that a library loads and works (with no windows) where there is
+// no display or no X library. Every window gets a connection of its own, used
+// by one thread only; nothing process-wide of Xlib is touched (no
+// XInitThreads, no error handler, no locale), so that the host application's
+// own toolkit is left alone.
+//
+// Include this header after every other one: Xlib defines macros (None, Bool,
+// Status, True, False) that clash with ordinary names.
+#pragma once
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+// Xft's header wants FreeType's; only the types and prototypes are used.
+#include <X11/Xft/Xft.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace x11 {
+
+// The functions of libX11.so.6 and, when it is there, libXft.so.2.
+struct TApi {
+#define ORVIK_X11_FUNCTION(name) decltype(&::X##name) X##name = nullptr;
+#include "x11_functions.inc"
+#undef ORVIK_X11_FUNCTION
+#define ORVIK_XFT_FUNCTION(name) decltype(&::Xft##name) Xft##name = nullptr;
+#include "xft_functions.inc"
+#undef ORVIK_XFT_FUNCTION
+  bool HasXft = false; // every Xft function is there
+
+  // XESetWireToError, declared by Xlib's internal header only: sets how a
+  // connection turns an error of one code into an error event; a converter
+  // that returns False drops the error.
+  using TErrorConverter = Bool (*)(Display*, XErrorEvent*, void*);
+  TErrorConverter (*ESetWireToError)(Display*, int, TErrorConverter) = nullptr;
+};
+
+// The libraries, loaded on the first call from any thread; null when
+// libX11.so.6 cannot be loaded. They stay loaded for the life of the process:
+// Xft hooks itself into every connection it drew on, and the host may use the
+// same libraries itself.
+const TApi* Api();
+
+// The display named by DISPLAY, read on the calling thread; empty when unset.
+std::string DisplayName();
+
+// An RGB colour, 0xRRGGBB.
+using TColour = uint32_t;
+
+// A connection of our own to an X display, for one thread. X errors on it
+// (a window someone else destroyed, say) are dropped by the connection itself
+// instead of reaching the process's error handler, whose default ends the
+// process.
+class TConnection {
+public:
+  // Null when the name is empty, the libraries are missing or the display
+  // does not answer.
+  static std::unique_ptr<TConnection> Open(const std::string& displayName);
+  ~TConnection();
+  TConnection(const TConnection&) = delete;
+  TConnection& operator=(const TConnection&) = delete;
+
+  const TApi& X;
+  Display* const Dpy;
+  const int Screen;
+  const Window Root;
+
+  Atom Intern(const char* name);
+  // A pixel value of the default colour map for colour.
+  unsigned long Pixel(TColour colour);
+  int ScreenWidth() const;
+  int ScreenHeight() const;
+
+  // Waits until an X event is queued, wakeFd (when not negative) can be read,
+  // or timeoutMs (when not negative) passes. True when an X event is queued.
+  bool Wait(int wakeFd, int timeoutMs);
+
+private:
+  TConnection(const TApi& api, Display* display);
+};
+
+// What a top-level window is made with.
+struct TTopWindowSpec {
+  int X = 0;
+  int Y = 0;
+  bool Centred = false; // centred on the screen instead of at X, Y
+  int Width = 1;        // the inner size, without the window manager's frame
+  int Height = 1;
+  std::u16string Title;
+  const char* ClassName = "Orvik"; // WM_CLASS
+  bool KeepAbove = false;          // above other windows
+  bool Dialog = false;             // a dialog, transient for the host's active window
+  bool TakeFocus = false;          // takes the keyboard when it appears
+  TColour Background = 0;
+  long EventMask = 0;
+};
+
+// A top-level window of fixed size with its title in UTF-8 (WM_NAME and
+// _NET_WM_NAME), the process id, the window manager's close as a
+// WM_DELETE_WINDOW message, and the requested state.
+class TTopWindow {
+public:
+  TTopWindow(TConnection& connection, const TTopWindowSpec& spec);
+  ~TTopWindow(); // destroys the window
+  TTopWindow(const TTopWindow&) = delete;
+  TTopWindow& operator=(const TTopWindow&) = delete;
+
+  // Shows the window with its children; on the screen when this returns true
+  // (a window manager may put it there a moment later).
+  bool Show();
+  bool Shown() const { return Shown_; }
+  Window Id() const { return Id_; }
+  // The window manager's close (WM_DELETE_WINDOW) of this window.
+  bool IsCloseRequest(const XEvent& event) const;
+  // The window was destroyed by someone else.
+  bool IsDestroyed(const XEvent& event) const;
+
+private:
+  TConnection& Connection_;
+  Window Id_ = 0;
+  Atom DeleteWindow_ = 0;
+  bool TakeFocus_ = false;
+  bool Shown_ = false;
+};
+
+// A child window (a control) named with its text, so that tools that list
+// windows show what it says.
+Window CreateChild(TConnection& connection, Window parent, int x, int y, int width, int height,
+                   std::u16string_view text, TColour background, long eventMask);
+// Sets WM_NAME and _NET_WM_NAME of a window to text in UTF-8.
+void SetWindowText(TConnection& connection, Window window, std::u16string_view text);
+
+// A font with Cyrillic: an antialiased TrueType font through Xft where libXft
+// is there, else a core font of ISO 10646.
+struct TFontSpec {
+  bool Monospace = false;
+  bool Bold = false;
+  int PixelSize = 13;
+  int MaxAdvance = 0; // when not 0: shrink until "W" and "Ж" fit in this width
+};
+
+class TFont {
+public:
+  static std::unique_ptr<TFont> Open(TConnection& connection, const TFontSpec& spec);
+  virtual ~TFont() = default;
+  virtual int Ascent() const = 0;
+  virtual int Descent() const = 0;
+  int Height() const { return Ascent() + Descent(); }
+  // The advance of a text in pixels.
+  virtual int Width(std::u16string_view text) = 0;
+  // Whether the font has a glyph of its own for unit.
+  virtual bool Has(char16_t unit) = 0;
+
+protected:
+  friend class TCanvas;
+  virtual void Draw(class TCanvas& canvas, int x, int baseline, std::u16string_view text, TColour colour) = 0;
+};
+
+// A picture of a window's size drawn off screen and then shown at once, so
+// that a repaint never shows a half-drawn window.
+class TCanvas {
+public:
+  TCanvas(TConnection& connection, Window window, int width, int height);
+  ~TCanvas();
+  TCanvas(const TCanvas&) = delete;
+  TCanvas& operator=(const TCanvas&) = delete;
+
+  void Fill(int x, int y, int width, int height, TColour colour);
+  void Frame(int x, int y, int width, int height, TColour colour); // a one-pixel outline
+  void Text(TFont& font, int x, int baseline, std::u16string_view text, TColour colour);
+  // Copies the picture into the window and sends it to the server.
+  void Show();
+
+  int Width() const { return Width_; }
+  int Height() const { return Height_; }
+  TConnection& Connection() { return Connection_; }
+  Drawable Target() const { return Pixmap_ != 0 ? Pixmap_ : Window_; }
+  GC Gc() const { return Gc_; }
+  XftDraw* Xft(); // made on first use
+
+private:
+  TConnection& Connection_;
+  Window Window_;
+  int Width_;
+  int Height_;
+  Pixmap Pixmap_ = 0;
+  GC Gc_ = nullptr;
+  XftDraw* XftDraw_ = nullptr;
+};
+
+// UTF-16 to UTF-8; a lone surrogate becomes U+FFFD.
+std::string Utf8(std::u16string_view text);
+
+// The keysym of a key event, read without any input method.
+KeySym KeyOf(TConnection& connection, XKeyEvent& event);
+
+} // namespace x11
