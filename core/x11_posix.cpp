@@ -4,12 +4,15 @@
 
 #include <dlfcn.h>
 #include <poll.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <bit>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 #include <vector>
 
 namespace x11 {
@@ -40,7 +43,7 @@ TApi Load() {
 #define ORVIK_XFT_FUNCTION(name) all = Bind(xft, "Xft" #name, api.Xft##name) && all;
 #include "xft_functions.inc"
 #undef ORVIK_XFT_FUNCTION
-    api.HasXft = all;
+    api.HasXft = Bind(xft, "XRenderQueryExtension", api.XRenderQueryExtension) && all;
   }
   return api;
 }
@@ -63,7 +66,19 @@ unsigned long Component(unsigned value, unsigned long mask) {
   return (scaled << shift) & mask;
 }
 
+// Statically initialised and never destroyed: a thread may still take it
+// while the library's other statics go.
+pthread_mutex_t XMutex = PTHREAD_RECURSIVE_MUTEX_INITIALIZER_NP;
+
 } // namespace
+
+TXGuard::TXGuard() {
+  pthread_mutex_lock(&XMutex);
+}
+
+TXGuard::~TXGuard() {
+  pthread_mutex_unlock(&XMutex);
+}
 
 const TApi* Api() {
   static const TApi api = Load();
@@ -114,12 +129,29 @@ std::unique_ptr<TConnection> TConnection::Open(const std::string& displayName) {
   const TApi* api = Api();
   if (api == nullptr)
     return nullptr;
-  Display* display = api->XOpenDisplay(displayName.c_str());
+  // A server busy with other clients coming and going now and then resets a
+  // connection as it opens: a few tries before there is no display.
+  Display* display = nullptr;
+  for (int attempt = 0; display == nullptr && attempt < 4; ++attempt) {
+    if (attempt > 0)
+      std::this_thread::sleep_for(std::chrono::milliseconds(25 * attempt));
+    display = api->XOpenDisplay(displayName.c_str());
+  }
   if (display == nullptr)
     return nullptr;
   if (api->ESetWireToError != nullptr)
     for (int code = 1; code < 256; ++code)
       api->ESetWireToError(display, code, DropError);
+  if (api->HasXft) {
+    // RENDER is set up on the connection before Xft is: Xft's hook at the
+    // connection's close then runs before RENDER's, and frees its cached
+    // fonts while RENDER still knows the connection. The other way round
+    // RENDER would record the closing connection anew and hand that stale
+    // record to the next connection opened at the same address.
+    int eventBase = 0;
+    int errorBase = 0;
+    api->XRenderQueryExtension(display, &eventBase, &errorBase);
+  }
   return std::unique_ptr<TConnection>(new TConnection(*api, display));
 }
 
@@ -164,7 +196,9 @@ bool TConnection::Wait(int wakeFd, int timeoutMs) {
   if (X.XPending(Dpy) > 0)
     return true;
   pollfd fds[2] = {{X.XConnectionNumber(Dpy), POLLIN, 0}, {wakeFd, POLLIN, 0}};
+  pthread_mutex_unlock(&XMutex);
   const int count = poll(fds, wakeFd >= 0 ? 2 : 1, timeoutMs);
+  pthread_mutex_lock(&XMutex);
   return count > 0 && fds[0].revents != 0 && X.XPending(Dpy) > 0;
 }
 

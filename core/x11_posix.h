@@ -31,7 +31,9 @@ struct TApi {
 #define ORVIK_XFT_FUNCTION(name) decltype(&::Xft##name) Xft##name = nullptr;
 #include "xft_functions.inc"
 #undef ORVIK_XFT_FUNCTION
-  bool HasXft = false; // every Xft function is there
+  // From libXrender, which libXft brings along.
+  decltype(&::XRenderQueryExtension) XRenderQueryExtension = nullptr;
+  bool HasXft = false; // every Xft function is there, and that one
 
   // XESetWireToError, declared by Xlib's internal header only: sets how a
   // connection turns an error of one code into an error event; a converter
@@ -52,6 +54,19 @@ std::string DisplayName();
 // An RGB colour, 0xRRGGBB.
 using TColour = uint32_t;
 
+// The lock of all X work of this library. Xft keeps process-wide lists (of
+// displays, of font files) with no lock of their own, and opening and closing
+// connections touches process-wide state of Xlib and Xau: so every thread
+// that works with X holds this lock while it works, and lets it go only while
+// it waits for events (TConnection::Wait). Recursive.
+class TXGuard {
+public:
+  TXGuard();
+  ~TXGuard();
+  TXGuard(const TXGuard&) = delete;
+  TXGuard& operator=(const TXGuard&) = delete;
+};
+
 // A connection of our own to an X display, for one thread. X errors on it
 // (a window someone else destroyed, say) are dropped by the connection itself
 // instead of reaching the process's error handler, whose default ends the
@@ -59,7 +74,7 @@ using TColour = uint32_t;
 class TConnection {
 public:
   // Null when the name is empty, the libraries are missing or the display
-  // does not answer.
+  // does not answer. Open, use and close it under a TXGuard.
   static std::unique_ptr<TConnection> Open(const std::string& displayName);
   ~TConnection();
   TConnection(const TConnection&) = delete;
@@ -78,6 +93,7 @@ public:
 
   // Waits until an X event is queued, wakeFd (when not negative) can be read,
   // or timeoutMs (when not negative) passes. True when an X event is queued.
+  // The caller holds one TXGuard, which is let go while it waits.
   bool Wait(int wakeFd, int timeoutMs);
 
 private:

@@ -203,6 +203,7 @@ private:
 class TWindowPrompt final : public IOperatorPrompt {
 public:
   int Ask(const std::u16string& caption, const std::u16string& amountText) override {
+    const x11::TXGuard guard; // let go while the window waits
     auto connection = x11::TConnection::Open(x11::DisplayName());
     if (!connection)
       return kPromptRefused; // no window can be shown: refused as if closed

@@ -175,6 +175,7 @@ private:
 
   void Run(const std::string& displayName) {
     try {
+      const x11::TXGuard guard; // let go while the thread waits
       if (auto connection = x11::TConnection::Open(displayName)) {
         x11::TTopWindow window(*connection, {.X = kPanelWindowX,
                                              .Y = kPanelWindowY,
@@ -305,6 +306,7 @@ void TPanelSim_2001::RefreshAfterTick(void* window) {
 }
 
 void TPanelSim_2001::RunTestWindow() {
+  const x11::TXGuard guard; // let go while the window waits
   auto connection = x11::TConnection::Open(x11::DisplayName());
   if (!connection)
     return;
@@ -314,7 +316,7 @@ void TPanelSim_2001::RunTestWindow() {
                                        .Width = width,
                                        .Height = height,
                                        .Title = kTestWindowTitle,
-                                       .ClassName = "PanelSim",
+                                       .ClassName = "PanelSimTest",
                                        .Dialog = true,
                                        .TakeFocus = true,
                                        .Background = kBackground,

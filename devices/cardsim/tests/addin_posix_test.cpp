@@ -1,8 +1,17 @@
-// The real library where there is no window: every card operation is refused
-// as if the operator had closed the operation window.
+// The real library with its real operation window, on a Xvfb display of the
+// test's own: an operator thread finds the window from outside, reads it and
+// answers in every way there is, while the host's call waits. Where there is
+// no display every operation is refused as if the window had been closed.
 #include "CardAddIn.h"
+#include "XDisplay.h"
 
+#include <unistd.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdio>
 #include <limits>
+#include <thread>
 
 namespace cardtest {
 
@@ -17,7 +26,10 @@ std::u16string DecodeLog(const std::string& bytes) {
 
 namespace {
 
+using namespace std::chrono_literals;
+
 TEST_F(CardAddIn, CardOperationsAreRefusedWithoutAWindow) {
+  xtest::UseNoDisplay();
   const std::u16string id = Open();
   const double amounts[] = {100, std::numeric_limits<double>::quiet_NaN(),
                             std::numeric_limits<double>::infinity(), std::numeric_limits<double>::max()};
@@ -34,6 +46,193 @@ TEST_F(CardAddIn, CardOperationsAreRefusedWithoutAWindow) {
   ValueList text(memory);
   OperationParams(text, id, testhost::StringValue(memory, std::u16string(100000, u'9')));
   EXPECT_FALSE(CallBool(u"PayByPaymentCard", text));
+}
+
+// ---------------------------------------------------------------------------
+// The operation window
+
+enum class Answer {
+  Enter,
+  ClickOperation,
+  Escape,
+  TabThenEnter,
+  ClickClose,
+  WindowManager,
+  DestroyedFromOutside
+};
+
+struct AnswerCase {
+  Answer answer;
+  const char* name;
+  bool approves;
+};
+
+constexpr AnswerCase kAnswers[] = {
+    {Answer::Enter, "Enter", true},
+    {Answer::ClickOperation, "a click on the operation's button", true},
+    {Answer::Escape, "Escape", false},
+    {Answer::TabThenEnter, "Tab to \"Закрыть\", then Enter", false},
+    {Answer::ClickClose, "a click on \"Закрыть\"", false},
+    {Answer::WindowManager, "the window manager's close", false},
+    {Answer::DestroyedFromOutside, "the window destroyed from outside", false},
+};
+
+// What the operator saw of the operation window.
+struct SeenWindow {
+  unsigned long window = 0;
+  std::string title;
+  std::optional<xtest::TGeometry> geometry;
+  std::vector<xtest::TChild> controls;
+
+  const xtest::TChild* Control(const std::string& name) const {
+    for (const xtest::TChild& control : controls)
+      if (control.Name == name)
+        return &control;
+    return nullptr;
+  }
+};
+
+// An operator at the screen, on a thread of its own: finds the window of this
+// process, reads it and answers; closes a window whose call does not return.
+class OperatorAtTheScreen {
+public:
+  OperatorAtTheScreen(Answer answer, std::string operation)
+      : thread_([this, answer, operation = std::move(operation)] { Drive(answer, operation); }) {}
+  // Call once the host's call has returned; what the operator saw.
+  const SeenWindow& Finish() {
+    returned_ = true;
+    thread_.join();
+    return seen_;
+  }
+
+private:
+  void Drive(Answer answer, const std::string& operation) {
+    xtest::WaitFor(
+        [&] {
+          const std::vector<unsigned long> windows = xtest::Windows("CardSim");
+          seen_.window = windows.size() == 1 ? windows[0] : 0;
+          return seen_.window != 0 || returned_;
+        },
+        20000);
+    if (seen_.window == 0)
+      return;
+    seen_.title = xtest::PropertyOf(seen_.window, "_NET_WM_NAME");
+    seen_.geometry = xtest::GeometryOf(seen_.window);
+    seen_.controls = xtest::ChildrenOf(seen_.window);
+    const auto click = [&](const std::string& name) {
+      const xtest::TChild* button = seen_.Control(name);
+      if (button != nullptr && seen_.geometry)
+        xtest::Click(seen_.geometry->X + button->Geometry.X + button->Geometry.Width / 2,
+                     seen_.geometry->Y + button->Geometry.Y + button->Geometry.Height / 2);
+    };
+    switch (answer) {
+    case Answer::Enter:
+      xtest::Key("Return");
+      break;
+    case Answer::ClickOperation:
+      click(operation);
+      break;
+    case Answer::Escape:
+      xtest::Key("Escape");
+      break;
+    case Answer::TabThenEnter:
+      xtest::Key("Tab Return");
+      break;
+    case Answer::ClickClose:
+      click("Закрыть");
+      break;
+    case Answer::WindowManager:
+      xtest::CloseByWindowManager(seen_.window);
+      break;
+    case Answer::DestroyedFromOutside:
+      xtest::DestroyFromOutside(seen_.window);
+      break;
+    }
+    if (xtest::WaitFor([&] { return returned_.load(); }, 20000))
+      return;
+    std::fputs("operator: the operation window does not go; closing it\n", stderr);
+    xtest::CloseByWindowManager(seen_.window);
+    if (!xtest::WaitFor([&] { return returned_.load(); }, 20000)) {
+      std::fputs("operator: the call does not return; giving up\n", stderr);
+      _exit(3);
+    }
+  }
+
+  SeenWindow seen_;
+  std::atomic<bool> returned_{false};
+  std::thread thread_;
+};
+
+class CardWindow : public CardAddIn {
+protected:
+  void SetUp() override {
+    const std::string missing = xtest::UseOwnDisplay();
+    if (!missing.empty())
+      GTEST_SKIP() << missing;
+    CardAddIn::SetUp();
+  }
+};
+
+// Every operation, answered in every way: the window shows the operation on
+// its button and the amount; an approval fills the outputs, anything else
+// leaves every parameter as it was; neither leaves an error.
+TEST_F(CardWindow, EveryOperationAnsweredInEveryWay) {
+  const std::u16string id = Open();
+  for (const AnswerCase& answer : kAnswers) {
+    for (const Operation& operation : kOperations) {
+      SCOPED_TRACE(std::string(answer.name) + ", " + Narrow(operation.caption));
+      ValueList params(memory);
+      OperationParams(params, id, testhost::DoubleValue(100));
+      const std::vector<std::string> before = Keys(params);
+      OperatorAtTheScreen operatorThread(answer.answer, Narrow(operation.caption));
+      EXPECT_EQ(CallBool(operation.english, params), answer.approves);
+      const SeenWindow& seen = operatorThread.Finish();
+
+      ASSERT_NE(seen.window, 0u) << "no operation window";
+      EXPECT_EQ(seen.title, "Операция по банковскому терминалу");
+      ASSERT_TRUE(seen.geometry.has_value());
+      EXPECT_LE(std::abs(2 * seen.geometry->X + seen.geometry->Width - 1024), 1); // centred
+      EXPECT_LE(std::abs(2 * seen.geometry->Y + seen.geometry->Height - 768), 1);
+      EXPECT_NE(seen.Control(Narrow(operation.caption)), nullptr);
+      EXPECT_NE(seen.Control("         100.00"), nullptr);
+      EXPECT_NE(seen.Control("Сумма:"), nullptr);
+      EXPECT_NE(seen.Control("Закрыть"), nullptr);
+      EXPECT_EQ(seen.controls.size(), 4u);
+      if (answer.approves)
+        ExpectApprovalOutputs(params);
+      else
+        EXPECT_EQ(Keys(params), before);
+      EXPECT_EQ(LastError(), u"");
+      EXPECT_TRUE(xtest::Windows("CardSim").empty());
+    }
+  }
+}
+
+// The controls stand where the template puts them: the operation's button at
+// the left of the bottom row, "Закрыть" right of it, the amount right of its
+// label.
+TEST_F(CardWindow, ControlsAreLaidOutAsTheTemplate) {
+  const std::u16string id = Open();
+  ValueList params(memory);
+  OperationParams(params, id, testhost::StringValue(memory, u"1234,567"));
+  OperatorAtTheScreen operatorThread(Answer::Escape, "Возврат");
+  EXPECT_FALSE(CallBool(u"ВернутьПлатежПоПлатежнойКарте", params));
+  const SeenWindow& seen = operatorThread.Finish();
+  const xtest::TChild* operation = seen.Control("Возврат");
+  const xtest::TChild* close = seen.Control("Закрыть");
+  const xtest::TChild* label = seen.Control("Сумма:");
+  const xtest::TChild* amount = seen.Control("        1234.57");
+  ASSERT_TRUE(operation && close && label && amount && seen.geometry);
+  // Dialog units of the template, 191 by 95 in all: a unit is the same
+  // number of pixels everywhere, within rounding.
+  const double unitX = seen.geometry->Width / 191.0;
+  const double unitY = seen.geometry->Height / 95.0;
+  const auto near = [](int pixels, double expected) { return std::abs(pixels - expected) <= 1.5; };
+  EXPECT_TRUE(near(operation->Geometry.X, 13 * unitX) && near(operation->Geometry.Y, 73 * unitY));
+  EXPECT_TRUE(near(operation->Geometry.Width, 94 * unitX) && near(operation->Geometry.Height, 14 * unitY));
+  EXPECT_TRUE(near(close->Geometry.X, 118 * unitX) && near(close->Geometry.Width, 50 * unitX));
+  EXPECT_TRUE(near(label->Geometry.X, 13 * unitX) && near(label->Geometry.Y, 16 * unitY));
+  EXPECT_TRUE(near(amount->Geometry.X, 41 * unitX) && near(amount->Geometry.Width, 123 * unitX));
 }
 
 } // namespace
