@@ -12,6 +12,7 @@ packages=(
   libgtest-dev libpugixml-dev
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64
   wine wine64 wine32:i386 xvfb xauth fonts-wine fonts-liberation xdotool imagemagick
+  libx11-dev libxft-dev x11-utils fonts-dejavu-core xfonts-base # Linux windows: headers (never linked), tools, fonts
   zip unzip valgrind dpkg-dev locales file procps
 )
 

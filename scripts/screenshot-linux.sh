@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# Takes the README's pictures of the Linux windows on a Xvfb display of its own
+# and checks the display's pixels: docs/img/linux-panelsim-display.png (the
+# display with a running line), docs/img/linux-panelsim-test.png (the device
+# test) and docs/img/linux-cardsim-dialog.png (a payment of 1234.50). No
+# window manager runs, so the pictures show the windows without frames.
+# Builds nothing: the libraries come from dist/ (else from the build tree), the
+# programs that show the windows (panelshot, addinhost) from the build tree.
+#   scripts/screenshot-linux.sh [BUILD_DIR [OUT_DIR]]   (defaults: build/linux, docs/img)
+# Needs Xvfb, xdotool, xwininfo and ImageMagick; without them it ends with
+# status 77 (skipped).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+. "$root/scripts/lib/xvfb.sh"
+for program in Xvfb import convert xdotool xwininfo; do
+  command -v "$program" >/dev/null || { echo "screenshot-linux: $program is missing" >&2; exit 77; }
+done
+build=$(cd "${1:-build/linux}" && pwd)
+mkdir -p "${2:-docs/img}"
+out_dir=$(cd "${2:-docs/img}" && pwd)
+panelshot=$build/devices/panelsim/tools/panelshot
+addinhost=$build/tools/addinhost/addinhost
+for program in "$panelshot" "$addinhost"; do
+  [ -x "$program" ] || { echo "screenshot-linux: no $program; build the linux preset first" >&2; exit 1; }
+done
+library() { # NAME: the library from dist/, else from the build tree
+  local file
+  for file in "$root/dist/$1" "$build/devices/$2/$1"; do
+    [ -f "$file" ] && { echo "$file"; return; }
+  done
+  echo "screenshot-linux: no $1 in dist/ or $build" >&2
+  exit 1
+}
+panelsim=$(library PANELSIM_3001_64.so panelsim)
+cardsim=$(library CARDSIM_2001_64.so cardsim)
+
+work=$(mktemp -d /tmp/screenshot-linux.XXXXXX)
+xvfb_pid=
+run_pid=
+cleanup() {
+  [ -n "$run_pid" ] && kill "$run_pid" 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+start_own_display "$work" || exit 1
+
+failed=0
+check() { # description, value, comparison
+  if ! [ "$2" $3 ]; then
+    echo "screenshot-linux: $1: $2, expected $3" >&2
+    failed=1
+  fi
+}
+green() { convert "$1" -crop "$2" +repage -fx 'g>0.5&&r<0.3&&b<0.3?1:0' -format '%[fx:round(mean*w*h)]' info:; }
+foreign() { convert "$1" -crop "$2" +repage -fx 'r>0.05||b>0.05?1:0' -format '%[fx:round(mean*w*h)]' info:; }
+
+# shoot CLASS OUT SETTLE: waits for the window of that class, lets it settle,
+# takes the screen and keeps the window's part; sets x y w h.
+shoot() {
+  local window=
+  for _ in $(seq 100); do
+    window=$(xdotool search --class "^$1\$" 2>/dev/null | head -n 1) && [ -n "$window" ] && break
+    kill -0 "$run_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  [ -n "$window" ] || { cat "$work/run.log" >&2; echo "screenshot-linux: no $1 window" >&2; exit 1; }
+  sleep "$3"
+  read -r x y w h < <(xwininfo -id "$window" |
+    awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4} /Width:/{w=$2} /Height:/{h=$2} END{print x, y, w, h}')
+  import -window root "$work/screen.png"
+  convert "$work/screen.png" -crop "${w}x${h}+${x}+${y}" +repage "$2"
+  echo "$2: ${w}x${h} at $x,$y"
+}
+
+# The display: row 1 fills the 20 columns, row 2 runs while the program sleeps.
+"$panelshot" "$panelsim" display 5000 >"$work/run.log" 2>&1 &
+run_pid=$!
+shoot PanelSim "$out_dir/linux-panelsim-display.png" 2.2
+check "display: size" "${w}x${h}" "= 244x64"
+check "display: green pixels" "$(green "$out_dir/linux-panelsim-display.png" "${w}x${h}+0+0")" "-ge 300"
+check "display: pixels neither black nor green" "$(foreign "$out_dir/linux-panelsim-display.png" "${w}x${h}+0+0")" "-eq 0"
+wait "$run_pid"
+run_pid=
+
+# The device test, closed with Escape once it is taken.
+"$panelshot" "$panelsim" test >"$work/run.log" 2>&1 &
+run_pid=$!
+shoot PanelSimTest "$out_dir/linux-panelsim-test.png" 2.2
+check "test: green pixels" "$(green "$out_dir/linux-panelsim-test.png" "${w}x${h}+0+0")" "-ge 300"
+xdotool key Escape
+wait "$run_pid"
+run_pid=
+
+# The card terminal's operation window for a payment, refused with Escape.
+printf '%s\n' 'Open($id)' 'PayByPaymentCard($id, $card, 1234.5, $receipt, $rrn, $auth, $slip)' >"$work/card.txt"
+"$addinhost" -q --script "$work/card.txt" "$cardsim" >"$work/run.log" 2>&1 &
+run_pid=$!
+shoot CardSim "$out_dir/linux-cardsim-dialog.png" 0.5
+xdotool key Escape
+wait "$run_pid"
+run_pid=
+exit $failed
