@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <mutex>
 
 uint32_t BackgroundColour = 0;
 

@@ -4,10 +4,10 @@
 #pragma once
 
 #include "DeviceSet.h"
+#include "StateLock.h"
 
 #include <array>
 #include <cstdint>
-#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -102,7 +102,7 @@ public:
 
   // Guards Lines and Columns, which a display window that ticks on a thread of
   // its own (Linux) reads and changes while the host calls.
-  std::mutex StateLock;
+  TStateLock StateLock;
 
   // Settings.
   int32_t Columns = kPanelDefaultColumns; // written under StateLock

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <mutex>
 #include <thread>
 #include <utility>
 
