@@ -3,7 +3,7 @@
 // values. Everything that crosses the host boundary goes through here.
 #pragma once
 
-#include "abi.h"
+#include "Abi.h"
 
 #include <cstdint>
 #include <memory>
@@ -159,7 +159,7 @@ struct ClassRegistration {
 // The name-comparison rule of the platform (case-sensitive; linguistic on Windows).
 bool HostNamesEqual(std::u16string_view a, std::u16string_view b);
 
-// What the library's three exports do (bridge/exports.cpp exports them by name).
+// What the library's three exports do (bridge/Exports.cpp exports them by name).
 long CreateHostComponent(const WCHAR_T* wsName, void** pIntf); // GetClassObject
 long DestroyHostComponent(void** pIntf);                       // DestroyObject
 const WCHAR_T* RegisteredClassNames();                         // GetClassNames

@@ -1,6 +1,6 @@
 // The call log file. The file operations, the log folder, the local time and
 // the text encoding live behind this small interface, one implementation per
-// platform (log_win.cpp, log_posix.cpp); CallLog.cpp builds the entries.
+// platform (CallLog_win.cpp, CallLog_posix.cpp); CallLog.cpp builds the entries.
 #pragma once
 
 #include <cstdint>

@@ -230,5 +230,5 @@ std::u16string SettingsXml(const TSetEmulator& emulator);
 std::u16string ActionsXml();
 
 // The four numbers of this library's file version joined by dots ("0.0.0.0"
-// when the library carries none). version_win.cpp / version_posix.cpp.
+// when the library carries none). Version_win.cpp / Version_posix.cpp.
 std::u16string LibraryVersion();

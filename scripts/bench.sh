@@ -26,8 +26,8 @@ fi
 work=$(mktemp -d /tmp/orvik-bench.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 benches=(
-  "$build/core/bench/bench_log"
-  "$build/devices/scalesim/bench/bench_upload $records"
+  "$build/tools/bench/bench_log"
+  "$build/tools/bench/bench_upload $records"
 )
 rows=$work/rows.tsv
 : >"$rows"

@@ -2,7 +2,7 @@
 # Takes docs/img/cardsim-dialog.png: the card terminal's operation window for a
 # payment of 1234.50, as the 32-bit library shows it under Wine on a Xvfb
 # display. Builds nothing: it needs a Windows build tree that holds the
-# cardshot tool (devices/cardsim/tools), and takes the library of the same
+# cardshot tool (tools/screenshots), and takes the library of the same
 # bitness from dist/ (or from that build tree).
 #   scripts/screenshot-cardsim.sh [BUILD_DIR]
 #   (default: build/win32, or build/win64 where 32-bit programs cannot run)
@@ -16,19 +16,19 @@ build=${1:-}
 if [ -z "$build" ]; then
   # The 32-bit tree where this machine runs 32-bit programs, else the x64 one.
   for candidate in build/win32 build/win64; do
-    if [ -f "$candidate/devices/cardsim/tools/cardshot.exe" ] &&
-      wine_loader_for "$candidate/devices/cardsim/tools/cardshot.exe" >/dev/null 2>&1; then
+    if [ -f "$candidate/tools/screenshots/cardshot.exe" ] &&
+      wine_loader_for "$candidate/tools/screenshots/cardshot.exe" >/dev/null 2>&1; then
       build=$candidate
       break
     fi
   done
 fi
-if [ -z "$build" ] || [ ! -f "$build/devices/cardsim/tools/cardshot.exe" ]; then
-  echo "screenshot-cardsim: no build tree with devices/cardsim/tools/cardshot.exe; build the win32 preset first" >&2
+if [ -z "$build" ] || [ ! -f "$build/tools/screenshots/cardshot.exe" ]; then
+  echo "screenshot-cardsim: no build tree with tools/screenshots/cardshot.exe; build the win32 preset first" >&2
   exit 1
 fi
 build=$(cd "$build" && pwd)
-tool=$build/devices/cardsim/tools/cardshot.exe
+tool=$build/tools/screenshots/cardshot.exe
 if [ "$(pe_machine "$tool")" = x64 ]; then bits=64; else bits=32; fi
 library=$root/dist/CARDSIM_2001_$bits.dll
 [ -f "$library" ] || library=$build/devices/cardsim/CARDSIM_2001_$bits.dll

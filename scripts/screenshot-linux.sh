@@ -19,7 +19,7 @@ done
 build=$(cd "${1:-build/linux}" && pwd)
 mkdir -p "${2:-docs/img}"
 out_dir=$(cd "${2:-docs/img}" && pwd)
-panelshot=$build/devices/panelsim/tools/panelshot
+panelshot=$build/tools/screenshots/panelshot
 addinhost=$build/tools/addinhost/addinhost
 for program in "$panelshot" "$addinhost"; do
   [ -x "$program" ] || { echo "screenshot-linux: no $program; build the linux preset first" >&2; exit 1; }

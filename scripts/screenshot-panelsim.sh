@@ -21,7 +21,7 @@ done
 build=$(cd "${1:-build/win64}" && pwd)
 mkdir -p "${2:-docs/img}"
 out_dir=$(cd "${2:-docs/img}" && pwd)
-tool=$build/devices/panelsim/tools/panelshot.exe
+tool=$build/tools/screenshots/panelshot.exe
 [ -f "$tool" ] || { echo "screenshot-panelsim: no $tool; build the panelshot target first" >&2; exit 1; }
 if ! reason=$(wine_loader_for "$tool" 2>&1 >/dev/null); then
   echo "screenshot-panelsim: skipped: $reason"

@@ -31,8 +31,8 @@ public:
 };
 
 // The platform's prompt: the modal dialog ORVIK_DLG_PAY on Windows
-// (dialog_win.cpp), an X window of the same layout on Linux
-// (dialog_posix.cpp); where no window can be shown (no display, no X
+// (Dialog_win.cpp), an X window of the same layout on Linux
+// (Dialog_posix.cpp); where no window can be shown (no display, no X
 // library) every operation is refused as if the operator had closed it.
 std::unique_ptr<IOperatorPrompt> MakeSystemPrompt();
 

@@ -1,6 +1,6 @@
 // The customer display emulator: the emulator object with its settings and
 // the three display methods, the rows with their running line, and the seam
-// to the display window (display_win.cpp; display_posix.cpp has no window).
+// to the display window (Display_win.cpp; Display_posix.cpp has no window).
 #pragma once
 
 #include "DeviceSet.h"
@@ -83,7 +83,7 @@ public:
   void GetParameters(tVariant& result, TParams& params) override;
   void SetParameter(tVariant& result, TParams& params) override;
   void DeviceTest(tVariant& result, TParams& params) override;
-  void PaintWindow(void* window) override; // display_<platform>.cpp
+  void PaintWindow(void* window) override; // Display_<platform>.cpp
   void TimerTick(void* window) override;
 
   // The display methods.
@@ -117,8 +117,8 @@ private:
   // text set) when param[0] names no open device.
   bool CheckDevice(tVariant& result, TParams& params);
 
-  // Window seam, one implementation per platform (display_win.cpp,
-  // display_posix.cpp).
+  // Window seam, one implementation per platform (Display_win.cpp,
+  // Display_posix.cpp).
   bool ShowDisplayWindow();            // make or repaint the window
   void DestroyDisplayWindow();         // timer, procedure, window
   void RefreshAfterTick(void* window); // repaint after the rows moved

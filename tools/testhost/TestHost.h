@@ -4,7 +4,7 @@
 // that records AddError reports.
 #pragma once
 
-#include "abi.h"
+#include "Abi.h"
 
 #include <cstddef>
 #include <cstdint>

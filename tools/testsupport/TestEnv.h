@@ -1,5 +1,5 @@
 // What the core tests need from the operating system, one file per platform
-// (testenv_posix.cpp, testenv_win.cpp).
+// (TestEnv_posix.cpp, TestEnv_win.cpp).
 #pragma once
 
 #include <cstdint>

@@ -5,7 +5,7 @@
 //   bench_log [calls per round] [rounds]
 #include "CallLog.h"
 #include "TestHost.h"
-#include "testenv.h"
+#include "TestEnv.h"
 
 #include <chrono>
 #include <cstdio>

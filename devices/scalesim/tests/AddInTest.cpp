@@ -3,7 +3,7 @@
 // UploadGoods and ClearGoods, the result and GetLastError as the host reads
 // them, the call log, and the host's memory afterwards.
 #include "TestHost.h"
-#include "testenv.h"
+#include "ScaleTestEnv.h"
 
 #include <gtest/gtest.h>
 

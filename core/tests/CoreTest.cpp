@@ -3,7 +3,7 @@
 #include "CallLog.h"
 #include "TestHost.h"
 #include "TestSim.h"
-#include "testenv.h"
+#include "TestEnv.h"
 
 #include <gtest/gtest.h>
 

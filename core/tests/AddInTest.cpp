@@ -2,7 +2,7 @@
 // platform drives it: the common methods of both revisions, the call log's
 // entries, and many writers on one log file.
 #include "TestHost.h"
-#include "testenv.h"
+#include "TestEnv.h"
 
 #include <gtest/gtest.h>
 

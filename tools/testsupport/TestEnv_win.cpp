@@ -1,4 +1,4 @@
-#include "testenv.h"
+#include "TestEnv.h"
 
 #include <windows.h>
 

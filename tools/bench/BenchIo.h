@@ -1,4 +1,4 @@
-// What the benchmark needs from the operating system (bench_io_posix.cpp).
+// What the benchmark needs from the operating system (BenchIo_posix.cpp).
 #pragma once
 
 #include <string>

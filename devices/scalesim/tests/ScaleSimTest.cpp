@@ -1,6 +1,6 @@
 // The emulator classes created directly: identity, revision and registry.
 #include "ScaleSim.h"
-#include "testenv.h"
+#include "ScaleTestEnv.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The goods-list check on its own: the order of the checks, the case rules,
 // the price syntax, the attribute values and input that must not hurt. (The
-// messages as the host sees them: addin_test.cpp.)
+// messages as the host sees them: AddInTest.cpp.)
 #include "GoodsList.h"
 #include "v8napi.h"
 

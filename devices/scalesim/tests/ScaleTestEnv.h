@@ -1,5 +1,5 @@
 // What the scale's tests need from the operating system, one file per platform
-// (testenv_posix.cpp, testenv_win.cpp).
+// (ScaleTestEnv_posix.cpp, ScaleTestEnv_win.cpp).
 #pragma once
 
 #include <string>

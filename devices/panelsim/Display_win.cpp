@@ -2,7 +2,7 @@
 // always-on-top display window with its running-line timer, its painting, and
 // the modal device-test window.
 #include "PanelSim.h"
-#include "window_win.h"
+#include "Window_win.h"
 
 #include <string>
 #include <vector>

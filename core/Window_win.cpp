@@ -1,6 +1,6 @@
 // Device windows on Windows: the core's window procedure and the window
 // commands close, print and copy.
-#include "window_win.h"
+#include "Window_win.h"
 
 #include <algorithm>
 #include <commdlg.h>

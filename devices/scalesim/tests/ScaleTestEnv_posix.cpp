@@ -1,4 +1,4 @@
-#include "testenv.h"
+#include "ScaleTestEnv.h"
 
 #include "v8napi.h"
 

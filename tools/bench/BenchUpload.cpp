@@ -9,7 +9,7 @@
 //   bench_upload [records] [runs]
 #include "GoodsList.h"
 #include "TestHost.h"
-#include "bench_io.h"
+#include "BenchIo.h"
 
 #include <pugixml.hpp>
 

@@ -1,4 +1,4 @@
-#include "testenv.h"
+#include "TestEnv.h"
 
 #include "orvik_version.h"
 #include "v8napi.h"

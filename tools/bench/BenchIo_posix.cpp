@@ -1,4 +1,4 @@
-#include "bench_io.h"
+#include "BenchIo.h"
 
 #include <cerrno>
 #include <cstdio>
