@@ -18,7 +18,7 @@ using testhost::TextOf;
 using testhost::TypeOf;
 
 constexpr char16_t kName[] = u"Эмулятор \"Тест\" <A&B>";
-constexpr char16_t kVersion[] = u"1.0.2.11";
+const std::u16string kVersion = testenv::BuildVersion();
 
 std::string ReadFrom(const std::u16string& path, uintmax_t offset) {
   std::ifstream in(std::filesystem::path(path), std::ios::binary);
@@ -230,8 +230,8 @@ TEST_F(CoreAddIn, CommonMethodsOfRevision3001) {
           u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<DriverDescription Name=\"Эмулятор "
           u"&quot;Тест&quot; &lt;A&amp;B&gt;"
           u"\" Description=\"https://orvik.example/emulators\" EquipmentType=\"ТестовоеОборудование\" "
-          u"IntegrationComponent=\"False\" MainDriverInstalled=\"False\" DriverVersion=\"1.0.2.11\" "
-          u"IntegrationComponentVersion=\"1.0.2.11\" DownloadURL=\"\" LogIsEnabled=\"True\" LogPath=\"" +
+          u"IntegrationComponent=\"False\" MainDriverInstalled=\"False\" DriverVersion=\"" +
+          kVersion + u"\" IntegrationComponentVersion=\"" + kVersion + u"\" DownloadURL=\"\" LogIsEnabled=\"True\" LogPath=\"" +
           logPath + u"\"></DriverDescription>"));
 
   ASSERT_TRUE(Call(*sim, u"GetParameters", one));
@@ -353,8 +353,8 @@ TEST_F(CoreAddIn, LogHoldsWholeEntries) {
   ExpectEntries(log,
                 {
                     CreationLine(u"TestSim_2001"),
-                    u"Метод: GetVersion\r\nВходные параметры:\r\nВыходные параметры:\r\n"
-                    u"Результат=\"1.0.2.11\"\r\n",
+                    u"Метод: GetVersion\r\nВходные параметры:\r\nВыходные параметры:\r\nРезультат=\"" + kVersion +
+                        u"\"\r\n",
                     u"Метод: Open\r\nВходные параметры:\r\nПараметр1=Неопределено\r\nВыходные параметры:\r\n"
                     u"Параметр1=\"TestSim_2001#1\"\r\nРезультат=Истина\r\n",
                     u"Метод: Echo\r\nВходные параметры:\r\nПараметр1=\"TestSim_2001#1\"\r\n"
@@ -370,8 +370,8 @@ TEST_F(CoreAddIn, LogHoldsWholeEntries) {
                     u"Метод: Echo\r\nВходные параметры:\r\nПараметр1=-5\r\nПараметр2=Истина\r\n"
                     u"Ошибка: DeviceID не найдено!\r\nВыходные параметры:\r\nПараметр1 без изменений\r\n"
                     u"Параметр2 без изменений\r\nРезультат=Ложь\r\n",
-                    u"Метод: GetVersion\r\nВходные параметры:\r\nВыходные параметры:\r\n"
-                    u"Результат=\"1.0.2.11\"\r\n",
+                    u"Метод: GetVersion\r\nВходные параметры:\r\nВыходные параметры:\r\nРезультат=\"" + kVersion +
+                        u"\"\r\n",
                     u"Уничтожен объект",
                 });
 }

@@ -1,5 +1,8 @@
-// What the core tests need from the operating system, one file per platform
-// (TestEnv_posix.cpp, TestEnv_win.cpp).
+// What the test programs share: the log folder of the test, the decoding of
+// the log, the version the build carries, and processes and environment. The
+// operating system's side is one file per platform (TestEnv_posix.cpp,
+// TestEnv_win.cpp). Every test program's main (TestMain.cpp) calls
+// PrepareLogHome before the first test, so no test writes to the user's log.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +31,8 @@ std::u16string DecodeLog(const std::string& bytes);
 // The system's ANSI code page on Windows, 65001 elsewhere.
 unsigned LogCodePage();
 
+// The version the libraries of this build carry (the generated version header).
+std::u16string BuildVersion();
 // The version an emulator linked into this test program reports.
 std::u16string VersionOfTestProgram();
 

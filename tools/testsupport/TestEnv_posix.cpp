@@ -1,7 +1,6 @@
 #include "TestEnv.h"
 
-#include "orvik_version.h"
-#include "v8napi.h"
+#include "TestHost.h"
 
 #include <climits>
 #include <cstdlib>
@@ -20,7 +19,7 @@ std::string saved;
 } // namespace
 
 // A child process started by a test shares its parent's folder.
-constexpr char kSharedFolder[] = "ORVIK_CORE_TEST_FOLDER";
+constexpr char kSharedFolder[] = "ORVIK_TEST_FOLDER";
 
 void PrepareLogHome() {
   if (!temporary.empty())
@@ -28,7 +27,7 @@ void PrepareLogHome() {
   if (const char* shared = std::getenv(kSharedFolder); shared != nullptr && shared[0] == '/') {
     temporary = shared;
   } else {
-    char pattern[] = "/tmp/orvik-core-XXXXXX";
+    char pattern[] = "/tmp/orvik-test-XXXXXX";
     if (mkdtemp(pattern) == nullptr)
       std::abort();
     temporary = pattern;
@@ -61,11 +60,11 @@ std::string TemporaryFolder() {
 
 std::u16string LogFilePath(const std::u16string& fileName) {
   const char* home = std::getenv("XDG_DATA_HOME");
-  return Utf8ToUtf16(std::string(home != nullptr ? home : "") + "/Orvik/") + fileName;
+  return testhost::Utf8ToUtf16(std::string(home != nullptr ? home : "") + "/Orvik/") + fileName;
 }
 
 std::u16string DecodeLog(const std::string& bytes) {
-  return Utf8ToUtf16(bytes);
+  return testhost::Utf8ToUtf16(bytes);
 }
 
 unsigned LogCodePage() {
@@ -73,7 +72,7 @@ unsigned LogCodePage() {
 }
 
 std::u16string VersionOfTestProgram() {
-  return Utf8ToUtf16(ORVIK_VERSION_TEXT);
+  return BuildVersion(); // the version comes from the generated header, not a resource
 }
 
 std::vector<int> RunSelfInParallel(const std::vector<std::string>& arguments, int count) {

@@ -3,7 +3,7 @@
 // UploadGoods and ClearGoods, the result and GetLastError as the host reads
 // them, the call log, and the host's memory afterwards.
 #include "TestHost.h"
-#include "ScaleTestEnv.h"
+#include "TestEnv.h"
 
 #include <gtest/gtest.h>
 
@@ -40,7 +40,6 @@ AddIn* library = nullptr;
 class ScaleSimAddin : public ::testing::Test {
 protected:
   static void SetUpTestSuite() {
-    scaletest::PrepareLogHome();
     if (library == nullptr) {
       std::string error;
       library = AddIn::Load(BesideExecutable(SCALESIM_FILE), error).release();
@@ -135,7 +134,7 @@ protected:
     in.seekg(static_cast<std::streamoff>(from));
     std::ostringstream bytes;
     bytes << in.rdbuf();
-    return scaletest::DecodeLog(bytes.str());
+    return testenv::DecodeLog(bytes.str());
   }
 
   CountingMemory memory_;
@@ -164,7 +163,7 @@ TEST_F(ScaleSimAddin, OffersTheLabelScaleMethods) {
   std::vector<std::u16string> out;
   tVariant result = Call(u"ТестУстройства", {EmptyValue(), EmptyValue()}, &out);
   ReleaseValue(memory_, result);
-  EXPECT_EQ(U8(out.at(0)), "Эмулятор электронных весов с печатью этикеток в режиме \"OFFLINE\" 1.0.2.11");
+  EXPECT_EQ(out.at(0), u"Эмулятор электронных весов с печатью этикеток в режиме \"OFFLINE\" " + testenv::BuildVersion());
   out.clear();
   result = Call(u"GetDescription", {EmptyValue()}, &out);
   ReleaseValue(memory_, result);

@@ -1,6 +1,5 @@
 // The emulator classes created directly: identity, revision and registry.
 #include "ScaleSim.h"
-#include "ScaleTestEnv.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +12,6 @@ std::vector<std::u16string> Names(const TMethodTable& table) {
 }
 
 template <class T> void ExpectRegistry(int32_t revision, const TMethodTable& common) {
-  scaletest::PrepareLogHome();
   T scale;
   scale.AfterConstruction();
   EXPECT_EQ(scale.InterfaceRevision, revision);
