@@ -1,8 +1,8 @@
 // The core through a real add-in library, driven by the test host as the
 // platform drives it: the common methods of both revisions, the call log's
 // entries, and many writers on one log file.
-#include "TestHost.h"
 #include "TestEnv.h"
+#include "TestHost.h"
 
 #include <gtest/gtest.h>
 
@@ -224,15 +224,15 @@ TEST_F(CoreAddIn, CommonMethodsOfRevision3001) {
   one.Add(testhost::EmptyValue());
   ASSERT_TRUE(Call(*sim, u"GetDescription", one));
   EXPECT_TRUE(BoolResult());
-  EXPECT_EQ(
-      testhost::Utf16ToUtf8(TextOf(one[0])),
-      testhost::Utf16ToUtf8(
-          u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<DriverDescription Name=\"Эмулятор "
-          u"&quot;Тест&quot; &lt;A&amp;B&gt;"
-          u"\" Description=\"https://orvik.example/emulators\" EquipmentType=\"ТестовоеОборудование\" "
-          u"IntegrationComponent=\"False\" MainDriverInstalled=\"False\" DriverVersion=\"" +
-          kVersion + u"\" IntegrationComponentVersion=\"" + kVersion + u"\" DownloadURL=\"\" LogIsEnabled=\"True\" LogPath=\"" +
-          logPath + u"\"></DriverDescription>"));
+  EXPECT_EQ(testhost::Utf16ToUtf8(TextOf(one[0])),
+            testhost::Utf16ToUtf8(
+                u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<DriverDescription Name=\"Эмулятор "
+                u"&quot;Тест&quot; &lt;A&amp;B&gt;"
+                u"\" Description=\"https://orvik.example/emulators\" EquipmentType=\"ТестовоеОборудование\" "
+                u"IntegrationComponent=\"False\" MainDriverInstalled=\"False\" DriverVersion=\"" +
+                kVersion + u"\" IntegrationComponentVersion=\"" + kVersion +
+                u"\" DownloadURL=\"\" LogIsEnabled=\"True\" LogPath=\"" + logPath +
+                u"\"></DriverDescription>"));
 
   ASSERT_TRUE(Call(*sim, u"GetParameters", one));
   EXPECT_EQ(TextOf(one[0]), u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<Settings><Parameter "
@@ -353,8 +353,8 @@ TEST_F(CoreAddIn, LogHoldsWholeEntries) {
   ExpectEntries(log,
                 {
                     CreationLine(u"TestSim_2001"),
-                    u"Метод: GetVersion\r\nВходные параметры:\r\nВыходные параметры:\r\nРезультат=\"" + kVersion +
-                        u"\"\r\n",
+                    u"Метод: GetVersion\r\nВходные параметры:\r\nВыходные параметры:\r\nРезультат=\"" +
+                        kVersion + u"\"\r\n",
                     u"Метод: Open\r\nВходные параметры:\r\nПараметр1=Неопределено\r\nВыходные параметры:\r\n"
                     u"Параметр1=\"TestSim_2001#1\"\r\nРезультат=Истина\r\n",
                     u"Метод: Echo\r\nВходные параметры:\r\nПараметр1=\"TestSim_2001#1\"\r\n"
@@ -370,8 +370,8 @@ TEST_F(CoreAddIn, LogHoldsWholeEntries) {
                     u"Метод: Echo\r\nВходные параметры:\r\nПараметр1=-5\r\nПараметр2=Истина\r\n"
                     u"Ошибка: DeviceID не найдено!\r\nВыходные параметры:\r\nПараметр1 без изменений\r\n"
                     u"Параметр2 без изменений\r\nРезультат=Ложь\r\n",
-                    u"Метод: GetVersion\r\nВходные параметры:\r\nВыходные параметры:\r\nРезультат=\"" + kVersion +
-                        u"\"\r\n",
+                    u"Метод: GetVersion\r\nВходные параметры:\r\nВыходные параметры:\r\nРезультат=\"" +
+                        kVersion + u"\"\r\n",
                     u"Уничтожен объект",
                 });
 }

@@ -1,9 +1,9 @@
 // The core in-process: tables, registration, parameters, documents, the call
 // path's guards and the log's fallbacks.
 #include "CallLog.h"
+#include "TestEnv.h"
 #include "TestHost.h"
 #include "TestSim.h"
-#include "TestEnv.h"
 
 #include <gtest/gtest.h>
 

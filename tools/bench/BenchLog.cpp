@@ -4,8 +4,8 @@
 // figures as tab-separated values after "bench-tsv" (scripts/bench.sh).
 //   bench_log [calls per round] [rounds]
 #include "CallLog.h"
-#include "TestHost.h"
 #include "TestEnv.h"
+#include "TestHost.h"
 
 #include <chrono>
 #include <cstdio>

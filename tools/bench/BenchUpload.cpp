@@ -7,9 +7,9 @@
 // which tells the check's share from the call path's. The last two lines repeat the
 // figures as tab-separated values after "bench-tsv" (scripts/bench.sh).
 //   bench_upload [records] [runs]
+#include "BenchIo.h"
 #include "GoodsList.h"
 #include "TestHost.h"
-#include "BenchIo.h"
 
 #include <pugixml.hpp>
 

@@ -2,8 +2,8 @@
 // through its exports and interface tables by the test host. Every message of
 // UploadGoods and ClearGoods, the result and GetLastError as the host reads
 // them, the call log, and the host's memory afterwards.
-#include "TestHost.h"
 #include "TestEnv.h"
+#include "TestHost.h"
 
 #include <gtest/gtest.h>
 
@@ -163,7 +163,8 @@ TEST_F(ScaleSimAddin, OffersTheLabelScaleMethods) {
   std::vector<std::u16string> out;
   tVariant result = Call(u"ТестУстройства", {EmptyValue(), EmptyValue()}, &out);
   ReleaseValue(memory_, result);
-  EXPECT_EQ(out.at(0), u"Эмулятор электронных весов с печатью этикеток в режиме \"OFFLINE\" " + testenv::BuildVersion());
+  EXPECT_EQ(out.at(0),
+            u"Эмулятор электронных весов с печатью этикеток в режиме \"OFFLINE\" " + testenv::BuildVersion());
   out.clear();
   result = Call(u"GetDescription", {EmptyValue()}, &out);
   ReleaseValue(memory_, result);
