@@ -1,6 +1,7 @@
 // Reading and writing the host's values, and their two renderings for the
 // call log.
-#include "v8napi.h"
+#include "HostValues.h"
+#include "TextCodec.h"
 
 #include <charconv>
 #include <climits>
@@ -8,6 +9,12 @@
 #include <cstring>
 #include <locale>
 #include <sstream>
+
+std::u16string_view HostText(const WCHAR_T* text) {
+  if (text == nullptr)
+    return {};
+  return std::u16string_view(AsU16(text));
+}
 
 // ---------------------------------------------------------------------------
 // Host memory
@@ -98,6 +105,12 @@ std::u16string_view GetStringUnits(const tVariant& value) {
   while (n < value.wstrLen && p[n] != 0)
     ++n;
   return {p, n};
+}
+
+std::u16string_view GetStatedUnits(const tVariant& value) {
+  if (TypeOf(value) != VTYPE_PWSTR || value.pwstrVal == nullptr)
+    return {};
+  return {AsU16(value.pwstrVal), value.wstrLen};
 }
 
 namespace {

@@ -1,5 +1,9 @@
 #include "v8napi.h"
 
+HostMemory TV8UserObject::Memory() const {
+  return HostMemory(MemManager);
+}
+
 void TV8UserObject::GetParamDefValue(const std::u16string&, long, long, tVariant&) {}
 
 bool TV8UserObject::CallMethod(const std::u16string&, long, tVariant&, tVariant*, long) {

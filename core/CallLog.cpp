@@ -1,4 +1,5 @@
 #include "CallLog.h"
+#include "TextCodec.h"
 
 #include <algorithm>
 
@@ -52,6 +53,14 @@ void TCallLog::Write(std::u16string_view text) {
   AppendEncoded(entry, text);
   entry.append("\r\n");
   Append(entry);
+}
+
+size_t TCallLog::EncodedSize(std::u16string_view text) {
+  return AnsiSize(text);
+}
+
+char* TCallLog::Encode(char* out, std::u16string_view text) {
+  return EncodeAnsi(out, text);
 }
 
 void TCallLog::AppendEncoded(std::string& out, std::u16string_view text) {

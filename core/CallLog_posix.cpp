@@ -2,7 +2,7 @@
 // UTF-8 text, every entry appended with one write (writev) and synced.
 #include "CallLog.h"
 
-#include "v8napi.h"
+#include "TextCodec.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -159,85 +159,4 @@ std::string TCallLog::Timestamp() {
   std::snprintf(text, sizeof text, "%02d.%02d.%04d %02d:%02d:%02d", local.tm_mday, local.tm_mon + 1,
                 local.tm_year + 1900, local.tm_hour, local.tm_min, local.tm_sec);
   return text;
-}
-
-namespace {
-
-// Four units from i on are all ASCII; w receives them.
-bool AsciiQuad(const char16_t* s, size_t i, uint64_t& w) {
-  std::memcpy(&w, s + i, 8);
-  return (w & 0xFF80FF80FF80FF80ull) == 0;
-}
-
-} // namespace
-
-// UTF-8; a lone surrogate is written as U+FFFD. Runs of ASCII, most of any
-// log, go four units at a time.
-size_t TCallLog::EncodedSize(std::u16string_view text) {
-  const char16_t* s = text.data();
-  const size_t n = text.size();
-  size_t bytes = 0;
-  for (size_t i = 0; i < n;) {
-    uint64_t w = 0;
-    if (i + 4 <= n && AsciiQuad(s, i, w)) {
-      bytes += 4;
-      i += 4;
-      continue;
-    }
-    const char16_t c = s[i];
-    if (c < 0x80) {
-      bytes += 1;
-    } else if (c < 0x800) {
-      bytes += 2;
-    } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
-      bytes += 4;
-      ++i;
-    } else {
-      bytes += 3; // also a lone surrogate, written as U+FFFD
-    }
-    ++i;
-  }
-  return bytes;
-}
-
-char* TCallLog::Encode(char* p, std::u16string_view text) {
-  const char16_t* s = text.data();
-  const size_t n = text.size();
-  for (size_t i = 0; i < n;) {
-    uint64_t w = 0;
-    if (i + 4 <= n && AsciiQuad(s, i, w)) {
-      p[0] = static_cast<char>(w);
-      p[1] = static_cast<char>(w >> 16);
-      p[2] = static_cast<char>(w >> 32);
-      p[3] = static_cast<char>(w >> 48);
-      p += 4;
-      i += 4;
-      continue;
-    }
-    uint32_t c = s[i++];
-    if (c < 0x80) {
-      *p++ = static_cast<char>(c);
-      continue;
-    }
-    if (c >= 0xD800 && c <= 0xDBFF && i < n && s[i] >= 0xDC00 && s[i] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (s[i] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD; // a lone surrogate has no UTF-8 form
-    }
-    if (c < 0x800) {
-      *p++ = static_cast<char>(0xC0 | (c >> 6));
-      *p++ = static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      *p++ = static_cast<char>(0xE0 | (c >> 12));
-      *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      *p++ = static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      *p++ = static_cast<char>(0xF0 | (c >> 18));
-      *p++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      *p++ = static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return p;
 }

@@ -111,39 +111,3 @@ std::string TCallLog::Timestamp() {
                 local.wHour, local.wMinute, local.wSecond);
   return text;
 }
-
-namespace {
-
-// The conversion takes int lengths: long text goes in pieces that never
-// split a surrogate pair. Each piece is handed to convert (its units, count).
-template <class Convert> void InPieces(std::u16string_view text, Convert&& convert) {
-  constexpr size_t kPiece = 1 << 24;
-  while (!text.empty()) {
-    size_t n = std::min(text.size(), kPiece);
-    if (n < text.size() && text[n - 1] >= 0xD800 && text[n - 1] <= 0xDBFF)
-      --n;
-    convert(reinterpret_cast<const wchar_t*>(text.data()), static_cast<int>(n));
-    text.remove_prefix(n);
-  }
-}
-
-} // namespace
-
-size_t TCallLog::EncodedSize(std::u16string_view text) {
-  size_t bytes = 0;
-  InPieces(text, [&bytes](const wchar_t* units, int n) {
-    const int size = WideCharToMultiByte(CP_ACP, 0, units, n, nullptr, 0, nullptr, nullptr);
-    bytes += size > 0 ? static_cast<size_t>(size) : 0;
-  });
-  return bytes;
-}
-
-char* TCallLog::Encode(char* out, std::u16string_view text) {
-  // The caller made room for EncodedSize bytes, which is what this writes;
-  // three bytes a unit bounds every code page (UTF-8 included).
-  InPieces(text, [&out](const wchar_t* units, int n) {
-    const int size = WideCharToMultiByte(CP_ACP, 0, units, n, out, n * 3, nullptr, nullptr);
-    out += size > 0 ? size : 0;
-  });
-  return out;
-}

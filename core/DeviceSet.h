@@ -3,8 +3,10 @@
 // driver XML documents.
 #pragma once
 
+#include "ClassTable.h"
+#include "Params.h"
 #include "Unattended.h"
-#include "v8napi.h"
+#include "UserObject.h"
 
 #include <cstdint>
 #include <memory>
@@ -101,33 +103,6 @@ extern const TNameTable FiscalRegisterNames1;
 extern const TNameTable FiscalRegisterNames2;
 extern const TNameTable FiscalRegisterNames3;
 
-// The host's parameter array of one call. Reading an index the host did not
-// pass gives an empty value; writing to one goes to a scratch value that is
-// released afterwards, so a host that passes too few parameters cannot make a
-// method read or write out of bounds.
-class TParams {
-public:
-  TParams(const HostMemory& memory, tVariant* params, long count);
-  ~TParams();
-  TParams(const TParams&) = delete;
-  TParams& operator=(const TParams&) = delete;
-
-  long Count() const { return count_; }
-  tVariant& operator[](long k);
-  const tVariant& operator[](long k) const;
-
-  std::u16string Text(long k) const { return GetStringValue((*this)[k]); }
-  void SetText(long k, std::u16string_view text) { SetWideStringValue(memory_, (*this)[k], text); }
-  void SetInt(long k, int32_t n) { SetIntValue(memory_, (*this)[k], n); }
-  void SetBool(long k, bool b) { SetBoolValue(memory_, (*this)[k], b); }
-
-private:
-  HostMemory memory_;
-  tVariant* params_;
-  long count_;
-  mutable tVariant scratch_{};
-};
-
 class TCallLog; // the call log (file behind an OS seam, CallLog.h)
 
 // Window commands a device window understands.
@@ -155,6 +130,13 @@ public:
   void RegisterMethodTable(const TMethodTable& table);
   // True when id is in DeviceList, compared without regard to letter case.
   bool DeviceIDExists(std::u16string_view id) const;
+  // The device check of a device method: true when parameter 0 names an open
+  // device; otherwise the method fails with DeviceNotFoundText of it.
+  bool RequireDevice(tVariant& result, const TParams& params);
+  // A failed check: the last error becomes message and the result false.
+  void Fail(tVariant& result, std::u16string_view message);
+  // "DeviceID <id>не найдено!" (no blank before "не"); Close names no id.
+  static std::u16string DeviceNotFoundText(std::u16string_view id);
   // Appends one entry to the call log (nothing when no log is open).
   void WriteLog(std::u16string_view text);
   // Adds a line to the log entry of the call in progress, after its inputs.
@@ -168,8 +150,8 @@ public:
   // The bitness of this build, as the creation entry of the log reports it.
   static constexpr int Bitness() { return static_cast<int>(sizeof(void*) * 8); }
 
-  // Result helpers on the host's value.
-  void SetResult(tVariant& result, bool b) { SetBoolValue(Memory(), result, b); }
+  // The boolean result of a method.
+  void SetResult(tVariant& result, bool b);
 
   // Virtual operations, in slot order.
   virtual void RegisterDeviceMethods() {}

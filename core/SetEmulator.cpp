@@ -2,6 +2,8 @@
 // path, the dispatcher and the common driver methods.
 #include "CallLog.h"
 #include "DeviceSet.h"
+#include "TextCodec.h"
+#include "v8napi.h"
 
 #include <algorithm>
 #include <bit>
@@ -9,30 +11,6 @@
 #include <cstring>
 #include <functional>
 #include <limits>
-
-// ---------------------------------------------------------------------------
-// TParams
-
-TParams::TParams(const HostMemory& memory, tVariant* params, long count)
-    : memory_(memory), params_(params), count_(params != nullptr && count > 0 ? count : 0) {}
-
-TParams::~TParams() {
-  ClearValue(memory_, scratch_);
-}
-
-tVariant& TParams::operator[](long k) {
-  if (k >= 0 && k < count_)
-    return params_[k];
-  ClearValue(memory_, scratch_);
-  return scratch_;
-}
-
-const tVariant& TParams::operator[](long k) const {
-  if (k >= 0 && k < count_)
-    return params_[k];
-  ClearValue(memory_, scratch_);
-  return scratch_;
-}
 
 // ---------------------------------------------------------------------------
 // Helpers
@@ -57,24 +35,6 @@ int32_t RevisionFromName(std::string_view name) {
 std::u16string Decimal(long long n) {
   const std::string text = std::to_string(n);
   return std::u16string(text.begin(), text.end());
-}
-
-// DeviceIDs are made of the component name (an ASCII class name), "#" and
-// digits, so folding ASCII letters is the whole of "ignoring case" for them.
-bool SameIgnoringCase(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size())
-    return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char16_t x = a[i];
-    char16_t y = b[i];
-    if (x >= u'A' && x <= u'Z')
-      x = static_cast<char16_t>(x + 32);
-    if (y >= u'A' && y <= u'Z')
-      y = static_cast<char16_t>(y + 32);
-    if (x != y)
-      return false;
-  }
-  return true;
 }
 
 // What a parameter held before the call, to tell afterwards whether the call
@@ -230,11 +190,37 @@ void TSetEmulator::RegisterMethodTable(const TMethodTable& table) {
   }
 }
 
+// DeviceIDs are made of the component name (an ASCII class name), "#" and
+// digits, so folding ASCII letters is the whole of "ignoring case" for them.
 bool TSetEmulator::DeviceIDExists(std::u16string_view id) const {
   for (const std::u16string& known : DeviceList)
-    if (SameIgnoringCase(known, id))
+    if (EqualIgnoringAsciiCase(known, id))
       return true;
   return false;
+}
+
+std::u16string TSetEmulator::DeviceNotFoundText(std::u16string_view id) {
+  std::u16string text = u"DeviceID ";
+  text += id;
+  text += u"не найдено!";
+  return text;
+}
+
+bool TSetEmulator::RequireDevice(tVariant& result, const TParams& params) {
+  const std::u16string id = params.Text(0);
+  if (DeviceIDExists(id))
+    return true;
+  Fail(result, DeviceNotFoundText(id));
+  return false;
+}
+
+void TSetEmulator::Fail(tVariant& result, std::u16string_view message) {
+  LastErrorText = message;
+  SetResult(result, false);
+}
+
+void TSetEmulator::SetResult(tVariant& result, bool b) {
+  SetBoolValue(Memory(), result, b);
 }
 
 void TSetEmulator::WriteLog(std::u16string_view text) {
@@ -455,8 +441,7 @@ void TSetEmulator::SetParameter(tVariant& result, TParams& /*params*/) {
 void TSetEmulator::Open(tVariant& result, TParams& params) {
   if (DeviceCounter == std::numeric_limits<int32_t>::max()) {
     // A further number would repeat an earlier DeviceID.
-    LastErrorText = u"Исчерпаны номера подключений!";
-    SetResult(result, false);
+    Fail(result, u"Исчерпаны номера подключений!");
     return;
   }
   ++DeviceCounter;
@@ -470,15 +455,14 @@ void TSetEmulator::Open(tVariant& result, TParams& params) {
 void TSetEmulator::Close(tVariant& result, TParams& params) {
   const std::u16string id = params.Text(0);
   for (auto it = DeviceList.begin(); it != DeviceList.end(); ++it) {
-    if (SameIgnoringCase(*it, id)) {
+    if (EqualIgnoringAsciiCase(*it, id)) {
       DeviceList.erase(it);
       Connected = false;
       SetResult(result, true);
       return;
     }
   }
-  LastErrorText = u"DeviceID не найдено!";
-  SetResult(result, false);
+  Fail(result, DeviceNotFoundText({}));
 }
 
 void TSetEmulator::DeviceTest(tVariant& result, TParams& params) {

@@ -2,6 +2,7 @@
 // of the module that holds this code (the add-in library, not the host's
 // program), read from the loaded image.
 #include "DeviceSet.h"
+#include "Window_win.h"
 
 #include <windows.h>
 
@@ -46,13 +47,10 @@ bool ReadFileVersion(HMODULE module, DWORD& high, DWORD& low) {
 } // namespace
 
 std::u16string LibraryVersion() {
-  HMODULE module = nullptr;
+  const HMODULE module = ThisModule();
   DWORD high = 0;
   DWORD low = 0;
-  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                              GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                          reinterpret_cast<LPCWSTR>(&LibraryVersion), &module) ||
-      !ReadFileVersion(module, high, low))
+  if (module == nullptr || !ReadFileVersion(module, high, low))
     high = low = 0;
   const std::string text = std::to_string(HIWORD(high)) + "." + std::to_string(LOWORD(high)) + "." +
                            std::to_string(HIWORD(low)) + "." + std::to_string(LOWORD(low));

@@ -6,6 +6,13 @@
 #include <commdlg.h>
 #include <string>
 
+HINSTANCE ThisModule() {
+  HMODULE module = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                     reinterpret_cast<LPCWSTR>(&ThisModule), &module);
+  return module;
+}
+
 namespace {
 
 TSetEmulator* EmulatorOf(HWND window) {

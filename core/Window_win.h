@@ -8,6 +8,10 @@
 #include <string_view>
 #include <windows.h>
 
+// This library's own module (the DLL, not the host's program): its resources
+// hold the dialog templates, the icon and the version block.
+HINSTANCE ThisModule();
+
 // The window procedure of every device window. The emulator object is the
 // window's user data (AttachEmulator); a window without one gets default
 // processing only.

@@ -1,7 +1,7 @@
-// Full Unicode lower-casing for texts the scale quotes back (the package status).
-// The mapping table is generated (tools/gen_lowercase.py); it is the same on
-// every platform, whatever the system locale.
-#include "GoodsList.h"
+// Full Unicode lower-casing. The mapping table is generated
+// (tools/gen_lowercase.py); it is the same on every platform, whatever the
+// system locale.
+#include "TextCodec.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -34,16 +34,6 @@ char32_t LowerCodePoint(char32_t cp) {
   return static_cast<char32_t>(static_cast<int32_t>(cp) + run->delta);
 }
 
-void AppendCodePoint(std::u16string& out, char32_t cp) {
-  if (cp < 0x10000) {
-    out.push_back(static_cast<char16_t>(cp));
-  } else {
-    cp -= 0x10000;
-    out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-    out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-  }
-}
-
 } // namespace
 
 std::u16string LowerCaseFull(std::u16string_view text) {
@@ -51,17 +41,15 @@ std::u16string LowerCaseFull(std::u16string_view text) {
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
     const char16_t unit = text[i];
-    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      const char32_t cp = 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      AppendCodePoint(out, LowerCodePoint(cp));
+    if (IsSurrogatePair(text, i)) {
+      AppendUtf16(out, LowerCodePoint(CombineSurrogates(unit, text[i + 1])));
       ++i;
-    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+    } else if (IsSurrogate(unit)) {
       out.push_back(unit); // a lone surrogate has no case
     } else if (unit == 0x0130) {
       out += u"i\u0307"; // LATIN CAPITAL LETTER I WITH DOT ABOVE
     } else {
-      AppendCodePoint(out, LowerCodePoint(unit));
+      AppendUtf16(out, LowerCodePoint(unit));
     }
   }
   return out;

@@ -1,4 +1,32 @@
-#include "v8napi.h"
+#include "TextCodec.h"
+
+#include <bit>
+#include <cstring>
+
+namespace {
+
+// Four units from t on are all ASCII. Little-endian machines read them as one
+// word; others do not take this shortcut.
+bool AsciiQuad(const char16_t* t, uint64_t& quad) {
+  if constexpr (std::endian::native != std::endian::little) {
+    return false;
+  } else {
+    std::memcpy(&quad, t, sizeof quad);
+    return (quad & 0xFF80FF80FF80FF80u) == 0;
+  }
+}
+
+} // namespace
+
+void AppendUtf16(std::u16string& out, char32_t codePoint) {
+  if (codePoint < 0x10000) {
+    out.push_back(static_cast<char16_t>(codePoint));
+  } else {
+    codePoint -= 0x10000;
+    out.push_back(static_cast<char16_t>(0xD800 + (codePoint >> 10)));
+    out.push_back(static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF)));
+  }
+}
 
 std::u16string Utf8ToUtf16(std::string_view text) {
   std::u16string out;
@@ -31,51 +59,95 @@ std::u16string Utf8ToUtf16(std::string_view text) {
         len = k; // a broken sequence counts as one replacement character
       }
     }
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(cp));
-    }
+    AppendUtf16(out, cp);
     i += len;
   }
   return out;
 }
 
-std::string Utf16ToUtf8(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size() + text.size() / 2);
-  for (size_t i = 0; i < text.size(); ++i) {
-    char32_t cp = text[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-      cp = 0xFFFD;
+size_t Utf8Size(std::u16string_view text) {
+  const char16_t* t = text.data();
+  const size_t n = text.size();
+  uint64_t quad = 0;
+  size_t bytes = 0;
+  for (size_t i = 0; i < n; ++i) {
+    for (; i + 4 <= n && AsciiQuad(t + i, quad); i += 4)
+      bytes += 4;
+    if (i == n)
+      break;
+    if (t[i] < 0x80)
+      bytes += 1;
+    else if (t[i] < 0x800)
+      bytes += 2;
+    else if (IsSurrogatePair(text, i))
+      bytes += 4, ++i;
+    else
+      bytes += 3; // also a lone surrogate, written as U+FFFD
+  }
+  return bytes;
+}
+
+char* EncodeUtf8(char* out, std::u16string_view text) {
+  const char16_t* t = text.data();
+  const size_t n = text.size();
+  uint64_t quad = 0;
+  auto* p = reinterpret_cast<unsigned char*>(out);
+  for (size_t i = 0; i < n; ++i) {
+    for (; i + 4 <= n && AsciiQuad(t + i, quad); i += 4, p += 4) {
+      const auto packed = static_cast<uint32_t>((quad & 0xFF) | ((quad >> 8) & 0xFF00) |
+                                                ((quad >> 16) & 0xFF0000) | ((quad >> 24) & 0xFF000000));
+      std::memcpy(p, &packed, sizeof packed);
     }
-    if (cp < 0x80) {
-      out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    if (i == n)
+      break;
+    char32_t c = t[i];
+    if (c < 0x80) {
+      *p++ = static_cast<unsigned char>(c);
+    } else if (c < 0x800) {
+      *p++ = static_cast<unsigned char>(0xC0 | (c >> 6));
+      *p++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+    } else if (IsSurrogatePair(text, i)) {
+      c = CombineSurrogates(t[i], t[i + 1]);
+      ++i;
+      *p++ = static_cast<unsigned char>(0xF0 | (c >> 18));
+      *p++ = static_cast<unsigned char>(0x80 | ((c >> 12) & 0x3F));
+      *p++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+      *p++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
     } else {
-      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+      if (IsSurrogate(t[i]))
+        c = 0xFFFD; // a lone surrogate has no UTF-8 form
+      *p++ = static_cast<unsigned char>(0xE0 | (c >> 12));
+      *p++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+      *p++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
     }
   }
+  return reinterpret_cast<char*>(p);
+}
+
+void AppendUtf8(std::string& out, std::u16string_view text) {
+  const size_t at = out.size();
+  out.resize(at + Utf8Size(text));
+  EncodeUtf8(out.data() + at, text);
+}
+
+std::string Utf16ToUtf8(std::u16string_view text) {
+  std::string out;
+  AppendUtf8(out, text);
   return out;
 }
 
-std::u16string_view HostText(const WCHAR_T* text) {
-  if (text == nullptr)
-    return {};
-  return std::u16string_view(AsU16(text));
+std::u16string LowerAscii(std::u16string_view text) {
+  std::u16string out(text);
+  for (char16_t& unit : out)
+    unit = FoldAscii(unit);
+  return out;
+}
+
+bool EqualIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size())
+    return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (FoldAscii(a[i]) != FoldAscii(b[i]))
+      return false;
+  return true;
 }

@@ -2,7 +2,7 @@
 """Writes UnicodeLower.inc: the simple lower-case mapping of every Unicode code
 point, as runs of (first, last, delta, stride) for LowerCase.cpp.
 
-    python3 tools/gen_lowercase.py > devices/scalesim/UnicodeLower.inc
+    python3 tools/gen_lowercase.py > text/UnicodeLower.inc
 
 The one mapping that yields two code points (U+0130 -> U+0069 U+0307) is left
 out here and handled in LowerCase.cpp.

@@ -4,6 +4,7 @@
 #include "TestEnv.h"
 #include "TestHost.h"
 #include "TestSim.h"
+#include "v8napi.h"
 
 #include <gtest/gtest.h>
 

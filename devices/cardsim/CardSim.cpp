@@ -171,16 +171,8 @@ void TCardSim_2001::ExecuteMethod(TMethodID methodId, tVariant& result, TParams&
   }
 }
 
-bool TCardSim_2001::CheckDevice(const TParams& params) {
-  const std::u16string id = params.Text(0);
-  if (DeviceIDExists(id))
-    return true;
-  LastErrorText = u"DeviceID " + id + u"не найдено!";
-  return false;
-}
-
 bool TCardSim_2001::WriteOutput(TParams& params, long k, std::u16string_view text) {
-  if (SetWideStringValue(Memory(), params[k], text))
+  if (params.SetText(k, text))
     return true;
   LastErrorText = kCardNoMemory;
   return false;
@@ -207,11 +199,9 @@ constexpr ApprovalOutput kApprovalOutputs[] = {{1, 20, u"CardNumber"},
 // 4 reference number, 5 authorisation code, 6 slip text. Only 0 and 2 are
 // read; the rest are written on approval and left alone otherwise.
 void TCardSim_2001::CardOperation(const char16_t* caption, tVariant& result, TParams& params) {
-  if (!CheckDevice(params)) {
-    SetResult(result, false);
+  if (!RequireDevice(result, params))
     return;
-  }
-  CardAmountText() = AmountText(GetDoubleValue(params[2]));
+  CardAmountText() = AmountText(params.Double(2));
   CardOperationCaption() = caption;
   // An automatic answer leaves the window unmade; a person answers otherwise.
   const TOperatorSetting setting = OperatorSetting();
@@ -254,9 +244,11 @@ void TCardSim_2001::CardOperation(const char16_t* caption, tVariant& result, TPa
 }
 
 void TCardSim_2001::EmergencyReversal(tVariant& result, TParams& params) {
-  SetResult(result, CheckDevice(params));
+  if (RequireDevice(result, params))
+    SetResult(result, true);
 }
 
 void TCardSim_2001::Settlement(tVariant& result, TParams& params) {
-  SetResult(result, CheckDevice(params) && WriteOutput(params, 1, u""));
+  if (RequireDevice(result, params))
+    SetResult(result, WriteOutput(params, 1, u""));
 }

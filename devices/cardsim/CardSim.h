@@ -97,8 +97,6 @@ public:
   uint32_t (*TickCount)() = SystemTickCount;
 
 private:
-  // False with "DeviceID <id>не найдено!" when parameter 0 names no open device.
-  bool CheckDevice(const TParams& params);
   // Writes text into parameter k; false with kCardNoMemory when the host's
   // allocator refuses it.
   bool WriteOutput(TParams& params, long k, std::u16string_view text);

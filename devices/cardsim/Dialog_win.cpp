@@ -1,6 +1,7 @@
 // The operator prompt on Windows: the modal dialog ORVIK_DLG_PAY from this
 // library's resources, owned by the host's active window.
 #include "CardSim.h"
+#include "Window_win.h"
 
 #include <windows.h>
 
@@ -45,14 +46,6 @@ INT_PTR CALLBACK PayDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
     break;
   }
   return FALSE;
-}
-
-// The module whose code this is: the add-in DLL, not the host's executable.
-HINSTANCE ThisModule() {
-  HMODULE module = nullptr;
-  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCWSTR>(&PayDialogProc), &module);
-  return module;
 }
 
 class TDialogPrompt final : public IOperatorPrompt {

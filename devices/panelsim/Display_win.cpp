@@ -66,14 +66,6 @@ constexpr DWORD kDisplayStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX; // 0x0
 constexpr DWORD kDisplayExStyle = WS_EX_CLIENTEDGE | WS_EX_TOPMOST;       // 0x00000208
 constexpr COLORREF kTextColour = RGB(0, 255, 0);
 
-// The module of this code: the library when it is one.
-HINSTANCE LibraryInstance() {
-  HMODULE module = nullptr;
-  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCWSTR>(&LibraryInstance), &module);
-  return module;
-}
-
 const wchar_t* Wide(const char16_t* text) {
   return reinterpret_cast<const wchar_t*>(text);
 }
@@ -81,7 +73,7 @@ const wchar_t* Wide(const char16_t* text) {
 void RegisterDisplayClass() {
   if (Unit.WindowClassRegistered)
     return;
-  Unit.Instance = LibraryInstance();
+  Unit.Instance = ThisModule();
   WNDCLASSW windowClass{};
   windowClass.style = CS_HREDRAW | CS_VREDRAW;
   windowClass.lpfnWndProc = DisplayWndProc;
@@ -206,7 +198,7 @@ void TPanelSim_2001::RunTestWindow() {
   const UINT_PTR previousTimer = TestTimerId;
   TestObject = this;
   TestTimerId = 0;
-  DialogBoxParamA(LibraryInstance(), MAKEINTRESOURCEA(kPanelTestDialog), GetActiveWindow(), TestDlgProc, 0);
+  DialogBoxParamA(ThisModule(), MAKEINTRESOURCEA(kPanelTestDialog), GetActiveWindow(), TestDlgProc, 0);
   TestObject = previousObject;
   TestTimerId = previousTimer;
 }

@@ -2,6 +2,8 @@
 // its Settings document, and the rows with their running line.
 #include "PanelSim.h"
 
+#include "TextCodec.h"
+
 #include <algorithm>
 #include <limits>
 #include <mutex>
@@ -12,13 +14,6 @@ uint32_t BackgroundColour = 0;
 // Rows
 
 namespace {
-
-bool IsHighSurrogate(char16_t unit) {
-  return unit >= 0xD800 && unit <= 0xDBFF;
-}
-bool IsLowSurrogate(char16_t unit) {
-  return unit >= 0xDC00 && unit <= 0xDFFF;
-}
 
 int32_t ClampToInt32(size_t n) {
   return n > static_cast<size_t>(std::numeric_limits<int32_t>::max()) ? std::numeric_limits<int32_t>::max()
@@ -37,7 +32,7 @@ namespace {
 size_t CountCharacters(std::u16string_view text, size_t limit) {
   size_t count = 0;
   for (size_t i = 0; i < text.size() && count < limit; ++i) {
-    if (IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1]))
+    if (IsSurrogatePair(text, i))
       ++i;
     ++count;
   }
@@ -209,29 +204,19 @@ void TPanelSim_2001::ExecuteMethod(TMethodID methodId, tVariant& result, TParams
   }
 }
 
-bool TPanelSim_2001::CheckDevice(tVariant& result, TParams& params) {
-  const std::u16string id = params.Text(0);
-  if (DeviceIDExists(id))
-    return true;
-  LastErrorText = u"DeviceID " + id + u"не найдено!";
-  SetResult(result, false);
-  return false;
-}
-
 void TPanelSim_2001::StringOutputOnPanelSim(tVariant& result, TParams& params) {
-  if (!CheckDevice(result, params))
+  if (!RequireDevice(result, params))
     return;
-  const tVariant& text = params[1];
-  if (TypeOf(text) == VTYPE_PWSTR) {
+  if (params.IsText(1)) {
     const std::lock_guard lock(StateLock);
-    Lines.Split(GetStringUnits(text), Rows);
+    Lines.Split(params.Units(1), Rows);
   }
   ShowDisplay();
   SetResult(result, true);
 }
 
 void TPanelSim_2001::ClearPanelSim(tVariant& result, TParams& params) {
-  if (!CheckDevice(result, params))
+  if (!RequireDevice(result, params))
     return;
   {
     const std::lock_guard lock(StateLock);
@@ -242,7 +227,7 @@ void TPanelSim_2001::ClearPanelSim(tVariant& result, TParams& params) {
 }
 
 void TPanelSim_2001::GetOutputOptions(tVariant& result, TParams& params) {
-  if (!CheckDevice(result, params))
+  if (!RequireDevice(result, params))
     return;
   params.SetInt(1, Columns);
   params.SetInt(2, Rows);
@@ -255,20 +240,17 @@ void TPanelSim_2001::GetParameters(tVariant& result, TParams& params) {
 }
 
 void TPanelSim_2001::SetParameter(tVariant& result, TParams& params) {
-  std::u16string name = params.Text(0);
-  for (char16_t& c : name)
-    if (c >= u'A' && c <= u'Z')
-      c = static_cast<char16_t>(c + (u'a' - u'A'));
+  const std::u16string name = LowerAscii(params.Text(0));
   if (name == u"devicecolumns") {
-    const int32_t columns = std::clamp(GetIntValue(params[1]), 1, kPanelMaxColumns);
+    const int32_t columns = std::clamp(params.Int(1), 1, kPanelMaxColumns);
     const std::lock_guard lock(StateLock);
     Columns = columns;
   } else if (name == u"devicerows")
-    Rows = std::clamp(GetIntValue(params[1]), 1, kPanelMaxRows);
+    Rows = std::clamp(params.Int(1), 1, kPanelMaxRows);
   else if (name == u"show")
-    ShowOnScreen = GetBoolValue(params[1]);
+    ShowOnScreen = params.Bool(1);
   else if (name == u"scroll")
-    RunningLine = GetBoolValue(params[1]);
+    RunningLine = params.Bool(1);
   SetResult(result, true);
 }
 

@@ -113,10 +113,6 @@ public:
   bool RunningLine = true;
 
 private:
-  // The device check of the display methods: false (result false, error
-  // text set) when param[0] names no open device.
-  bool CheckDevice(tVariant& result, TParams& params);
-
   // Window seam, one implementation per platform (Display_win.cpp,
   // Display_posix.cpp).
   bool ShowDisplayWindow();            // make or repaint the window

@@ -27,24 +27,15 @@ void TScaleSim_2001::ExecuteMethod(TMethodID methodId, tVariant& result, TParams
 }
 
 void TScaleSim_2001::UploadGoods(tVariant& result, TParams& params) {
-  const std::u16string deviceId = params.Text(0);
-  if (!DeviceIDExists(deviceId)) {
-    LastErrorText = UnknownDeviceMessage(deviceId);
-    SetResult(result, false);
+  if (!RequireDevice(result, params))
     return;
-  }
   // The goods list is read where the host keeps it: it may be many megabytes.
-  LastErrorText = CheckGoodsUpload(GetStringUnits(params[1]), params.Text(2));
+  LastErrorText = CheckGoodsUpload(params.TextView(1), params.Text(2));
   SetResult(result, LastErrorText.empty());
 }
 
 void TScaleSim_2001::ClearGoods(tVariant& result, TParams& params) {
   // The scale keeps no goods: a known device has nothing to clear.
-  const std::u16string deviceId = params.Text(0);
-  if (!DeviceIDExists(deviceId)) {
-    LastErrorText = UnknownDeviceMessage(deviceId);
-    SetResult(result, false);
-    return;
-  }
-  SetResult(result, true);
+  if (RequireDevice(result, params))
+    SetResult(result, true);
 }

@@ -3,7 +3,7 @@
 // whether the rest goes to the parser as raw UTF-16 units, two bytes each, lone
 // surrogates and all (high bit), or as UTF-8 made into host text.
 #include "GoodsList.h"
-#include "v8napi.h"
+#include "TextCodec.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -2,7 +2,7 @@
 // the price syntax, the attribute values and input that must not hurt. (The
 // messages as the host sees them: AddInTest.cpp.)
 #include "GoodsList.h"
-#include "v8napi.h"
+#include "TextCodec.h"
 
 #include <gtest/gtest.h>
 

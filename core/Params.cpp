@@ -1,0 +1,74 @@
+#include "Params.h"
+
+#include "HostValues.h"
+
+#include <new>
+
+static_assert(sizeof(tVariant) <= 64 && alignof(tVariant) <= 8, "TParams::scratch_ holds one value record");
+
+TParams::TParams(const HostMemory& memory, tVariant* params, long count)
+    : memory_(memory.Manager()), params_(params), count_(params != nullptr && count > 0 ? count : 0) {
+  new (scratch_) tVariant{};
+}
+
+TParams::~TParams() {
+  ClearValue(HostMemory(memory_), Scratch());
+}
+
+tVariant& TParams::Scratch() const {
+  return *std::launder(reinterpret_cast<tVariant*>(scratch_));
+}
+
+tVariant& TParams::operator[](long k) {
+  if (k >= 0 && k < count_)
+    return params_[k];
+  ClearValue(HostMemory(memory_), Scratch());
+  return Scratch();
+}
+
+const tVariant& TParams::operator[](long k) const {
+  if (k >= 0 && k < count_)
+    return params_[k];
+  ClearValue(HostMemory(memory_), Scratch());
+  return Scratch();
+}
+
+bool TParams::IsText(long k) const {
+  return TypeOf((*this)[k]) == VTYPE_PWSTR;
+}
+
+std::u16string TParams::Text(long k) const {
+  return GetStringValue((*this)[k]);
+}
+
+std::u16string_view TParams::TextView(long k) const {
+  return GetStringUnits((*this)[k]);
+}
+
+std::u16string_view TParams::Units(long k) const {
+  return GetStatedUnits((*this)[k]);
+}
+
+int32_t TParams::Int(long k) const {
+  return GetIntValue((*this)[k]);
+}
+
+bool TParams::Bool(long k) const {
+  return GetBoolValue((*this)[k]);
+}
+
+double TParams::Double(long k) const {
+  return GetDoubleValue((*this)[k]);
+}
+
+bool TParams::SetText(long k, std::u16string_view text) {
+  return SetWideStringValue(HostMemory(memory_), (*this)[k], text);
+}
+
+void TParams::SetInt(long k, int32_t n) {
+  SetIntValue(HostMemory(memory_), (*this)[k], n);
+}
+
+void TParams::SetBool(long k, bool b) {
+  SetBoolValue(HostMemory(memory_), (*this)[k], b);
+}
