@@ -146,8 +146,14 @@ std::u16string_view LogTextOf(const tVariant& value, std::u16string_view units) 
 
 TSetEmulator::TSetEmulator() = default;
 
+// A destructor must not throw (an exception leaving it ends the host's
+// process): a last entry that cannot be written, for want of memory say, is
+// dropped.
 TSetEmulator::~TSetEmulator() {
-  WriteLog(u"Уничтожен объект");
+  try {
+    WriteLog(u"Уничтожен объект");
+  } catch (...) {
+  }
   Log.reset();
 }
 

@@ -8,10 +8,35 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <new>
 #include <sstream>
+
+// Allocation on demand refused, for the destruction path. (The replaced new
+// and delete pair malloc with free, which g++ cannot see through.)
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+namespace {
+std::atomic<bool> refuseAllocations{false};
+} // namespace
+
+void* operator new(std::size_t bytes) {
+  if (!refuseAllocations.load())
+    if (void* block = std::malloc(bytes != 0 ? bytes : 1))
+      return block;
+  throw std::bad_alloc();
+}
+void operator delete(void* block) noexcept {
+  std::free(block);
+}
+void operator delete(void* block, std::size_t) noexcept {
+  std::free(block);
+}
 
 namespace {
 
@@ -209,6 +234,15 @@ TEST_F(CoreUnit, CallPathGuardsTheMethodIndexAndLogsRaisedErrors) {
   EXPECT_NE(log.find(u"\tМетод: Fail\r\nВходные параметры:\r\nОшибка: Сбой устройства\r\nВыходные "
                      u"параметры:\r\nРезультат=Неопределено\r\n\r\n"),
             std::u16string::npos);
+}
+
+TEST_F(CoreUnit, DestructionWithoutMemoryDropsTheLastEntryAndGoesOn) {
+  auto emulator = Make<TUnitSim_3001>();
+  ASSERT_TRUE(emulator->LogIsOpen());
+  std::unique_ptr<TV8UserObject> object(emulator.release());
+  refuseAllocations = true;
+  object.reset(); // the last entry needs memory; a throw here would end the process
+  refuseAllocations = false;
 }
 
 TEST_F(CoreUnit, OpenRefusesToRepeatADeviceID) {

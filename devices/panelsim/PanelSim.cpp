@@ -174,7 +174,10 @@ std::u16string PanelSettingsXml(std::u16string_view logFilePath) {
 // The emulator object
 
 TPanelSim_2001::~TPanelSim_2001() {
-  DestroyDisplayWindow();
+  try {
+    DestroyDisplayWindow();
+  } catch (...) { // a destructor never throws to the host
+  }
 }
 
 void TPanelSim_2001::AfterConstruction() {

@@ -165,6 +165,14 @@ TEST_F(PanelObject, DisplayMethodsCheckTheDevice) {
   EXPECT_TRUE(memory.Clean()) << memory.Summary();
 }
 
+TEST_F(PanelObject, OutputIsSplitOverItsStatedLength) {
+  // An embedded U+0000 is one more character: the rows after it are kept.
+  EXPECT_EQ(Call(u"StringOutputOnPanelSim", {Str(id), Str(std::u16string(u"A\0x\nB", 5))}), 1);
+  EXPECT_EQ(panel.Lines.RowText[0], std::u16string(u"A\0x", 3));
+  EXPECT_EQ(panel.Lines.RowLength[0], 3);
+  EXPECT_EQ(panel.Lines.RowText[1], u"B");
+}
+
 TEST_F(PanelObject, SettingsAreClampedAndTakeEffectOnTheNextOutput) {
   const auto options = [&] {
     EXPECT_EQ(Call(u"GetOutputOptions", {Str(id)}, 3), 1);
