@@ -38,10 +38,21 @@ function(orvik_sanitize target)
   endif()
 endfunction()
 
+# The fuzz build: every target of ours carries the fuzzer's coverage and the
+# sanitizers, so that a fuzzer follows the libraries it loads.
+function(orvik_fuzz_instrument target)
+  if(ORVIK_FUZZ)
+    target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link,address,undefined
+      -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+    target_link_options(${target} PRIVATE -fsanitize=address,undefined)
+  endif()
+endfunction()
+
 # Every target of ours: warnings, sanitizers, and on Windows a fully static runtime.
 function(orvik_target target)
   orvik_warnings(${target})
   orvik_sanitize(${target})
+  orvik_fuzz_instrument(${target})
   target_include_directories(${target} PRIVATE ${ORVIK_GENERATED_DIR})
   if(WIN32)
     target_compile_definitions(${target} PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
@@ -83,7 +94,7 @@ function(orvik_add_addin target)
     set_source_files_properties(${A_RC} PROPERTIES OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/resources/orvik.ico)
     target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/resources)
     target_link_options(${target} PRIVATE -Wl,--kill-at)
-  else()
+  elseif(NOT ORVIK_FUZZ) # fuzzing: the sanitizers' runtime comes with the program
     target_link_options(${target} PRIVATE -Wl,--no-undefined)
     if(ORVIK_STATIC_LIBCXX)
       orvik_pin_glibc(${target})

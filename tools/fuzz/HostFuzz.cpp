@@ -1,0 +1,403 @@
+// libFuzzer over the whole host interface of the three emulator libraries.
+// Each input makes one object of one library through the test host's tables
+// and plays a sequence of host operations read from the input: method calls
+// by index (out of range too) with any number of parameters of any type code,
+// property reads and writes, name lookups, locale and interface language,
+// Done, a missing connection or allocator, and the host's allocator failing.
+//
+// Oracle, besides the sanitizers: a call in range succeeds and gives a result
+// of its method's type; every text handed to the host is sound host memory;
+// the host's memory is balanced once the object is gone; each call adds one
+// whole call-log entry (and nothing when it never reached the object).
+//
+//   host_fuzz [libFuzzer options] [corpus...]   (ORVIK_FUZZ_LOG_HOME: log folder)
+#include "TestHost.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace testhost;
+
+namespace {
+
+struct Device {
+  const char* path;
+  const char16_t* className;
+  const char* logName;
+  std::unique_ptr<AddIn> addIn;
+};
+
+Device devices[] = {
+    {SCALESIM_PATH, u"Orvik_ScaleSim_3001", "ScaleSim_3001_emulator.log", nullptr},
+    {PANELSIM_PATH, u"Orvik_PanelSim_3001", "PanelSim_3001_emulator.log", nullptr},
+    {CARDSIM_PATH, u"Orvik_CardSim_2001", "CardSim_2001_emulator.log", nullptr},
+};
+std::string logFolder;
+
+[[noreturn]] void Fail(const std::string& what) {
+  std::fprintf(stderr, "host_fuzz: %s\n", what.c_str());
+  std::abort();
+}
+void Expect(bool condition, const std::string& what) {
+  if (!condition)
+    Fail(what);
+}
+
+// The fuzz input, read a piece at a time; zeros once it is used up.
+class Input {
+public:
+  Input(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+  bool Done() const { return at_ >= size_; }
+  uint8_t Byte() { return at_ < size_ ? data_[at_++] : 0; }
+  template <class T> T Raw() {
+    T value{};
+    uint8_t bytes[sizeof(T)] = {};
+    for (uint8_t& b : bytes)
+      b = Byte();
+    std::memcpy(&value, bytes, sizeof value);
+    return value;
+  }
+  std::u16string Text(size_t maxUnits) {
+    const size_t n = Byte() % (maxUnits + 1);
+    std::u16string text;
+    for (size_t i = 0; i < n; ++i) {
+      const uint8_t kind = Byte();
+      switch (kind % 8) {
+      case 0:
+        text += static_cast<char16_t>(Raw<uint16_t>()); // anything, surrogates and zeros included
+        break;
+      case 1:
+        text += u"\r\n"[kind % 2];
+        break;
+      case 2:
+        text += static_cast<char16_t>(u'А' + kind % 64); // Cyrillic
+        break;
+      default:
+        text += static_cast<char16_t>(0x20 + kind % 0x5F); // ASCII
+      }
+    }
+    return text;
+  }
+
+private:
+  const uint8_t* data_;
+  size_t size_;
+  size_t at_ = 0;
+};
+
+uint64_t FileSize(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+}
+
+std::string ReadFrom(const std::string& path, uint64_t offset) {
+  std::ifstream in(path, std::ios::binary);
+  in.seekg(static_cast<std::streamoff>(offset));
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// "dd.mm.yyyy hh:nn:ss" and a tab, then the entry's own text.
+bool StartsWithStamp(const std::string& entry, const std::string& text) {
+  static const char kPattern[] = "00.00.0000 00:00:00\t";
+  const size_t stamp = sizeof kPattern - 1;
+  if (entry.size() < stamp + text.size())
+    return false;
+  for (size_t i = 0; i < stamp; ++i)
+    if (kPattern[i] == '0' ? (entry[i] < '0' || entry[i] > '9') : entry[i] != kPattern[i])
+      return false;
+  return entry.compare(stamp, text.size(), text) == 0;
+}
+
+bool EndsWith(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// A value of any type code, flags included; pointers are always host memory
+// or null, as a host's are. Text has a zero at the end of its block, and its
+// stated length may end before, at or after the first zero. A host that gave
+// no allocator passes no blocks of its own (nobody could give them back).
+tVariant MakeValue(Input& in, CountingMemory& memory, bool blocks) {
+  tVariant value = EmptyValue();
+  const uint8_t code = in.Byte();
+  uint16_t type = code % 32;
+  if (code & 0x80)
+    type |= static_cast<uint16_t>(0x1000u << (in.Byte() % 3)); // vector, array, by reference
+  const uint16_t base = type & 0xFFF;
+  if (!blocks && (base == VTYPE_PWSTR || base == VTYPE_PSTR || base == VTYPE_BLOB)) {
+    // a null pointer
+  } else if (base == VTYPE_PWSTR) {
+    const std::u16string text = in.Text(48);
+    auto* block = static_cast<char16_t*>(memory.Allocate((text.size() + 1) * sizeof(char16_t)));
+    if (block != nullptr) {
+      std::memcpy(block, text.data(), text.size() * sizeof(char16_t));
+      block[text.size()] = 0;
+    }
+    value.pwstrVal = reinterpret_cast<WCHAR_T*>(block);
+    value.wstrLen = block == nullptr ? 0 : static_cast<uint32_t>(in.Byte() % (text.size() + 1));
+  } else if (base == VTYPE_PSTR || base == VTYPE_BLOB) {
+    const size_t n = in.Byte() % 32;
+    auto* block = static_cast<char*>(memory.Allocate(n + 1));
+    if (block != nullptr) {
+      for (size_t i = 0; i < n; ++i)
+        block[i] = static_cast<char>(in.Byte());
+      block[n] = 0;
+    }
+    value.pstrVal = block;
+    value.strLen = block == nullptr ? 0 : static_cast<uint32_t>(n);
+  } else if (base == VTYPE_INTERFACE || base == VTYPE_VARIANT) {
+    // a null pointer: the host's own objects are out of reach here
+  } else {
+    uint8_t bytes[sizeof value] = {};
+    for (size_t i = 0; i < offsetof(tVariant, cbElements); ++i)
+      bytes[i] = in.Byte();
+    std::memcpy(static_cast<void*>(&value), bytes, offsetof(tVariant, cbElements));
+  }
+  value.vt = type;
+  return value;
+}
+
+enum class Result { Bool, Int, Text };
+
+Result ResultOf(const std::u16string& method) {
+  if (method == u"GetVersion")
+    return Result::Text;
+  if (method == u"GetInterfaceRevision" || method == u"GetLastError")
+    return Result::Int;
+  return Result::Bool;
+}
+
+// One object's life, played from the input.
+class Session {
+public:
+  Session(Device& device, Input& in) : device_(device), in_(in) {}
+
+  void Run() {
+    const std::string log = logFolder + "/Orvik/" + device_.logName;
+    truncate(log.c_str(), 0); // each input reads its own entries
+    component_ = device_.addIn->Create(device_.className, memory_);
+    Expect(component_ != nullptr, "GetClassObject made no object");
+    std::string created = ReadFrom(log, 0);
+    Expect(StartsWithStamp(created, "Создан объект ") && EndsWith(created, "\r\n"),
+           "creation entry: " + created);
+    if (in_.Byte() % 8 != 0)
+      component_->Init(connection_);
+    component_->SetMemManager();
+    methods_ = component_->GetNMethods();
+    for (long num = 0; num < methods_; ++num)
+      names_.push_back(component_->GetMethodName(num, 0).value_or(u""));
+    if (in_.Byte() % 8 == 0) {
+      component_->SetMemManager(nullptr); // a host that gives no allocator
+      haveMemory_ = false;
+    }
+    component_->GetInfo();
+    std::optional<std::u16string> name;
+    component_->RegisterExtensionAs(name);
+
+    for (int step = 0; step < 48 && !in_.Done(); ++step)
+      Step(log);
+
+    const uint64_t before = FileSize(log);
+    component_.reset(); // Done (unless called) and DestroyObject
+    const std::string last = ReadFrom(log, before);
+    const std::string destroyed = "Уничтожен объект\r\n";
+    Expect(StartsWithStamp(last, destroyed) && last.size() == 20 + destroyed.size(),
+           "destruction entry: " + last);
+    for (tVariant& value : kept_)
+      ReleaseValue(memory_, value);
+    memory_.FailNextAllocations(0);
+    Expect(memory_.Clean(), "host memory after DestroyObject: " + memory_.Summary());
+  }
+
+private:
+  void Step(const std::string& log) {
+    const uint8_t op = in_.Byte();
+    switch (op % 12) {
+    case 0:
+    case 1:
+    case 2:
+    case 3:
+      Call(log, op % 2 == 0);
+      break;
+    case 4: {
+      tVariant value = in_.Byte() % 2 ? MakeValue(in_, memory_, haveMemory_) : EmptyValue();
+      const long num = static_cast<long>(in_.Byte()) - 2;
+      if (op & 0x10)
+        component_->GetPropVal(num, value);
+      else
+        component_->SetPropVal(num, value);
+      CheckFaults("property access");
+      kept_.push_back(value);
+      break;
+    }
+    case 5:
+      if (op & 0x10)
+        component_->SetLocaleRaw(nullptr);
+      else
+        component_->SetLocale(in_.Text(16));
+      break;
+    case 6:
+      component_->SetUserInterfaceLanguageCode(in_.Text(8));
+      break;
+    case 7:
+      memory_.FailNextAllocations(in_.Byte() % 4); // the host's allocator refuses the next blocks
+      break;
+    case 8: {
+      const long num = static_cast<long>(in_.Byte()) - 2;
+      component_->GetMethodName(num, in_.Byte() % 3);
+      component_->GetNParams(num);
+      component_->HasRetVal(num);
+      component_->IsPropReadable(num);
+      component_->IsPropWritable(num);
+      tVariant value = MakeValue(in_, memory_, haveMemory_);
+      component_->GetParamDefValue(num, static_cast<long>(in_.Byte()) - 2, value);
+      kept_.push_back(value);
+      CheckFaults("member queries");
+      break;
+    }
+    case 9: {
+      const std::u16string name = in_.Text(24);
+      component_->FindMethod(name);
+      component_->FindProp(name);
+      break;
+    }
+    case 10:
+      component_->Done(); // the host may still call afterwards
+      break;
+    default:
+      component_->Init(op & 0x10 ? nullptr : connection_.HostPointer()); // errors with no one to tell
+      break;
+    }
+  }
+
+  void Call(const std::string& log, bool asFunction) {
+    long num = static_cast<long>(in_.Byte() % (methods_ + 4)) - 2; // a few outside either end
+    const uint8_t shape = in_.Byte();
+    size_t count = shape % 9;
+    if (shape & 0x80)
+      count += 8;
+    ValueList params(memory_);
+    for (size_t k = 0; k < count; ++k) {
+      const uint8_t source = in_.Byte();
+      if (source % 4 == 0 && !outputs_.empty() && haveMemory_)
+        params.AddString(outputs_[source / 4 % outputs_.size()]);
+      else
+        params.Add(MakeValue(in_, memory_, haveMemory_));
+    }
+    std::vector<tVariant> before(params.Data(), params.Data() + params.Count());
+    tVariant ret = in_.Byte() % 8 == 0 ? MakeValue(in_, memory_, haveMemory_) : EmptyValue();
+    const tVariant retBefore = ret;
+    const bool nullParams = count > 0 && in_.Byte() % 16 == 0;
+    const size_t failedBefore = memory_.FailedAllocations();
+
+    const uint64_t sizeBefore = FileSize(log);
+    const bool ok =
+        asFunction
+            ? component_->CallAsFunc(num, ret, nullParams ? nullptr : params.Data(), static_cast<long>(count))
+            : component_->CallAsProc(num, nullParams ? nullptr : params.Data(), static_cast<long>(count));
+    const std::string entry = ReadFrom(log, sizeBefore);
+    const bool inRange = num >= 0 && num < methods_;
+    CheckFaults("a call");
+
+    if (!inRange) {
+      Expect(!ok && entry.empty(), "a call out of range reached the object");
+    } else {
+      const std::u16string& method = names_[static_cast<size_t>(num)];
+      const std::string name = Utf16ToUtf8(method);
+      Expect(!name.empty(), "a method in range without a name");
+      Expect(ok, "a call in range failed towards the host: " + name);
+      Expect(StartsWithStamp(entry, "Метод: " + name + "\r\nВходные параметры:\r\n") &&
+                 EndsWith(entry, "\r\n") && entry.find("\r\nВыходные параметры:\r\n") != std::string::npos &&
+                 entry.find("Результат=") != std::string::npos,
+             "log entry of " + name + " not whole: " + entry);
+      if (asFunction) {
+        const bool refused = memory_.FailedAllocations() != failedBefore || !haveMemory_;
+        switch (ResultOf(method)) {
+        case Result::Bool:
+          Expect(TypeOf(ret) == VTYPE_BOOL, name + " gave " + DescribeValue(ret));
+          break;
+        case Result::Int:
+          Expect(TypeOf(ret) == VTYPE_I4, name + " gave " + DescribeValue(ret));
+          break;
+        case Result::Text:
+          Expect(TypeOf(ret) == VTYPE_PWSTR || (refused && TypeOf(ret) == VTYPE_EMPTY),
+                 name + " gave " + DescribeValue(ret));
+          break;
+        }
+      }
+    }
+    // Text the object wrote is sound host memory; remember it for later calls.
+    if (TypeOf(ret) == VTYPE_PWSTR && ret.pwstrVal != retBefore.pwstrVal) {
+      const std::string fault = CheckHostText(memory_, ret);
+      Expect(fault.empty(), "result text: " + fault);
+    }
+    for (long k = 0; k < params.Count() && !nullParams; ++k) {
+      const tVariant& value = params[static_cast<size_t>(k)];
+      if (TypeOf(value) == VTYPE_PWSTR && value.pwstrVal != before[static_cast<size_t>(k)].pwstrVal) {
+        const std::string fault = CheckHostText(memory_, value);
+        Expect(fault.empty(), "output text: " + fault);
+        if (outputs_.size() < 8)
+          outputs_.push_back(TextOf(value, &memory_));
+      }
+    }
+    ReleaseValue(memory_, ret);
+  }
+
+  void CheckFaults(const char* where) {
+    if (!memory_.Faults().empty())
+      Fail(std::string("host memory misused in ") + where + ": " + Describe(memory_.Faults().front()));
+  }
+
+  Device& device_;
+  Input& in_;
+  CountingMemory memory_;
+  RecordingConnection connection_;
+  std::unique_ptr<Component> component_;
+  long methods_ = 0;
+  std::vector<std::u16string> names_; // English, by index
+  bool haveMemory_ = true;
+  std::vector<tVariant> kept_;
+  std::vector<std::u16string> outputs_;
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  const char* home = std::getenv("ORVIK_FUZZ_LOG_HOME");
+  if (home != nullptr && home[0] == '/') {
+    logFolder = home;
+  } else {
+    char pattern[] = "/tmp/orvik-fuzz-XXXXXX";
+    if (mkdtemp(pattern) == nullptr)
+      Fail("no temporary folder");
+    logFolder = pattern;
+  }
+  setenv("XDG_DATA_HOME", logFolder.c_str(), 1);
+  for (Device& device : devices) {
+    std::string error;
+    device.addIn = AddIn::Load(device.path, error);
+    if (!device.addIn)
+      Fail(error);
+  }
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  Input in(data, size);
+  Session session(devices[in.Byte() % 3], in);
+  session.Run();
+  return 0;
+}
