@@ -13,7 +13,7 @@
 //   host_fuzz [libFuzzer options] [corpus...]   (ORVIK_FUZZ_LOG_HOME: log folder)
 #include "TestHost.h"
 
-#include <sys/stat.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -22,9 +22,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -37,12 +35,14 @@ struct Device {
   const char16_t* className;
   const char* logName;
   std::unique_ptr<AddIn> addIn;
+  std::unique_ptr<class LogReader> log;
+  std::vector<std::u16string> names; // the English method names, by index
 };
 
 Device devices[] = {
-    {SCALESIM_PATH, u"Orvik_ScaleSim_3001", "ScaleSim_3001_emulator.log", nullptr},
-    {PANELSIM_PATH, u"Orvik_PanelSim_3001", "PanelSim_3001_emulator.log", nullptr},
-    {CARDSIM_PATH, u"Orvik_CardSim_2001", "CardSim_2001_emulator.log", nullptr},
+    {SCALESIM_PATH, u"Orvik_ScaleSim_3001", "ScaleSim_3001_emulator.log", nullptr, nullptr, {}},
+    {PANELSIM_PATH, u"Orvik_PanelSim_3001", "PanelSim_3001_emulator.log", nullptr, nullptr, {}},
+    {CARDSIM_PATH, u"Orvik_CardSim_2001", "CardSim_2001_emulator.log", nullptr, nullptr, {}},
 };
 std::string logFolder;
 
@@ -97,18 +97,41 @@ private:
   size_t at_ = 0;
 };
 
-uint64_t FileSize(const std::string& path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
-}
+// The call log of one library, read entry by entry as it grows.
+class LogReader {
+public:
+  explicit LogReader(const std::string& path) {
+    fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd_ < 0)
+      Fail("cannot open the log " + path);
+  }
+  ~LogReader() { close(fd_); }
+  LogReader(const LogReader&) = delete;
+  LogReader& operator=(const LogReader&) = delete;
 
-std::string ReadFrom(const std::string& path, uint64_t offset) {
-  std::ifstream in(path, std::ios::binary);
-  in.seekg(static_cast<std::streamoff>(offset));
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+  // Empties the file: each input reads its own entries.
+  void Reset() {
+    if (ftruncate(fd_, 0) != 0)
+      Fail("cannot empty the log");
+    offset_ = 0;
+  }
+  // What was appended since the last call.
+  std::string Next() {
+    std::string text;
+    char buffer[65536];
+    for (;;) {
+      const ssize_t n = pread(fd_, buffer, sizeof buffer, static_cast<off_t>(offset_));
+      if (n <= 0)
+        return text;
+      text.append(buffer, static_cast<size_t>(n));
+      offset_ += static_cast<uint64_t>(n);
+    }
+  }
+
+private:
+  int fd_ = -1;
+  uint64_t offset_ = 0;
+};
 
 // "dd.mm.yyyy hh:nn:ss" and a tab, then the entry's own text.
 bool StartsWithStamp(const std::string& entry, const std::string& text) {
@@ -186,23 +209,21 @@ public:
   Session(Device& device, Input& in) : device_(device), in_(in) {}
 
   void Run() {
-    const std::string log = logFolder + "/Orvik/" + device_.logName;
-    truncate(log.c_str(), 0); // each input reads its own entries
+    LogReader& log = *device_.log;
+    log.Reset();
     component_ = device_.addIn->Create(device_.className, memory_);
     Expect(component_ != nullptr, "GetClassObject made no object");
-    std::string created = ReadFrom(log, 0);
+    const std::string created = log.Next();
     Expect(StartsWithStamp(created, "Создан объект ") && EndsWith(created, "\r\n"),
            "creation entry: " + created);
     if (in_.Byte() % 8 != 0)
       component_->Init(connection_);
-    component_->SetMemManager();
+    if (in_.Byte() % 8 != 0)
+      component_->SetMemManager();
+    else
+      haveMemory_ = false; // a host that gives no allocator
     methods_ = component_->GetNMethods();
-    for (long num = 0; num < methods_; ++num)
-      names_.push_back(component_->GetMethodName(num, 0).value_or(u""));
-    if (in_.Byte() % 8 == 0) {
-      component_->SetMemManager(nullptr); // a host that gives no allocator
-      haveMemory_ = false;
-    }
+    Expect(methods_ == static_cast<long>(device_.names.size()), "the number of methods changed");
     component_->GetInfo();
     std::optional<std::u16string> name;
     component_->RegisterExtensionAs(name);
@@ -210,9 +231,9 @@ public:
     for (int step = 0; step < 48 && !in_.Done(); ++step)
       Step(log);
 
-    const uint64_t before = FileSize(log);
+    log.Next();
     component_.reset(); // Done (unless called) and DestroyObject
-    const std::string last = ReadFrom(log, before);
+    const std::string last = log.Next();
     const std::string destroyed = "Уничтожен объект\r\n";
     Expect(StartsWithStamp(last, destroyed) && last.size() == 20 + destroyed.size(),
            "destruction entry: " + last);
@@ -223,7 +244,7 @@ public:
   }
 
 private:
-  void Step(const std::string& log) {
+  void Step(LogReader& log) {
     const uint8_t op = in_.Byte();
     switch (op % 12) {
     case 0:
@@ -283,7 +304,7 @@ private:
     }
   }
 
-  void Call(const std::string& log, bool asFunction) {
+  void Call(LogReader& log, bool asFunction) {
     long num = static_cast<long>(in_.Byte() % (methods_ + 4)) - 2; // a few outside either end
     const uint8_t shape = in_.Byte();
     size_t count = shape % 9;
@@ -303,19 +324,19 @@ private:
     const bool nullParams = count > 0 && in_.Byte() % 16 == 0;
     const size_t failedBefore = memory_.FailedAllocations();
 
-    const uint64_t sizeBefore = FileSize(log);
+    log.Next();
     const bool ok =
         asFunction
             ? component_->CallAsFunc(num, ret, nullParams ? nullptr : params.Data(), static_cast<long>(count))
             : component_->CallAsProc(num, nullParams ? nullptr : params.Data(), static_cast<long>(count));
-    const std::string entry = ReadFrom(log, sizeBefore);
+    const std::string entry = log.Next();
     const bool inRange = num >= 0 && num < methods_;
     CheckFaults("a call");
 
     if (!inRange) {
       Expect(!ok && entry.empty(), "a call out of range reached the object");
     } else {
-      const std::u16string& method = names_[static_cast<size_t>(num)];
+      const std::u16string& method = device_.names[static_cast<size_t>(num)];
       const std::string name = Utf16ToUtf8(method);
       Expect(!name.empty(), "a method in range without a name");
       Expect(ok, "a call in range failed towards the host: " + name);
@@ -367,7 +388,6 @@ private:
   RecordingConnection connection_;
   std::unique_ptr<Component> component_;
   long methods_ = 0;
-  std::vector<std::u16string> names_; // English, by index
   bool haveMemory_ = true;
   std::vector<tVariant> kept_;
   std::vector<std::u16string> outputs_;
@@ -391,6 +411,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     device.addIn = AddIn::Load(device.path, error);
     if (!device.addIn)
       Fail(error);
+    CountingMemory memory;
+    auto component = device.addIn->Create(device.className, memory);
+    Expect(component != nullptr && component->SetMemManager(), "no object to read the method names from");
+    for (long num = 0; num < component->GetNMethods(); ++num)
+      device.names.push_back(component->GetMethodName(num, 0).value_or(u""));
+    component.reset();
+    device.log = std::make_unique<LogReader>(logFolder + "/Orvik/" + device.logName);
   }
   return 0;
 }
