@@ -107,6 +107,18 @@ std::u16string_view GetStringUnits(const tVariant& value) {
   return {p, n};
 }
 
+namespace {
+
+// The host's boolean byte: any value but zero is true. (Read as a byte: a
+// host's 2 or 255 is no valid C++ bool.)
+bool BoolByte(const tVariant& value) {
+  unsigned char byte = 0;
+  std::memcpy(&byte, &value.bVal, 1);
+  return byte != 0;
+}
+
+} // namespace
+
 std::u16string_view GetStatedUnits(const tVariant& value) {
   if (TypeOf(value) != VTYPE_PWSTR || value.pwstrVal == nullptr)
     return {};
@@ -254,7 +266,7 @@ int32_t GetIntValue(const tVariant& value) {
 
 bool GetBoolValue(const tVariant& value) {
   if (TypeOf(value) == VTYPE_BOOL)
-    return value.bVal;
+    return BoolByte(value);
   return GetIntValue(value) != 0;
 }
 
@@ -491,7 +503,7 @@ std::u16string ValueToLogText(const tVariant& value) {
     return TmToText(value.tmVal, text) ? text : TypeText(type);
   }
   case VTYPE_BOOL:
-    return value.bVal ? u"Истина" : u"Ложь";
+    return BoolByte(value) ? u"Истина" : u"Ложь";
   case VTYPE_PWSTR: {
     const std::u16string_view text = HostText(value.pwstrVal);
     std::u16string out;
@@ -542,7 +554,7 @@ std::string ValueFingerprint(const tVariant& value) {
     return out;
   }
   case VTYPE_BOOL:
-    return out + (value.bVal ? "True" : "False");
+    return out + (BoolByte(value) ? "True" : "False");
   case VTYPE_PWSTR: {
     // The text's bytes in memory order; the stated length never reaches past
     // the terminating zero.

@@ -155,6 +155,12 @@ TEST_F(ValuesTest, LogTextOfEachType) {
   EXPECT_EQ(Log(Make(VTYPE_R8, [](tVariant& v) { v.dblVal = 2.5e-6; })), "0.0000025");
   EXPECT_EQ(Log(Make(VTYPE_BOOL, [](tVariant& v) { v.bVal = true; })), "Истина");
   EXPECT_EQ(Log(Make(VTYPE_BOOL, [](tVariant& v) { v.bVal = false; })), "Ложь");
+  // A host's boolean byte other than 0 and 1 is true (and read without
+  // undefined behaviour: the sanitizer build checks that).
+  const tVariant two = Make(VTYPE_BOOL, [](tVariant& v) { std::memset(&v.bVal, 2, 1); });
+  EXPECT_EQ(Log(two), "Истина");
+  EXPECT_TRUE(GetBoolValue(two));
+  EXPECT_EQ(ValueFingerprint(two), "11 True");
   EXPECT_EQ(Log(Make(VTYPE_PSTR, [](tVariant&) {})), "TYPE 8");
   EXPECT_EQ(Log(Make(VTYPE_INT, [](tVariant& v) { v.intVal = 1; })), "TYPE 19");
   EXPECT_EQ(Log(Make(VTYPE_DATE, [](tVariant& v) { v.date = 45658.5; })), "01.01.2025 12:00:00");
