@@ -20,7 +20,7 @@
 # `scripts/check-libraries.sh` reports (moved in glibc 2.34, or too new) goes
 # here when it lived under an older version in an old file; one that had no
 # old version at all (stat, pthread_cond_clockwait) is replaced in
-# bridge/glibc_compat_posix.cpp and named in ORVIK_GLIBC_WRAPPED.
+# bridge/GlibcCompat_posix.cpp and named in ORVIK_GLIBC_WRAPPED.
 set(ORVIK_GLIBC_PINS
   # The condition variables keep 2.3.2: their 2.2.5 versions are the old,
   # incompatible ones.
@@ -33,11 +33,11 @@ set(ORVIK_GLIBC_PINS
      pthread_cond_signal pthread_cond_broadcast"
   "libdl.so.2 GLIBC_2.2.5 dlopen dlsym dlclose dlerror dladdr")
 
-# Replaced by functions of bridge/glibc_compat_posix.cpp (ld --wrap): their
+# Replaced by functions of bridge/GlibcCompat_posix.cpp (ld --wrap): their
 # current versions have no old version of the same name.
 set(ORVIK_GLIBC_WRAPPED stat fstat lstat pthread_cond_clockwait)
 
-set(ORVIK_GLIBC_COMPAT_SOURCE ${CMAKE_SOURCE_DIR}/bridge/glibc_compat_posix.cpp)
+set(ORVIK_GLIBC_COMPAT_SOURCE ${CMAKE_SOURCE_DIR}/bridge/GlibcCompat_posix.cpp)
 
 # The link-time stand-ins, one per file: a C file of empty functions and a
 # version script.

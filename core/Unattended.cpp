@@ -3,7 +3,7 @@
 #include "Unattended.h"
 
 #include "CallLog.h"
-#include "v8napi.h"
+#include "TextCodec.h"
 
 #include <atomic>
 #include <chrono>
@@ -29,14 +29,6 @@ std::u16string_view Trim(std::u16string_view text) {
   while (!text.empty() && IsBlank(text.back()))
     text.remove_suffix(1);
   return text;
-}
-
-std::u16string AsciiLower(std::u16string_view text) {
-  std::u16string lower(text);
-  for (char16_t& c : lower)
-    if (c >= u'A' && c <= u'Z')
-      c = static_cast<char16_t>(c + (u'a' - u'A'));
-  return lower;
 }
 
 // UTF-16 with a byte-order mark (what Windows PowerShell 5 writes by
@@ -67,7 +59,7 @@ std::u16string Quoted(std::u16string_view word) {
 // that names where the word came from.
 void ApplyWord(TOperatorSetting& setting, std::u16string_view word, std::u16string_view where) {
   setting.Word = word;
-  const std::u16string lower = AsciiLower(word);
+  const std::u16string lower = LowerAscii(word);
   if (lower == u"dialog") {
     setting.Mode = TOperatorMode::Dialog;
   } else if (lower == u"approve") {
@@ -93,7 +85,7 @@ TOperatorSetting InvalidFile(std::u16string_view path, std::u16string message) {
 } // namespace
 
 const std::u16string* TOperatorSetting::Value(std::u16string_view key) const {
-  const std::u16string lower = AsciiLower(key);
+  const std::u16string lower = LowerAscii(key);
   for (auto it = Values.rbegin(); it != Values.rend(); ++it)
     if (it->first == lower)
       return &it->second;
@@ -139,7 +131,7 @@ TOperatorSetting OperatorSettingFromFile(std::string_view bytes, std::u16string_
       continue;
     const std::u16string_view key = Trim(line.substr(0, equals));
     if (!key.empty())
-      setting.Values.emplace_back(AsciiLower(key), Trim(line.substr(equals + 1)));
+      setting.Values.emplace_back(LowerAscii(key), Trim(line.substr(equals + 1)));
   }
   return setting;
 }

@@ -36,7 +36,7 @@ public:
 // library) every operation is refused as if the operator had closed it.
 std::unique_ptr<IOperatorPrompt> MakeSystemPrompt();
 
-// Milliseconds since the system started, wrapping at 2^32 (clock_*.cpp).
+// Milliseconds since the system started, wrapping at 2^32 (Clock_*.cpp).
 uint32_t SystemTickCount();
 
 // ---------------------------------------------------------------------------

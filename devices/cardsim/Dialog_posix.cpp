@@ -10,7 +10,7 @@
 #include <array>
 #include <utility>
 
-#include "x11_posix.h"
+#include "X11_posix.h"
 
 namespace {
 

@@ -16,7 +16,8 @@
 #include <thread>
 #include <utility>
 
-#include "x11_posix.h"
+#include "TextCodec.h"
+#include "X11_posix.h"
 
 namespace {
 
@@ -261,10 +262,6 @@ private:
 struct TUnloadStop {
   ~TUnloadStop() { TDisplayThread::StopAll(); }
 } UnloadStop;
-
-bool IsSurrogate(char16_t unit) {
-  return unit >= 0xD800 && unit <= 0xDFFF;
-}
 
 } // namespace
 

@@ -13,7 +13,7 @@ namespace cardtest {
 
 // Runs body and counts the operation windows shown meanwhile; each is closed
 // (a refusal) as soon as it opens. -1 where windows cannot be watched
-// (addin_<platform>_test.cpp).
+// (AddInTest_<platform>.cpp).
 int OperationWindowsDuring(const std::function<void()>& body);
 // The call log's bytes as text (the system ANSI code page on Windows, UTF-8 elsewhere).
 std::u16string DecodeLog(const std::string& bytes);

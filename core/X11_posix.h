@@ -26,10 +26,10 @@ namespace x11 {
 // The functions of libX11.so.6 and, when it is there, libXft.so.2.
 struct TApi {
 #define ORVIK_X11_FUNCTION(name) decltype(&::X##name) X##name = nullptr;
-#include "x11_functions.inc"
+#include "X11Functions.inc"
 #undef ORVIK_X11_FUNCTION
 #define ORVIK_XFT_FUNCTION(name) decltype(&::Xft##name) Xft##name = nullptr;
-#include "xft_functions.inc"
+#include "XftFunctions.inc"
 #undef ORVIK_XFT_FUNCTION
   // From libXrender, which libXft brings along.
   decltype(&::XRenderQueryExtension) XRenderQueryExtension = nullptr;

@@ -1,7 +1,7 @@
 // Environment variables on POSIX systems: their bytes are taken as UTF-8.
 #include "Unattended.h"
 
-#include "v8napi.h"
+#include "TextCodec.h"
 
 #include <cstdlib>
 

@@ -1,6 +1,7 @@
 // Device windows on Linux: the X libraries loaded at run time, connections of
 // our own, top-level windows, fonts with Cyrillic and off-screen drawing.
-#include "x11_posix.h"
+#include "X11_posix.h"
+#include "TextCodec.h"
 
 #include <dlfcn.h>
 #include <poll.h>
@@ -31,7 +32,7 @@ TApi Load() {
     return api;
   bool complete = true;
 #define ORVIK_X11_FUNCTION(name) complete = Bind(x11, "X" #name, api.X##name) && complete;
-#include "x11_functions.inc"
+#include "X11Functions.inc"
 #undef ORVIK_X11_FUNCTION
   Bind(x11, "XESetWireToError", api.ESetWireToError);
   if (!complete) {
@@ -41,7 +42,7 @@ TApi Load() {
   if (void* xft = dlopen("libXft.so.2", RTLD_NOW | RTLD_LOCAL)) {
     bool all = true;
 #define ORVIK_XFT_FUNCTION(name) all = Bind(xft, "Xft" #name, api.Xft##name) && all;
-#include "xft_functions.inc"
+#include "XftFunctions.inc"
 #undef ORVIK_XFT_FUNCTION
     api.HasXft = Bind(xft, "XRenderQueryExtension", api.XRenderQueryExtension) && all;
   }
@@ -88,36 +89,6 @@ const TApi* Api() {
 std::string DisplayName() {
   const char* name = std::getenv("DISPLAY");
   return name != nullptr ? name : "";
-}
-
-std::string Utf8(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
 }
 
 // ---------------------------------------------------------------------------
@@ -210,7 +181,7 @@ KeySym KeyOf(TConnection& connection, XKeyEvent& event) {
 // Windows
 
 void SetWindowText(TConnection& connection, Window window, std::u16string_view text) {
-  const std::string utf8 = Utf8(text);
+  const std::string utf8 = Utf16ToUtf8(text);
   const Atom type = connection.Intern("UTF8_STRING");
   const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
   const int length = static_cast<int>(std::min<size_t>(utf8.size(), 4096));
@@ -452,7 +423,7 @@ public:
   int Ascent() const override { return Font_->ascent; }
   int Descent() const override { return Font_->descent; }
   int Width(std::u16string_view text) override {
-    const std::string utf8 = Utf8(text);
+    const std::string utf8 = Utf16ToUtf8(text);
     XGlyphInfo extents{};
     Connection_.X.XftTextExtentsUtf8(Connection_.Dpy, Font_, reinterpret_cast<const FcChar8*>(utf8.data()),
                                      static_cast<int>(utf8.size()), &extents);
@@ -474,7 +445,7 @@ protected:
     XftColor ink{};
     if (!api.XftColorAllocValue(Connection_.Dpy, visual, map, &value, &ink))
       return;
-    const std::string utf8 = Utf8(text);
+    const std::string utf8 = Utf16ToUtf8(text);
     api.XftDrawStringUtf8(draw, &ink, Font_, x, baseline, reinterpret_cast<const FcChar8*>(utf8.data()),
                           static_cast<int>(utf8.size()));
     api.XftColorFree(Connection_.Dpy, visual, map, &ink);
@@ -489,7 +460,7 @@ std::vector<XChar2b> Ucs2(std::u16string_view text) {
   std::vector<XChar2b> chars;
   chars.reserve(text.size());
   for (char16_t unit : text) {
-    const char16_t shown = unit >= 0xD800 && unit <= 0xDFFF ? u'?' : unit;
+    const char16_t shown = IsSurrogate(unit) ? u'?' : unit;
     chars.push_back({static_cast<unsigned char>(shown >> 8), static_cast<unsigned char>(shown & 0xFF)});
   }
   return chars;
