@@ -3,7 +3,8 @@
 // and plays a sequence of host operations read from the input: method calls
 // by index (out of range too) with any number of parameters of any type code,
 // property reads and writes, name lookups, locale and interface language,
-// Done, a missing connection or allocator, and the host's allocator failing.
+// Done, a missing connection or allocator, the host's allocator failing, and
+// the card terminal's operator answering automatically or not at all.
 //
 // Oracle, besides the sanitizers: a call in range succeeds and gives a result
 // of its method's type; every text handed to the host is sound host memory;
@@ -406,6 +407,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     logFolder = pattern;
   }
   setenv("XDG_DATA_HOME", logFolder.c_str(), 1);
+  unsetenv("DISPLAY"); // no windows: an operator window that cannot be shown is refused at once
   for (Device& device : devices) {
     std::string error;
     device.addIn = AddIn::Load(device.path, error);
@@ -424,7 +426,17 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Input in(data, size);
-  Session session(devices[in.Byte() % 3], in);
+  Device& device = devices[in.Byte() % 3];
+  // Who answers the card terminal's operator window: nobody set (a person,
+  // whose window cannot be shown here), automatic approval or refusal, or a
+  // word the setting does not know.
+  static const char* const kOperators[] = {nullptr, "approve", "refuse", "dialog", "maybe"};
+  const char* const operatorWord = kOperators[in.Byte() % 5];
+  if (operatorWord != nullptr)
+    setenv("ORVIK_OPERATOR", operatorWord, 1);
+  else
+    unsetenv("ORVIK_OPERATOR");
+  Session session(device, in);
   session.Run();
   return 0;
 }
