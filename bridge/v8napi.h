@@ -6,15 +6,8 @@
 #include "Abi.h"
 #include "ClassTable.h"
 #include "HostValues.h"
+#include "TextCodec.h"
 #include "UserObject.h"
-
-#include <string>
-#include <string_view>
-
-// The text codec's two converters (TextCodec.h), for code that takes them
-// from the bridge.
-std::u16string Utf8ToUtf16(std::string_view text);
-std::string Utf16ToUtf8(std::u16string_view text);
 
 // What the library's three exports do (bridge/Exports.cpp exports them by name).
 long CreateHostComponent(const WCHAR_T* wsName, void** pIntf); // GetClassObject

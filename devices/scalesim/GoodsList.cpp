@@ -20,7 +20,7 @@
 // would: a character outside ASCII never passes for a digit or a letter, and
 // a name made only of such characters is still not empty.
 #include "GoodsList.h"
-#include "v8napi.h"
+#include "TextCodec.h"
 
 #include <expat.h>
 
@@ -35,10 +35,6 @@
 namespace {
 
 constexpr char16_t kXmlError[] = u"Ошибка разбора XML : ";
-
-char FoldAscii(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
-}
 
 // name, with A-Z lower-cased, equals lower (given in lower case).
 bool NameIs(const char* name, std::string_view lower) {
@@ -328,13 +324,6 @@ private:
 };
 
 } // namespace
-
-std::u16string UnknownDeviceMessage(std::u16string_view deviceId) {
-  std::u16string message(u"DeviceID ");
-  message += deviceId;
-  message += u"не найдено!";
-  return message;
-}
 
 std::u16string CheckPackageStatus(std::u16string_view status) {
   const std::u16string lower = LowerCaseFull(status);

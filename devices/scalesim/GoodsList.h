@@ -8,9 +8,6 @@
 // gives an empty text when its input is accepted, else the message for
 // LastErrorText.
 
-// "DeviceID <id>не найдено!" (no blank before "не", as the scale reports it).
-std::u16string UnknownDeviceMessage(std::u16string_view deviceId);
-
 // The package status: "first", "regular" or "last" after lower-casing.
 std::u16string CheckPackageStatus(std::u16string_view status);
 
@@ -29,7 +26,3 @@ std::u16string CheckGoodsUpload(std::u16string_view goods, std::u16string_view s
 // digits with an optional fraction ("12", "12.50", "12.", ".5", "-3"); no
 // exponent, no blanks, no digit grouping.
 bool IsDecimalNumber(std::string_view text);
-
-// Full Unicode lower-casing (UnicodeLower.inc): U+0130 becomes "i" plus a
-// combining dot above; a lone surrogate stays as it is.
-std::u16string LowerCaseFull(std::u16string_view text);
