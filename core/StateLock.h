@@ -17,6 +17,6 @@ public:
   void unlock();
 
 private:
-  struct TImpl; // lock_<platform>.cpp
+  struct TImpl; // StateLock_<platform>.cpp
   std::unique_ptr<TImpl> Impl_;
 };

@@ -58,5 +58,5 @@ TOperatorSetting OperatorSettingFromVariable(const std::optional<std::u16string>
 bool WriteDataFile(std::u16string_view fileName, std::u16string_view text);
 
 // The value of an environment variable of the process; nullopt when it is
-// not set (environment_<platform>.cpp).
+// not set (Environment_<platform>.cpp).
 std::optional<std::u16string> EnvironmentVariable(const char* name);

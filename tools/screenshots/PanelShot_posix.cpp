@@ -12,19 +12,6 @@
 #include <string>
 #include <thread>
 
-namespace {
-
-long Method(testhost::Component& component, const char16_t* name) {
-  const long index = component.FindMethod(name);
-  if (index < 0) {
-    std::fprintf(stderr, "no method %s\n", testhost::Utf16ToUtf8(name).c_str());
-    std::exit(2);
-  }
-  return index;
-}
-
-} // namespace
-
 int main(int argc, char** argv) {
   if (argc < 3) {
     std::fprintf(stderr, "usage: panelshot <library> display|test [hold ms]\n");
@@ -45,19 +32,19 @@ int main(int argc, char** argv) {
   testhost::ValueList open(memory);
   open.Add(testhost::EmptyValue());
   tVariant result = testhost::EmptyValue();
-  component->CallAsFunc(Method(*component, u"Open"), result, open);
+  component->CallAsFunc(component->RequireMethod(u"Open"), result, open);
   const std::u16string id = testhost::TextOf(open[0]);
 
   if (mode == "test") {
     testhost::ValueList test(memory);
     test.Add(testhost::EmptyValue());
     test.Add(testhost::EmptyValue());
-    component->CallAsFunc(Method(*component, u"DeviceTest"), result, test);
+    component->CallAsFunc(component->RequireMethod(u"DeviceTest"), result, test);
   } else {
     testhost::ValueList output(memory);
     output.AddString(id);
     output.AddString(u"Итого: 1 234,50 руб.\nСпасибо за покупку! Приходите к нам ещё!");
-    component->CallAsFunc(Method(*component, u"StringOutputOnPanelSim"), result, output);
+    component->CallAsFunc(component->RequireMethod(u"StringOutputOnPanelSim"), result, output);
     // The host's thread sleeps; the window's own thread runs the line.
     std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
   }

@@ -84,15 +84,6 @@ void CALLBACK TestTimer(HWND, UINT, UINT_PTR, DWORD) {
     PostMessageW(TestWindow, WM_COMMAND, IDCANCEL, 0);
 }
 
-long Method(testhost::Component& component, const char16_t* name) {
-  const long index = component.FindMethod(name);
-  if (index < 0) {
-    std::fprintf(stderr, "no method %s\n", testhost::Utf16ToUtf8(name).c_str());
-    std::exit(2);
-  }
-  return index;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -117,7 +108,7 @@ int main(int argc, char** argv) {
   testhost::ValueList open(memory);
   open.Add(testhost::EmptyValue());
   tVariant result = testhost::EmptyValue();
-  component->CallAsFunc(Method(*component, u"Open"), result, open);
+  component->CallAsFunc(component->RequireMethod(u"Open"), result, open);
   const std::u16string id = testhost::TextOf(open[0]);
 
   Started = GetTickCount();
@@ -127,14 +118,14 @@ int main(int argc, char** argv) {
     testhost::ValueList test(memory);
     test.Add(testhost::EmptyValue());
     test.Add(testhost::EmptyValue());
-    component->CallAsFunc(Method(*component, u"DeviceTest"), result, test);
+    component->CallAsFunc(component->RequireMethod(u"DeviceTest"), result, test);
     KillTimer(nullptr, timer);
     UnhookWindowsHookEx(Hook);
   } else {
     testhost::ValueList output(memory);
     output.AddString(id);
     output.AddString(u"Итого: 1 234,50 руб.\nСпасибо за покупку! Приходите к нам ещё!");
-    component->CallAsFunc(Method(*component, u"StringOutputOnPanelSim"), result, output);
+    component->CallAsFunc(component->RequireMethod(u"StringOutputOnPanelSim"), result, output);
     Pump(kSettleMs);
     HWND display = nullptr;
     EnumThreadWindows(GetCurrentThreadId(), FindDisplay, reinterpret_cast<LPARAM>(&display));

@@ -2,6 +2,9 @@
 // first four words point to the interface tables.
 #include "TestHost.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace testhost {
 
 namespace {
@@ -187,6 +190,15 @@ long Component::GetNMethods() {
 long Component::FindMethod(std::u16string_view name) {
   const std::u16string text = Terminated(name);
   return FindMethodRaw(HostPtr(text.c_str()));
+}
+
+long Component::RequireMethod(std::u16string_view name) {
+  const long index = FindMethod(name);
+  if (index < 0) {
+    std::fprintf(stderr, "no method %s\n", Utf16ToUtf8(name).c_str());
+    std::exit(2);
+  }
+  return index;
 }
 
 long Component::FindMethodRaw(const WCHAR_T* name) {

@@ -275,6 +275,9 @@ public:
   long GetNMethods();
   long FindMethod(std::u16string_view name);
   long FindMethodRaw(const WCHAR_T* name);
+  // FindMethod for a program that cannot go on without the method: says so
+  // and exits with code 2 when the library has none of that name.
+  long RequireMethod(std::u16string_view name);
   std::optional<std::u16string> GetMethodName(long num, long alias);
   long GetNParams(long num);
   bool GetParamDefValue(long num, long param, tVariant& value);
