@@ -183,12 +183,13 @@ void TWeighSim_3001::GetParameters(tVariant& result, TParams& params) {
   SetResult(result, params.SetText(0, WeighSettingsXml(LogFilePath)));
 }
 
-// DefaultWeight is clamped into the scale's range; a value that is no
-// number at all is refused and the setting stays. Other names are accepted
-// and ignored, as by the other devices.
+// DefaultWeight is clamped into the scale's range, and an empty value gives
+// back its default; a value that is no number at all is refused and the
+// setting stays. Other names are accepted and ignored, as by the other devices.
 void TWeighSim_3001::SetParameter(tVariant& result, TParams& params) {
   if (LowerAscii(params.Text(0)) == u"defaultweight") {
-    const TWeightReading reading = ReadParameter(params, 1).value_or(TWeightReading{});
+    const TWeightReading reading =
+        ReadParameter(params, 1).value_or(TWeightReading{TWeightFault::Ok, kWeighDefaultGrams});
     switch (reading.Fault) {
     case TWeightFault::NotNumber:
       Fail(result, WeightFaultText(reading.Fault, kDefaultSubject));

@@ -231,6 +231,8 @@ TEST_F(WeighSimUnit, DefaultWeightAnswersUnattended) {
   EXPECT_FALSE(set(testhost::BoolValue(true)));
   EXPECT_EQ(LastError(), u"Вес без оператора (DefaultWeight) должен быть числом килограммов, например 1,250");
   EXPECT_EQ(sim->DefaultGrams, 0);
+  EXPECT_TRUE(set(testhost::EmptyValue()));
+  EXPECT_EQ(sim->DefaultGrams, kWeighDefaultGrams);
   testhost::SetEnvironment("ORVIK_OPERATOR", "refuse");
   EXPECT_FALSE(Weigh());
   EXPECT_EQ(LastError(), kWeighRefusedText);
