@@ -32,8 +32,8 @@ TWeightReading ReadWeight(std::u16string_view text) {
     negative = text.front() == u'-';
     text.remove_prefix(1);
   }
-  // Whole kilograms (saturated above the limit), then three decimals and the
-  // digit that rounds them.
+  // Whole kilograms (held at one above the limit once past it), then three
+  // decimals and the digit that rounds them.
   int64_t kilograms = 0;
   int64_t fraction = 0;
   int decimals = 0;
@@ -51,7 +51,7 @@ TWeightReading ReadWeight(std::u16string_view text) {
       digits = true;
       const int digit = c - u'0';
       if (!separator)
-        kilograms = std::min<int64_t>(kilograms * 10 + digit, kWeighLimitGrams);
+        kilograms = std::min<int64_t>(kilograms * 10 + digit, kWeighLimitGrams / 1000 + 1);
       else if (decimals < 3) {
         fraction = fraction * 10 + digit;
         ++decimals;
