@@ -88,6 +88,12 @@ void SetBoolValue(const HostMemory& memory, tVariant& value, bool b) {
   value.vt = VTYPE_BOOL;
 }
 
+void SetDoubleValue(const HostMemory& memory, tVariant& value, double d) {
+  ClearValue(memory, value);
+  value.dblVal = d;
+  value.vt = VTYPE_R8;
+}
+
 // ---------------------------------------------------------------------------
 // Readers
 

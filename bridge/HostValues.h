@@ -1,6 +1,6 @@
 // Host values: reading and writing the host's value records. Writers take the
 // owning object's memory manager; the program writes only text, 32-bit
-// integers and booleans.
+// integers, booleans and (the electronic scale's weight) doubles.
 #pragma once
 
 #include "Abi.h"
@@ -37,6 +37,7 @@ void ClearValue(const HostMemory& memory, tVariant& value);
 bool SetWideStringValue(const HostMemory& memory, tVariant& value, std::u16string_view text);
 void SetIntValue(const HostMemory& memory, tVariant& value, int32_t n);
 void SetBoolValue(const HostMemory& memory, tVariant& value, bool b);
+void SetDoubleValue(const HostMemory& memory, tVariant& value, double d);
 WCHAR_T* CopyStringToHost(const HostMemory& memory, std::u16string_view text);
 
 inline uint16_t TypeOf(const tVariant& value) {

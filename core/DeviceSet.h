@@ -94,6 +94,7 @@ extern const TMethodTable CommonMethods3001;
 extern const TMethodTable LabelScaleMethods;
 extern const TMethodTable CustomerDisplayMethods;
 extern const TMethodTable CardTerminalMethods;
+extern const TMethodTable ElectronicScaleMethods;
 
 extern const TNameTable ElectronicScaleNames;
 extern const TNameTable DataCollectionTerminalNames;

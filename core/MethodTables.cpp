@@ -115,7 +115,12 @@ constexpr int32_t kCardIds[] = {
     m_PrintSlipOnTerminal,
 };
 
-// Equipment types that no library of ours registers: names only.
+// Electronic scale (its names stand with the other equipment types below).
+constexpr int32_t kElectronicScaleParams[] = {2, 2};
+constexpr int32_t kElectronicScaleIds[] = {m_Calibrate, m_GetWeight};
+
+// Equipment types that no library of ours registers: names only (and the
+// electronic scale's names, which its table above takes).
 constexpr const char16_t* kElectronicScaleEn[] = {u"Calibrate", u"GetWeight"};
 constexpr const char16_t* kElectronicScaleRu[] = {u"УстановитьВесТары", u"ПолучитьВес"};
 
@@ -207,6 +212,8 @@ constinit const TMethodTable LabelScaleMethods =
 constinit const TMethodTable CustomerDisplayMethods =
     MakeTable(kDisplayEn, kDisplayRu, kDisplayParams, kDisplayIds);
 constinit const TMethodTable CardTerminalMethods = MakeTable(kCardEn, kCardRu, kCardParams, kCardIds);
+constinit const TMethodTable ElectronicScaleMethods =
+    MakeTable(kElectronicScaleEn, kElectronicScaleRu, kElectronicScaleParams, kElectronicScaleIds);
 
 constinit const TNameTable ElectronicScaleNames = MakeNames(kElectronicScaleEn, kElectronicScaleRu);
 constinit const TNameTable DataCollectionTerminalNames = MakeNames(kDataCollectionEn, kDataCollectionRu);

@@ -37,6 +37,31 @@ bool TParams::IsText(long k) const {
   return TypeOf((*this)[k]) == VTYPE_PWSTR;
 }
 
+TParams::TKind TParams::Kind(long k) const {
+  switch (TypeOf((*this)[k])) {
+  case VTYPE_EMPTY:
+  case VTYPE_NULL:
+    return TKind::Empty;
+  case VTYPE_PWSTR:
+    return TKind::Text;
+  case VTYPE_I1:
+  case VTYPE_I2:
+  case VTYPE_I4:
+  case VTYPE_I8:
+  case VTYPE_INT:
+  case VTYPE_UI1:
+  case VTYPE_UI2:
+  case VTYPE_UI4:
+  case VTYPE_UI8:
+  case VTYPE_UINT:
+  case VTYPE_R4:
+  case VTYPE_R8:
+    return TKind::Number;
+  default:
+    return TKind::Other;
+  }
+}
+
 std::u16string TParams::Text(long k) const {
   return GetStringValue((*this)[k]);
 }
@@ -71,4 +96,8 @@ void TParams::SetInt(long k, int32_t n) {
 
 void TParams::SetBool(long k, bool b) {
   SetBoolValue(HostMemory(memory_), (*this)[k], b);
+}
+
+void TParams::SetDouble(long k, double d) {
+  SetDoubleValue(HostMemory(memory_), (*this)[k], d);
 }

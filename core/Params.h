@@ -22,6 +22,15 @@ public:
 
   long Count() const { return count_; }
 
+  // What parameter k holds, as far as a device tells values apart.
+  enum class TKind {
+    Empty,  // nothing: no value, the empty value or null
+    Text,   // a text
+    Number, // an integer or a floating-point number of any width
+    Other,  // a boolean, a date, binary data and the rest
+  };
+  TKind Kind(long k) const;
+
   // Readers (the conversions of the host values).
   // True when parameter k holds text.
   bool IsText(long k) const;
@@ -41,6 +50,7 @@ public:
   bool SetText(long k, std::u16string_view text);
   void SetInt(long k, int32_t n);
   void SetBool(long k, bool b);
+  void SetDouble(long k, double d);
 
   // The value record itself, for the core's call log.
   tVariant& operator[](long k);

@@ -173,6 +173,44 @@ bool TConnection::Wait(int wakeFd, int timeoutMs) {
   return count > 0 && fds[0].revents != 0 && X.XPending(Dpy) > 0;
 }
 
+TDialogUnits DialogUnitsOf(TFont& font) {
+  const int width = font.Width(u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+  return {std::max((width / 26 + 1) / 2, 4), std::max(font.Height(), 8)};
+}
+
+void PaintButton(TCanvas& canvas, TFont& font, std::u16string_view text, bool focused, bool pressed) {
+  const int width = canvas.Width();
+  const int height = canvas.Height();
+  canvas.Fill(0, 0, width, height, pressed ? dialog::kButtonPressed : dialog::kButtonFace);
+  canvas.Frame(0, 0, width, height, focused ? dialog::kFocusBorder : dialog::kButtonBorder);
+  if (focused)
+    canvas.Frame(1, 1, width - 2, height - 2, dialog::kFocusBorder);
+  const int baseline = (height - font.Height()) / 2 + font.Ascent();
+  canvas.Text(font, (width - font.Width(text)) / 2, baseline, text, dialog::kInk);
+}
+
+int RunModal(TConnection& connection, TTopWindow& window, int closed,
+             const std::function<int(XEvent&)>& handle) {
+  if (!window.Show())
+    return closed;
+  for (;;) {
+    connection.Wait(-1, -1);
+    while (connection.X.XPending(connection.Dpy) > 0) {
+      XEvent event;
+      connection.X.XNextEvent(connection.Dpy, &event);
+      if (window.IsCloseRequest(event) || window.IsDestroyed(event))
+        return closed;
+      if (const int answer = handle(event))
+        return answer;
+    }
+  }
+}
+
+bool ReleasedInside(const XButtonEvent& release, Window child, int width, int height) {
+  return release.window == child && release.x >= 0 && release.y >= 0 && release.x < width &&
+         release.y < height;
+}
+
 KeySym KeyOf(TConnection& connection, XKeyEvent& event) {
   return connection.X.XLookupKeysym(&event, 0);
 }

@@ -17,6 +17,7 @@
 #include <X11/Xft/Xft.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -208,6 +209,41 @@ private:
   GC Gc_ = nullptr;
   XftDraw* XftDraw_ = nullptr;
 };
+
+// Dialog units to pixels for a font, as Windows lays out a dialog from its
+// template: a horizontal unit is a quarter of the font's average character
+// width, a vertical one an eighth of its height.
+struct TDialogUnits {
+  int AverageWidth;
+  int Height;
+  int X(int units) const { return (units * AverageWidth + 2) / 4; }
+  int Y(int units) const { return (units * Height + 4) / 8; }
+};
+TDialogUnits DialogUnitsOf(TFont& font);
+
+// The colours of a dialog window, as Windows paints one.
+namespace dialog {
+inline constexpr TColour kFace = 0xF0F0F0;
+inline constexpr TColour kInk = 0x000000;
+inline constexpr TColour kButtonFace = 0xE1E1E1;
+inline constexpr TColour kButtonPressed = 0xCCE4F7;
+inline constexpr TColour kButtonBorder = 0xADADAD;
+inline constexpr TColour kFocusBorder = 0x0078D7;
+} // namespace dialog
+
+// A push button of a dialog: its face (pressed or not), a border that is
+// doubled in the focus colour when it has the focus, the text centred.
+void PaintButton(TCanvas& canvas, TFont& font, std::u16string_view text, bool focused, bool pressed);
+
+// The event loop of a modal window: shows window, then hands every event of
+// the connection to handle until handle gives an answer (not 0), which is
+// returned. The window manager's close and the window's destruction give
+// closed, and so does a window that cannot be shown.
+int RunModal(TConnection& connection, TTopWindow& window, int closed,
+             const std::function<int(XEvent&)>& handle);
+// Whether a release of the pointer's button happened inside a child window
+// of that size: what makes a press on a button a click.
+bool ReleasedInside(const XButtonEvent& release, Window child, int width, int height);
 
 // UTF-16 to UTF-8; a lone surrogate becomes U+FFFD.
 std::string Utf8(std::u16string_view text);

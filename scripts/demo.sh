@@ -44,6 +44,17 @@ ORVIK_OPERATOR=approve "$host" -q dist/CARDSIM_2001_64.so 'Open($device)' \
   'ReturnPaymentByPaymentCard($device, $card, 100, $receipt, $reference, $authcode, $slip)' 'Close($device)'
 rm -f "$control"
 
+section "Electronic scale unattended: WEIGHSIM_3001_64.so, ORVIK_OPERATOR=approve, the weight from the setting DefaultWeight"
+ORVIK_OPERATOR=approve "$host" -q dist/WEIGHSIM_3001_64.so --script devices/weighsim/demo/weighsim.addin
+section "The control file's weight=2,345 less a tare of 0.345 kg; then a refusal, as a closed window \"Весы\""
+printf 'approve\nweight=2,345\n' >"$control"
+"$host" -q dist/WEIGHSIM_3001_64.so 'Open($device)' 'Calibrate($device, 0.345)' 'GetWeight($device, $weight)' \
+  'Close($device)'
+printf 'refuse\n' >"$control"
+"$host" -q dist/WEIGHSIM_3001_64.so 'Open($device)' 'GetWeight($device, $weight)' 'GetLastError($error)' \
+  'Close($device)'
+rm -f "$control"
+
 section "What the customer display shows, without a screen: $XDG_DATA_HOME/Orvik/PanelSim_3001_display.txt"
 tr -d '\r' <"$XDG_DATA_HOME/Orvik/PanelSim_3001_display.txt"
 

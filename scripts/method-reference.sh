@@ -10,8 +10,8 @@
 # <!-- methods:begin --> and <!-- methods:end -->, and <!-- parameters:begin -->
 # and <!-- parameters:end -->; --check compares them with those blocks and
 # fails (status 1, with a diff) when they differ.
-# Defaults: build/linux/tools/addinhost/addinhost and the three Linux
-# libraries of dist/. ORVIK_README names another file to update or check;
+# Defaults: build/linux/tools/addinhost/addinhost and the Linux libraries
+# of dist/. ORVIK_README names another file to update or check;
 # ORVIK_TEST_WRAPPER a command to run addinhost under (e.g. valgrind).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -40,7 +40,8 @@ while [ $# -gt 0 ]; do
   shift
 done
 [ ${#libraries[@]} -gt 0 ] ||
-  libraries=("$root/dist/SCALESIM_3001_64.so" "$root/dist/PANELSIM_3001_64.so" "$root/dist/CARDSIM_2001_64.so")
+  libraries=("$root/dist/SCALESIM_3001_64.so" "$root/dist/PANELSIM_3001_64.so" "$root/dist/CARDSIM_2001_64.so"
+    "$root/dist/WEIGHSIM_3001_64.so")
 [ -x "$host" ] || { echo "method-reference: no addinhost at $host (build the linux preset)" >&2; exit 1; }
 
 read -r -a wrapper <<<"${ORVIK_TEST_WRAPPER:-}"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Packs the libraries of dist/ into the ZIP archives the platform imports:
-# one with all nine libraries (Orvik_RetailEmulators.zip) and one per device,
+# one with all the libraries (Orvik_RetailEmulators.zip) and one per device,
 # each with its MANIFEST.XML naming every library's system and architecture.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -27,7 +27,7 @@ pack() { # archive-name file...
     printf '<?xml version="1.0" encoding="UTF-8"?>\n'
     printf '<bundle xmlns="http://v8.1c.ru/8.2/addin/bundle">\n'
     for f in "$@"; do
-      [ -f "dist/$f" ] || { echo "package.sh: dist/$f is missing (build all three presets first)" >&2; exit 1; }
+      [ -f "dist/$f" ] || { echo "package.sh: dist/$f is missing (build the linux, win64 and win32 presets first)" >&2; exit 1; }
       cp "dist/$f" "$dir/"
       entry "$f"
     done
@@ -42,7 +42,9 @@ pack() { # archive-name file...
 scale=(SCALESIM_3001_32.dll SCALESIM_3001_64.dll SCALESIM_3001_64.so)
 panel=(PANELSIM_3001_32.dll PANELSIM_3001_64.dll PANELSIM_3001_64.so)
 card=(CARDSIM_2001_32.dll CARDSIM_2001_64.dll CARDSIM_2001_64.so)
-pack Orvik_RetailEmulators.zip "${scale[@]}" "${panel[@]}" "${card[@]}"
+weigh=(WEIGHSIM_3001_32.dll WEIGHSIM_3001_64.dll WEIGHSIM_3001_64.so)
+pack Orvik_RetailEmulators.zip "${scale[@]}" "${panel[@]}" "${card[@]}" "${weigh[@]}"
 pack Orvik_ScaleSim.zip "${scale[@]}"
 pack Orvik_PanelSim.zip "${panel[@]}"
 pack Orvik_CardSim.zip "${card[@]}"
+pack Orvik_WeighSim.zip "${weigh[@]}"

@@ -6,6 +6,8 @@
 # bitness from dist/ (or from that build tree).
 #   scripts/screenshot-cardsim.sh [BUILD_DIR]
 #   (default: build/win32, or build/win64 where 32-bit programs cannot run)
+# SHOT_DEVICE=weighsim takes docs/img/weighsim-dialog.png instead: the
+# electronic scale's weighing window (scripts/screenshot-weighsim.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -30,9 +32,13 @@ fi
 build=$(cd "$build" && pwd)
 tool=$build/tools/screenshots/cardshot.exe
 if [ "$(pe_machine "$tool")" = x64 ]; then bits=64; else bits=32; fi
-library=$root/dist/CARDSIM_2001_$bits.dll
-[ -f "$library" ] || library=$build/devices/cardsim/CARDSIM_2001_$bits.dll
-[ -f "$library" ] || { echo "screenshot-cardsim: no CARDSIM_2001_$bits.dll in dist/ or $build" >&2; exit 1; }
+base=CARDSIM_2001 folder=cardsim call=(1234.5 PayByPaymentCard)
+if [ "${SHOT_DEVICE:-}" = weighsim ]; then
+  base=WEIGHSIM_3001 folder=weighsim call=(0 GetWeight Orvik_WeighSim_3001)
+fi
+library=$root/dist/${base}_$bits.dll
+[ -f "$library" ] || library=$build/devices/$folder/${base}_$bits.dll
+[ -f "$library" ] || { echo "screenshot-cardsim: no ${base}_$bits.dll in dist/ or $build" >&2; exit 1; }
 
 work=$(mktemp -d /tmp/screenshot-cardsim.XXXXXX)
 xvfb_pid=
@@ -52,7 +58,7 @@ start_own_display "$work" || exit 1
 # painted, and closes it when "done" appears. wine-run.sh gives it the build
 # tree's Wine prefix, the Russian code page and a time limit.
 WINE_RUN_TIMEOUT=120 scripts/wine-run.sh "$build" "$tool" "$(windows_path "$library")" \
-  "$(windows_path "$work/ready")" "$(windows_path "$work/done")" 1234.5 PayByPaymentCard \
+  "$(windows_path "$work/ready")" "$(windows_path "$work/done")" "${call[@]}" \
   >"$work/tool.log" 2>&1 </dev/null &
 tool_pid=$!
 
@@ -62,7 +68,7 @@ for _ in $(seq 900); do
   sleep 0.2
 done
 if [ ! -s "$work/ready" ]; then
-  echo "screenshot-cardsim: the operation window did not appear" >&2
+  echo "screenshot-cardsim: the $folder window did not appear" >&2
   cat "$work/tool.log" >&2
   exit 1
 fi
@@ -70,8 +76,8 @@ read -r x y w h <"$work/ready"
 sleep 0.5 # let the last paint reach the X server
 
 mkdir -p docs/img
-import -display "$DISPLAY" -window root -crop "${w}x${h}+${x}+${y}" +repage docs/img/cardsim-dialog.png
+import -display "$DISPLAY" -window root -crop "${w}x${h}+${x}+${y}" +repage "docs/img/$folder-dialog.png"
 touch "$work/done"
 wait "$tool_pid" || { echo "screenshot-cardsim: the tool failed" >&2; cat "$work/tool.log" >&2; exit 1; }
 tool_pid=
-echo "docs/img/cardsim-dialog.png: ${w}x${h} ($(basename "$library"))"
+echo "docs/img/$folder-dialog.png: ${w}x${h} ($(basename "$library"))"

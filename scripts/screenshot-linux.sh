@@ -101,4 +101,15 @@ shoot CardSim "$out_dir/linux-cardsim-dialog.png" 0.5
 xdotool key Escape
 wait "$run_pid"
 run_pid=
+
+# The electronic scale's weighing window, prefilled with the default weight,
+# closed with Escape: docs/img/linux-weighsim-dialog.png.
+weighsim=$(library WEIGHSIM_3001_64.so weighsim)
+printf '%s\n' 'Open($id)' 'GetWeight($id, $weight)' >"$work/weigh.txt"
+"$addinhost" -q --script "$work/weigh.txt" "$weighsim" >"$work/run.log" 2>&1 &
+run_pid=$!
+shoot WeighSim "$out_dir/linux-weighsim-dialog.png" 0.5
+xdotool key Escape
+wait "$run_pid"
+run_pid=
 exit $failed

@@ -18,12 +18,8 @@ constexpr char16_t kTitle[] = u"Операция по банковскому т�
 constexpr char16_t kAmountLabel[] = u"Сумма:";
 constexpr char16_t kCloseCaption[] = u"Закрыть";
 
-constexpr x11::TColour kFace = 0xF0F0F0;
-constexpr x11::TColour kInk = 0x000000;
-constexpr x11::TColour kButtonFace = 0xE1E1E1;
-constexpr x11::TColour kButtonPressed = 0xCCE4F7;
-constexpr x11::TColour kButtonBorder = 0xADADAD;
-constexpr x11::TColour kFocusBorder = 0x0078D7;
+using x11::dialog::kFace;
+using x11::dialog::kInk;
 
 // A control of the template: position and size in dialog units.
 struct TControl {
@@ -35,26 +31,11 @@ constexpr TControl kLabel{13, 16, 25, 8};
 constexpr TControl kAmount{41, 16, 123, 8};
 constexpr TControl kCloseButton{118, 73, 50, 14};
 
-// Dialog units to pixels for a font, as Windows lays out a dialog: a
-// horizontal unit is a quarter of the font's average character width, a
-// vertical one an eighth of its height.
-struct TDialogUnits {
-  int AverageWidth;
-  int Height;
-  int X(int units) const { return (units * AverageWidth + 2) / 4; }
-  int Y(int units) const { return (units * Height + 4) / 8; }
-};
-
-TDialogUnits UnitsOf(x11::TFont& font) {
-  const int width = font.Width(u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-  return {std::max((width / 26 + 1) / 2, 4), std::max(font.Height(), 8)};
-}
-
 class TOperationWindow {
 public:
   TOperationWindow(x11::TConnection& connection, x11::TFont& font, const std::u16string& caption,
                    const std::u16string& amountText)
-      : Connection_(connection), Font_(font), Units_(UnitsOf(font)),
+      : Connection_(connection), Font_(font), Units_(x11::DialogUnitsOf(font)),
         Window_(connection, {.Centred = true,
                              .Width = Units_.X(kDialogSize.Width),
                              .Height = Units_.Y(kDialogSize.Height),
@@ -72,19 +53,8 @@ public:
 
   // Runs until the operator answers: kPromptApproved or kPromptRefused.
   int Run() {
-    if (!Window_.Show())
-      return kPromptRefused;
-    for (;;) {
-      Connection_.Wait(-1, -1);
-      while (Connection_.X.XPending(Connection_.Dpy) > 0) {
-        XEvent event;
-        Connection_.X.XNextEvent(Connection_.Dpy, &event);
-        if (Window_.IsCloseRequest(event) || Window_.IsDestroyed(event))
-          return kPromptRefused;
-        if (const int answer = Handle(event))
-          return answer;
-      }
-    }
+    return x11::RunModal(Connection_, Window_, kPromptRefused,
+                         [this](XEvent& event) { return Handle(event); });
   }
 
 private:
@@ -162,9 +132,7 @@ private:
       const int pressed = std::exchange(Pressed_, -1);
       Paint(pressed);
       const TChild& child = Children_[pressed];
-      const bool inside = event.xbutton.window == child.Id && event.xbutton.x >= 0 && event.xbutton.y >= 0 &&
-                          event.xbutton.x < child.Width && event.xbutton.y < child.Height;
-      return inside ? Answer(pressed) : 0;
+      return x11::ReleasedInside(event.xbutton, child.Id, child.Width, child.Height) ? Answer(pressed) : 0;
     }
     default:
       return 0;
@@ -174,25 +142,18 @@ private:
   void Paint(int index) {
     const TChild& child = Children_[index];
     x11::TCanvas canvas(Connection_, child.Id, child.Width, child.Height);
-    const int textWidth = Font_.Width(child.Text);
-    const int baseline = (child.Height - Font_.Height()) / 2 + Font_.Ascent();
     if (child.Button) {
-      const bool focused = index == Focus_;
-      canvas.Fill(0, 0, child.Width, child.Height, index == Pressed_ ? kButtonPressed : kButtonFace);
-      canvas.Frame(0, 0, child.Width, child.Height, focused ? kFocusBorder : kButtonBorder);
-      if (focused)
-        canvas.Frame(1, 1, child.Width - 2, child.Height - 2, kFocusBorder);
-      canvas.Text(Font_, (child.Width - textWidth) / 2, baseline, child.Text, kInk);
+      x11::PaintButton(canvas, Font_, child.Text, index == Focus_, index == Pressed_);
     } else {
       canvas.Fill(0, 0, child.Width, child.Height, kFace);
-      canvas.Text(Font_, 0, baseline, child.Text, kInk);
+      canvas.Text(Font_, 0, (child.Height - Font_.Height()) / 2 + Font_.Ascent(), child.Text, kInk);
     }
     canvas.Show();
   }
 
   x11::TConnection& Connection_;
   x11::TFont& Font_;
-  const TDialogUnits Units_;
+  const x11::TDialogUnits Units_;
   x11::TTopWindow Window_;
   std::array<TChild, 4> Children_;
   int Count_ = 0;

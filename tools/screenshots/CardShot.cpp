@@ -1,9 +1,11 @@
-// Shows the card terminal's operation window for a screenshot: loads the
-// add-in through the test host, opens a device and starts a payment. When the
+// Shows a device's modal operator window for a screenshot: loads the add-in
+// through the test host, opens a device and calls the method that asks the
+// operator (the card terminal's payment by default, with the amount as its
+// third parameter; the electronic scale's GetWeight with its class). When the
 // window is activated, its screen rectangle goes to the "ready" file; the
 // window then stays until the "done" file appears (or 60 s pass) and is
 // closed with its "Закрыть" button.
-//   cardshot.exe <add-in> <ready file> <done file> [amount] [method]
+//   cardshot.exe <add-in> <ready file> <done file> [amount] [method] [class]
 #include "TestHost.h"
 
 #include <windows.h>
@@ -67,16 +69,18 @@ std::string Utf8(const std::wstring& text) {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 4) {
-    std::fputs("usage: cardshot <add-in> <ready file> <done file> [amount] [method]\n", stderr);
+    std::fputs("usage: cardshot <add-in> <ready file> <done file> [amount] [method] [class]\n", stderr);
     return 2;
   }
   readyFile = argv[2];
   doneFile = argv[3];
   const double amount = argc > 4 ? _wtof(argv[4]) : 1234.5;
   const std::wstring method = argc > 5 ? argv[5] : L"PayByPaymentCard";
+  const std::wstring className = argc > 6 ? argv[6] : L"Orvik_CardSim_2001";
 
   std::string error;
-  const auto ready = testhost::OpenObject(Utf8(argv[1]), u"Orvik_CardSim_2001", error);
+  const auto ready =
+      testhost::OpenObject(Utf8(argv[1]), std::u16string(className.begin(), className.end()), error);
   if (!ready) {
     std::fprintf(stderr, "cardshot: %s\n", error.c_str());
     return 1;
@@ -91,12 +95,13 @@ int wmain(int argc, wchar_t** argv) {
   testhost::ValueList params(memory);
   params.Add(open[0]);
   open[0] = testhost::EmptyValue();
-  for (int k = 1; k < 7; ++k)
+  const long index = component->FindMethod(std::u16string(method.begin(), method.end()));
+  for (long k = 1; k < component->GetNParams(index); ++k)
     params.Add(k == 2 ? testhost::DoubleValue(amount) : testhost::EmptyValue());
 
   HHOOK hook = SetWindowsHookExW(WH_CBT, Hook, nullptr, GetCurrentThreadId());
   const UINT_PTR announce = SetTimer(nullptr, 0, 300, Announce);
-  component->CallAsFunc(component->FindMethod(std::u16string(method.begin(), method.end())), result, params);
+  component->CallAsFunc(index, result, params);
   KillTimer(nullptr, announce);
   UnhookWindowsHookEx(hook);
   std::printf("cardshot: %s\n", testhost::DescribeValue(result).c_str());

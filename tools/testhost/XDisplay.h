@@ -4,6 +4,7 @@
 // ImageMagick's import).
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <optional>
@@ -72,6 +73,29 @@ void DestroyFromOutside(unsigned long window);
 
 // Threads of this process.
 int ThreadCount();
+
+// An operator at the screen, on a thread of its own, for a modal window that
+// the host's call shows: waits for the one top-level window of className of
+// this process, hands it to act (which reads it and answers), then waits for
+// Finish, called once the host's call has returned. A window whose call does
+// not return is closed; a call that does not return even then ends the program.
+class TOperatorThread {
+public:
+  TOperatorThread(std::string className, std::function<void(unsigned long window)> act);
+  ~TOperatorThread();
+  TOperatorThread(const TOperatorThread&) = delete;
+  TOperatorThread& operator=(const TOperatorThread&) = delete;
+  // The window found, 0 when none appeared before the call returned.
+  unsigned long Finish();
+  // For act: whether the host's call has returned.
+  bool Returned() const { return returned_; }
+
+private:
+  void Drive(const std::string& className, const std::function<void(unsigned long)>& act);
+  std::atomic<bool> returned_{false};
+  unsigned long window_ = 0;
+  std::thread thread_;
+};
 
 // Polls until done() holds or ms milliseconds pass; done()'s last answer.
 inline bool WaitFor(const std::function<bool()>& done, int ms = 3000) {

@@ -245,6 +245,41 @@ void DestroyFromOutside(unsigned long window) {
   Run("xdotool windowclose " + std::to_string(window));
 }
 
+TOperatorThread::TOperatorThread(std::string className, std::function<void(unsigned long window)> act)
+    : thread_([this, className = std::move(className), act = std::move(act)] { Drive(className, act); }) {}
+
+TOperatorThread::~TOperatorThread() {
+  Finish();
+}
+
+unsigned long TOperatorThread::Finish() {
+  returned_ = true;
+  if (thread_.joinable())
+    thread_.join();
+  return window_;
+}
+
+void TOperatorThread::Drive(const std::string& className, const std::function<void(unsigned long)>& act) {
+  WaitFor(
+      [&] {
+        const std::vector<unsigned long> windows = Windows(className);
+        window_ = windows.size() == 1 ? windows[0] : 0;
+        return window_ != 0 || returned_;
+      },
+      20000);
+  if (window_ == 0)
+    return;
+  act(window_);
+  if (WaitFor([&] { return returned_.load(); }, 20000))
+    return;
+  std::fprintf(stderr, "operator: the %s window does not go; closing it\n", className.c_str());
+  CloseByWindowManager(window_);
+  if (!WaitFor([&] { return returned_.load(); }, 20000)) {
+    std::fputs("operator: the call does not return; giving up\n", stderr);
+    _exit(3);
+  }
+}
+
 int ThreadCount() {
   int count = 0;
   if (DIR* tasks = opendir("/proc/self/task")) {

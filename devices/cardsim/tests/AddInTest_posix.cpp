@@ -5,13 +5,8 @@
 #include "CardAddIn.h"
 #include "XDisplay.h"
 
-#include <unistd.h>
-
-#include <atomic>
 #include <cmath>
-#include <cstdio>
 #include <limits>
-#include <thread>
 
 namespace cardtest {
 
@@ -92,33 +87,25 @@ struct SeenWindow {
   }
 };
 
-// An operator at the screen, on a thread of its own: finds the window of this
-// process, reads it and answers; closes a window whose call does not return.
+// An operator at the screen: reads the operation window and answers.
 class OperatorAtTheScreen {
 public:
   OperatorAtTheScreen(Answer answer, std::string operation)
-      : thread_([this, answer, operation = std::move(operation)] { Drive(answer, operation); }) {}
+      : thread_("CardSim", [this, answer, operation = std::move(operation)](unsigned long window) {
+          Respond(window, answer, operation);
+        }) {}
   // Call once the host's call has returned; what the operator saw.
   const SeenWindow& Finish() {
-    returned_ = true;
-    thread_.join();
+    thread_.Finish();
     return seen_;
   }
 
 private:
-  void Drive(Answer answer, const std::string& operation) {
-    xtest::WaitFor(
-        [&] {
-          const std::vector<unsigned long> windows = xtest::Windows("CardSim");
-          seen_.window = windows.size() == 1 ? windows[0] : 0;
-          return seen_.window != 0 || returned_;
-        },
-        20000);
-    if (seen_.window == 0)
-      return;
-    seen_.title = xtest::PropertyOf(seen_.window, "_NET_WM_NAME");
-    seen_.geometry = xtest::GeometryOf(seen_.window);
-    seen_.controls = xtest::ChildrenOf(seen_.window);
+  void Respond(unsigned long window, Answer answer, const std::string& operation) {
+    seen_.window = window;
+    seen_.title = xtest::PropertyOf(window, "_NET_WM_NAME");
+    seen_.geometry = xtest::GeometryOf(window);
+    seen_.controls = xtest::ChildrenOf(window);
     const auto click = [&](const std::string& name) {
       const xtest::TChild* button = seen_.Control(name);
       if (button != nullptr && seen_.geometry)
@@ -142,25 +129,16 @@ private:
       click("Закрыть");
       break;
     case Answer::WindowManager:
-      xtest::CloseByWindowManager(seen_.window);
+      xtest::CloseByWindowManager(window);
       break;
     case Answer::DestroyedFromOutside:
-      xtest::DestroyFromOutside(seen_.window);
+      xtest::DestroyFromOutside(window);
       break;
-    }
-    if (xtest::WaitFor([&] { return returned_.load(); }, 20000))
-      return;
-    std::fputs("operator: the operation window does not go; closing it\n", stderr);
-    xtest::CloseByWindowManager(seen_.window);
-    if (!xtest::WaitFor([&] { return returned_.load(); }, 20000)) {
-      std::fputs("operator: the call does not return; giving up\n", stderr);
-      _exit(3);
     }
   }
 
   SeenWindow seen_;
-  std::atomic<bool> returned_{false};
-  std::thread thread_;
+  xtest::TOperatorThread thread_;
 };
 
 class CardWindow : public CardAddIn {

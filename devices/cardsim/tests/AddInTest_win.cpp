@@ -1,17 +1,14 @@
-// The real library with its real operation window. A WH_CBT hook on the
-// calling thread finds the dialog when it is activated, reads it and answers
-// as the operator would; a watchdog thread closes a dialog that the hook
-// missed, so that no run can hang.
+// The real library with its real operation window. A hook on the calling
+// thread finds the dialog when it is activated, reads it and answers as the
+// operator would (DialogHook_win.h).
 #include "CardAddIn.h"
+#include "DialogHook_win.h"
 
 #include <windows.h>
 
-#include <atomic>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <string>
-#include <thread>
 
 namespace cardtest {
 namespace {
@@ -54,24 +51,13 @@ struct SeenDialog {
   bool centred = false;
 };
 
-// Installs the hook for its lifetime and answers every dialog activated on
-// this thread.
+// Answers every dialog activated on this thread while it lives.
 class DialogDriver {
 public:
-  explicit DialogDriver(Answer answer) : answer_(answer) {
-    current_ = this;
-    hook_ = SetWindowsHookExW(WH_CBT, &DialogDriver::Hook, nullptr, GetCurrentThreadId());
-    EXPECT_NE(hook_, nullptr);
-    done_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    watchdog_ = std::thread([this, thread = GetCurrentThreadId()] { Watch(thread); });
-  }
+  explicit DialogDriver(Answer answer)
+      : answer_(answer), hook_([this](HWND dialog) { Activated(dialog); }, "operation window") {}
   ~DialogDriver() {
-    SetEvent(done_);
-    watchdog_.join();
-    CloseHandle(done_);
-    UnhookWindowsHookEx(hook_);
-    current_ = nullptr;
-    EXPECT_FALSE(watchdogFired_) << "the operation window was never found by the hook";
+    EXPECT_FALSE(hook_.WatchdogFired()) << "the operation window was never found by the hook";
   }
   DialogDriver(const DialogDriver&) = delete;
   DialogDriver& operator=(const DialogDriver&) = delete;
@@ -79,22 +65,7 @@ public:
   const SeenDialog& Seen() const { return seen_; }
 
 private:
-  static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
-    // Under Wine the hook also hears of windows that other processes on the
-    // same display activate (another test running at the same time): only
-    // this thread's dialogs are ours to answer.
-    const auto window = reinterpret_cast<HWND>(wParam);
-    if (code == HCBT_ACTIVATE && current_ != nullptr &&
-        GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId())
-      current_->Activated(window);
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-  }
-
   void Activated(HWND dialog) {
-    wchar_t className[64] = {};
-    GetClassNameW(dialog, className, 64);
-    if (std::wstring(className) != L"#32770")
-      return;
     ++seen_.count;
     seen_.title = WindowText(dialog);
     seen_.amount = WindowText(GetDlgItem(dialog, 45));
@@ -143,32 +114,9 @@ private:
     }
   }
 
-  static BOOL CALLBACK Cancel(HWND window, LPARAM) {
-    PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
-    return TRUE;
-  }
-
-  // After 20 s without an answer: cancel every dialog of the test thread; if
-  // even that does not end the call, give up on the whole run.
-  void Watch(DWORD thread) {
-    if (WaitForSingleObject(done_, 20000) == WAIT_OBJECT_0)
-      return;
-    watchdogFired_ = true;
-    EnumThreadWindows(thread, &DialogDriver::Cancel, 0);
-    if (WaitForSingleObject(done_, 20000) != WAIT_OBJECT_0) {
-      std::fputs("watchdog: the operation window does not close; giving up\n", stderr);
-      std::fflush(stderr);
-      TerminateProcess(GetCurrentProcess(), 3);
-    }
-  }
-
-  static inline DialogDriver* current_ = nullptr;
   Answer answer_;
-  HHOOK hook_ = nullptr;
-  HANDLE done_ = nullptr;
-  std::atomic<bool> watchdogFired_{false};
-  std::thread watchdog_;
   SeenDialog seen_;
+  testhost::TDialogHook hook_;
 };
 
 } // namespace
