@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Checks the add-in archives of dist/ as the platform receives them: unpacks
-# Orvik_RetailEmulators.zip and the three device archives into a temporary
+# Orvik_RetailEmulators.zip and the device archives into a temporary
 # folder and runs the package test program on them (a Windows program of a
 # build tree under Wine, through scripts/wine-run.sh).
 #   scripts/check-package.sh BUILD_DIR PROGRAM [gtest options]
@@ -17,7 +17,8 @@ build=$1
 program=$2
 shift 2
 dist=${ORVIK_DIST_DIR:-$root/dist}
-archives=(Orvik_RetailEmulators Orvik_ScaleSim Orvik_PanelSim Orvik_CardSim)
+archives=(Orvik_RetailEmulators Orvik_ScaleSim Orvik_PanelSim Orvik_CardSim
+  Orvik_ReceiptSim)
 
 if [ ! -f "$dist/${archives[0]}.zip" ]; then
   echo "check-package: skipped: no $dist/${archives[0]}.zip (run scripts/package.sh)"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Packs the libraries of dist/ into the ZIP archives the platform imports:
-# one with all nine libraries (Orvik_RetailEmulators.zip) and one per device,
+# one with all the libraries (Orvik_RetailEmulators.zip) and one per device,
 # each with its MANIFEST.XML naming every library's system and architecture.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -42,7 +42,10 @@ pack() { # archive-name file...
 scale=(SCALESIM_3001_32.dll SCALESIM_3001_64.dll SCALESIM_3001_64.so)
 panel=(PANELSIM_3001_32.dll PANELSIM_3001_64.dll PANELSIM_3001_64.so)
 card=(CARDSIM_2001_32.dll CARDSIM_2001_64.dll CARDSIM_2001_64.so)
-pack Orvik_RetailEmulators.zip "${scale[@]}" "${panel[@]}" "${card[@]}"
+receipt=(RECEIPTSIM_3001_32.dll RECEIPTSIM_3001_64.dll RECEIPTSIM_3001_64.so)
+pack Orvik_RetailEmulators.zip "${scale[@]}" "${panel[@]}" "${card[@]}" \
+  "${receipt[@]}"
 pack Orvik_ScaleSim.zip "${scale[@]}"
 pack Orvik_PanelSim.zip "${panel[@]}"
 pack Orvik_CardSim.zip "${card[@]}"
+pack Orvik_ReceiptSim.zip "${receipt[@]}"

@@ -1,4 +1,4 @@
-// libFuzzer over the whole host interface of the three emulator libraries.
+// libFuzzer over the whole host interface of the emulator libraries.
 // Each input makes one object of one library through the test host's tables
 // and plays a sequence of host operations read from the input: method calls
 // by index (out of range too) with any number of parameters of any type code,
@@ -44,6 +44,7 @@ Device devices[] = {
     {SCALESIM_PATH, u"Orvik_ScaleSim_3001", "ScaleSim_3001_emulator.log", nullptr, nullptr, {}},
     {PANELSIM_PATH, u"Orvik_PanelSim_3001", "PanelSim_3001_emulator.log", nullptr, nullptr, {}},
     {CARDSIM_PATH, u"Orvik_CardSim_2001", "CardSim_2001_emulator.log", nullptr, nullptr, {}},
+    {RECEIPTSIM_PATH, u"Orvik_ReceiptSim_3001", "ReceiptSim_3001_emulator.log", nullptr, nullptr, {}},
 };
 std::string logFolder;
 
@@ -426,7 +427,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Input in(data, size);
-  Device& device = devices[in.Byte() % 3];
+  Device& device = devices[in.Byte() % std::size(devices)];
   // Who answers the card terminal's operator window: nobody set (a person,
   // whose window cannot be shown here), automatic approval or refusal, or a
   // word the setting does not know.
