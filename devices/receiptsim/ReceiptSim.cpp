@@ -113,3 +113,9 @@ void TReceiptSim_3001::Feed(const std::vector<TTapeLine>& lines) {
   if (ShowOnScreen)
     ShowPaperWindow(); // an open window stays as it is when the tape is hidden
 }
+
+std::vector<TTapeLine> TReceiptSim_3001::NewestLines() {
+  const std::lock_guard lock(StateLock);
+  const size_t count = std::min(Tape.size(), static_cast<size_t>(kPaperRows));
+  return std::vector<TTapeLine>(Tape.end() - static_cast<std::ptrdiff_t>(count), Tape.end());
+}

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "DeviceSet.h"
+#include "Paper.h"
 #include "StateLock.h"
 #include "Tape.h"
 
@@ -38,6 +39,7 @@ public:
   void ExecuteMethod(TMethodID methodId, tVariant& result, TParams& params) override;
   void GetParameters(tVariant& result, TParams& params) override;
   void SetParameter(tVariant& result, TParams& params) override;
+  void PaintWindow(void* window) override; // Paper_<platform>.cpp
 
   // The printer methods.
   void PrintTextDocument(tVariant& result, TParams& params);
@@ -49,6 +51,8 @@ public:
   // Appends lines to the tape: the kept lines, the tape file (a note in the
   // call's log entry when it cannot be written) and the paper window.
   void Feed(const std::vector<TTapeLine>& lines);
+  // The newest lines of the tape, as many as the paper window can show.
+  std::vector<TTapeLine> NewestLines();
 
   // Guards Tape, which a paper window on a thread of its own (Linux) reads
   // while the host calls.
@@ -65,4 +69,5 @@ private:
   // nothing is shown.
   bool ShowPaperWindow();
   void DestroyPaperWindow();
+  int32_t PaperLength_ = 0; // the line length the paper window was made for
 };
