@@ -106,7 +106,7 @@ run_pid=
 receiptsim=$(library RECEIPTSIM_3001_64.so receiptsim)
 receiptshot=$build/tools/screenshots/receiptshot
 [ -x "$receiptshot" ] || { echo "screenshot-linux: no $receiptshot; build the linux preset first" >&2; exit 1; }
-"$receiptshot" "$receiptsim" devices/receiptsim/demo/receipt.xml "$work/ready" "$work/done" >"$work/run.log" 2>&1 &
+"$receiptshot" "$receiptsim" "$work/ready" "$work/done" devices/receiptsim/demo/receipt.xml >"$work/run.log" 2>&1 &
 run_pid=$!
 shoot ReceiptSim "$out_dir/linux-receiptsim-paper.png" 0.5
 dark() { convert "$1" -crop "$2" +repage -fx 'r<0.3&&g<0.3&&b<0.3?1:0' -format '%[fx:round(mean*w*h)]' info:; }

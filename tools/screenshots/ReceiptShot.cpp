@@ -2,7 +2,7 @@
 // RECEIPTSIM library through the test host, prints a document (a UTF-8 XML
 // file) and opens the cash drawer, then holds the window until the script has
 // taken its picture.
-//   receiptshot <library> <document.xml> <ready file> <done file>
+//   receiptshot <library> <ready file> <done file> <document.xml>
 #include "ReceiptShot.h"
 #include "TestHost.h"
 
@@ -12,14 +12,14 @@
 
 int main(int argc, char** argv) {
   if (argc < 5) {
-    std::fprintf(stderr, "usage: receiptshot <library> <document.xml> <ready file> <done file>\n");
+    std::fprintf(stderr, "usage: receiptshot <library> <ready file> <done file> <document.xml>\n");
     return 2;
   }
-  std::ifstream in(argv[2], std::ios::binary);
+  std::ifstream in(argv[4], std::ios::binary);
   std::ostringstream document;
   document << in.rdbuf();
   if (!in) {
-    std::fprintf(stderr, "cannot read %s\n", argv[2]);
+    std::fprintf(stderr, "cannot read %s\n", argv[4]);
     return 1;
   }
 
@@ -52,5 +52,5 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "the printer refused the document\n");
     return 1;
   }
-  return HoldPaperWindow(argv[3], argv[4]) ? 0 : 1;
+  return HoldPaperWindow(argv[2], argv[3]) ? 0 : 1;
 }
