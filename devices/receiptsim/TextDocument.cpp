@@ -37,47 +37,55 @@ bool AllDigits(std::u16string_view text) {
   return true;
 }
 
-// One Barcode's attributes: which of the two forms named the type and the value.
-struct TBarcodeAttributes {
-  const char* Type = nullptr;
+// One thing a Barcode names, by the attribute of either form: the first
+// form's name ("BarcodeType", "Barcode") or the second's ("Type", "Value").
+struct TEitherAttribute {
+  std::u16string_view First;
+  std::u16string_view Second;
+  std::string_view FirstLower; // the names as XmlNameIs compares them
+  std::string_view SecondLower;
   const char* Value = nullptr;
-  const char16_t* TypeName = u"BarcodeType";
-  const char16_t* ValueName = u"Barcode";
-  std::u16string Clash; // both names of one thing were given
+  bool InFirstForm = true; // the form the value was given in
+  bool Clash = false;      // given in both forms
+
+  // Takes the attribute when it is one of the two names.
+  bool Take(const char* name, const char* value) {
+    const bool first = XmlNameIs(name, FirstLower);
+    if (!first && !XmlNameIs(name, SecondLower))
+      return false;
+    Clash = Clash || (Value != nullptr && first != InFirstForm);
+    Value = value;
+    InFirstForm = first;
+    return true;
+  }
+  std::u16string_view Name() const { return InFirstForm ? First : Second; }
+  std::u16string ClashText() const {
+    return u"атрибуты \"" + std::u16string(First) + u"\" и \"" + std::u16string(Second) +
+           u"\" заданы вместе у элемента \"Barcode\"";
+  }
+};
+
+// One Barcode's type and value.
+struct TBarcodeAttributes {
+  TEitherAttribute Type{u"BarcodeType", u"Type", "barcodetype", "type"};
+  TEitherAttribute Value{u"Barcode", u"Value", "barcode", "value"};
 };
 
 TBarcodeAttributes FindBarcodeAttributes(const char** attributes) {
   TBarcodeAttributes found;
-  bool longType = false; // "BarcodeType" seen
-  bool longValue = false;
-  for (; attributes[0] != nullptr; attributes += 2) {
-    const char* name = attributes[0];
-    if (XmlNameIs(name, "barcodetype") || XmlNameIs(name, "type")) {
-      const bool isLong = XmlNameIs(name, "barcodetype");
-      if (found.Type != nullptr && isLong != longType)
-        found.Clash = u"атрибуты \"BarcodeType\" и \"Type\" заданы вместе у элемента \"Barcode\"";
-      found.Type = attributes[1];
-      longType = isLong;
-      found.TypeName = isLong ? u"BarcodeType" : u"Type";
-    } else if (XmlNameIs(name, "barcode") || XmlNameIs(name, "value")) {
-      const bool isLong = XmlNameIs(name, "barcode");
-      if (found.Value != nullptr && isLong != longValue)
-        found.Clash = u"атрибуты \"Barcode\" и \"Value\" заданы вместе у элемента \"Barcode\"";
-      found.Value = attributes[1];
-      longValue = isLong;
-      found.ValueName = isLong ? u"Barcode" : u"Value";
-    }
-  }
+  for (; attributes[0] != nullptr; attributes += 2)
+    if (!found.Type.Take(attributes[0], attributes[1]))
+      found.Value.Take(attributes[0], attributes[1]);
   // A missing attribute is named in the form the element uses.
-  if (found.Type == nullptr && found.Value != nullptr && !longValue)
-    found.TypeName = u"Type";
-  if (found.Value == nullptr && found.Type != nullptr && !longType)
-    found.ValueName = u"Value";
+  if (found.Type.Value == nullptr)
+    found.Type.InFirstForm = found.Value.InFirstForm;
+  if (found.Value.Value == nullptr)
+    found.Value.InFirstForm = found.Type.InFirstForm;
   return found;
 }
 
 // The value of a barcode of type, checked; on success item holds it.
-std::u16string CheckBarcodeValue(TBarcodeType type, const char* value, const char16_t* name,
+std::u16string CheckBarcodeValue(TBarcodeType type, const char* value, std::u16string_view name,
                                  TPrintItem& item) {
   if (*value == 0)
     return XmlAttributeFault(u"пустое значение атрибута", name, kBarcode);
@@ -109,19 +117,19 @@ std::u16string CheckBarcodeValue(TBarcodeType type, const char* value, const cha
 
 std::u16string ReadBarcode(const char** attributes, TPrintItem& item) {
   const TBarcodeAttributes found = FindBarcodeAttributes(attributes);
-  if (!found.Clash.empty())
-    return XmlFault(found.Clash);
-  if (found.Type == nullptr)
-    return XmlAttributeFault(u"не найден атрибут", found.TypeName, kBarcode);
-  if (found.Value == nullptr)
-    return XmlAttributeFault(u"не найден атрибут", found.ValueName, kBarcode);
+  for (const TEitherAttribute* either : {&found.Type, &found.Value})
+    if (either->Clash)
+      return XmlFault(either->ClashText());
+  for (const TEitherAttribute* either : {&found.Type, &found.Value})
+    if (either->Value == nullptr)
+      return XmlAttributeFault(u"не найден атрибут", either->Name(), kBarcode);
   item.Barcode = true;
   for (const TBarcodeName& known : kBarcodeNames)
-    if (XmlNameIs(found.Type, known.Lower)) {
+    if (XmlNameIs(found.Type.Value, known.Lower)) {
       item.Type = known.Type;
-      return CheckBarcodeValue(known.Type, found.Value, found.ValueName, item);
+      return CheckBarcodeValue(known.Type, found.Value.Value, found.Value.Name(), item);
     }
-  std::u16string shown = Utf8ToUtf16(found.Type);
+  std::u16string shown = Utf8ToUtf16(found.Type.Value);
   if (shown.size() > kShownTypeLimit)
     shown = shown.substr(0, kShownTypeLimit) + u"...";
   return XmlFault(u"неизвестный тип штрихкода \"" + shown +
