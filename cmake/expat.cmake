@@ -4,8 +4,9 @@
 # own configuration header (cmake/expat/expat_config.h). Users get the public
 # definitions: a static library, the document type features (entity
 # declarations with the amplification limits) and 64-bit positions everywhere.
-# ORVIK_EXPAT_SOURCES names the sources (the fuzzer compiles them itself).
-include_guard(GLOBAL)
+# ORVIK_EXPAT_SOURCES names the sources (the fuzzers compile them themselves);
+# the variables are set in every directory that includes this file, the
+# library made once.
 
 set(ORVIK_EXPAT_DIR ${CMAKE_SOURCE_DIR}/third_party/expat-src/lib)
 set(ORVIK_EXPAT_SOURCES ${ORVIK_EXPAT_DIR}/xmlparse.c ${ORVIK_EXPAT_DIR}/xmlrole.c ${ORVIK_EXPAT_DIR}/xmltok.c)
@@ -16,6 +17,9 @@ if(NOT EXISTS ${ORVIK_EXPAT_DIR}/xmlparse.c)
   message(FATAL_ERROR "expat source missing in ${ORVIK_EXPAT_DIR}: run scripts/setup.sh")
 endif()
 
+if(TARGET orvik_expat)
+  return()
+endif()
 add_library(orvik_expat STATIC ${ORVIK_EXPAT_SOURCES})
 set_target_properties(orvik_expat PROPERTIES C_STANDARD 99 C_EXTENSIONS OFF POSITION_INDEPENDENT_CODE ON)
 target_include_directories(orvik_expat SYSTEM PUBLIC ${ORVIK_EXPAT_DIR})

@@ -95,6 +95,7 @@ extern const TMethodTable LabelScaleMethods;
 extern const TMethodTable CustomerDisplayMethods;
 extern const TMethodTable CardTerminalMethods;
 extern const TMethodTable ElectronicScaleMethods;
+extern const TMethodTable ReceiptPrinterMethods;
 
 extern const TNameTable ElectronicScaleNames;
 extern const TNameTable DataCollectionTerminalNames;
@@ -210,6 +211,17 @@ extern const char16_t* const kMakerAddinPage;
 std::u16string XmlEscape(std::u16string_view text);
 std::u16string DriverDescriptionXml(const TSetEmulator& emulator);
 std::u16string SettingsXml(const TSetEmulator& emulator);
+// One parameter of a device's own settings page.
+struct TSettingParameter {
+  const char16_t* Name;
+  const char16_t* Caption;
+  const char16_t* Type; // "Number", "Boolean", "String"
+  const char16_t* Value;
+};
+// A Settings document with a page "Параметры" of the device's parameters,
+// then the read-only log file parameter.
+std::u16string DeviceSettingsXml(std::span<const TSettingParameter> parameters,
+                                 std::u16string_view logFilePath);
 std::u16string ActionsXml();
 
 // The four numbers of this library's file version joined by dots ("0.0.0.0"

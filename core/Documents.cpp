@@ -56,6 +56,28 @@ std::u16string SettingsXml(const TSetEmulator& emulator) {
   return xml;
 }
 
+std::u16string DeviceSettingsXml(std::span<const TSettingParameter> parameters,
+                                 std::u16string_view logFilePath) {
+  std::u16string xml =
+      u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<Settings><Page Caption=\"Параметры\">";
+  for (const TSettingParameter& p : parameters) {
+    xml += u"     <Parameter Name=\"";
+    xml += p.Name;
+    xml += u"\" Caption=\"";
+    xml += p.Caption;
+    xml += u"\" TypeValue=\"";
+    xml += p.Type;
+    xml += u"\" DefaultValue=\"";
+    xml += p.Value;
+    xml += u"\"/>";
+  }
+  xml += u"</Page><Parameter Name=\"LogFile\" Caption=\"Файл логов\" TypeValue=\"String\" ReadOnly=\"true\" "
+         u"DefaultValue=\"";
+  xml += XmlEscape(logFilePath);
+  xml += u"\"/></Settings>";
+  return xml;
+}
+
 std::u16string ActionsXml() {
   return u"<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Actions></Actions>";
 }

@@ -131,6 +131,11 @@ constexpr const char16_t* kDataCollectionRu[] = {u"ВыгрузитьТабли�
 constexpr const char16_t* kReceiptPrinterEn[] = {u"PrintTextDocument", u"OpenCashDrawer", u"GetLineLength"};
 constexpr const char16_t* kReceiptPrinterRu[] = {u"НапечататьТекстовыйДокумент", u"ОткрытьДенежныйЯщик",
                                                  u"ПолучитьШиринуСтроки"};
+// The receipt printer's names are registered too (RECEIPTSIM_3001), with
+// identifiers of their own, apart from the fiscal register's methods of the
+// same names.
+constexpr int32_t kReceiptPrinterParams[] = {2, 1, 2};
+constexpr int32_t kReceiptPrinterIds[] = {m_cp_PrintTextDocument, m_cp_OpenCashDrawer, m_cp_GetLineLength};
 
 constexpr const char16_t* kLabelPrinterEn[] = {u"InitializePrinter", u"PrintLabels"};
 constexpr const char16_t* kLabelPrinterRu[] = {u"ИнициализацияПринтера", u"ПечатьЭтикеток"};
@@ -214,6 +219,8 @@ constinit const TMethodTable CustomerDisplayMethods =
 constinit const TMethodTable CardTerminalMethods = MakeTable(kCardEn, kCardRu, kCardParams, kCardIds);
 constinit const TMethodTable ElectronicScaleMethods =
     MakeTable(kElectronicScaleEn, kElectronicScaleRu, kElectronicScaleParams, kElectronicScaleIds);
+constinit const TMethodTable ReceiptPrinterMethods =
+    MakeTable(kReceiptPrinterEn, kReceiptPrinterRu, kReceiptPrinterParams, kReceiptPrinterIds);
 
 constinit const TNameTable ElectronicScaleNames = MakeNames(kElectronicScaleEn, kElectronicScaleRu);
 constinit const TNameTable DataCollectionTerminalNames = MakeNames(kDataCollectionEn, kDataCollectionRu);

@@ -206,3 +206,12 @@ bool WriteDataFile(std::u16string_view fileName, std::u16string_view text) {
   }
   return true;
 }
+
+bool AppendDataFile(std::u16string_view fileName, std::u16string_view text) {
+  const std::u16string folder = TCallLog::DataFolder(true);
+  if (folder.empty())
+    return false;
+  const std::unique_ptr<TCallLog> file =
+      TCallLog::OpenFile((fs::path(folder) / fs::path(fileName)).u16string());
+  return file != nullptr && file->Append(Utf16ToUtf8(text));
+}

@@ -56,6 +56,10 @@ TOperatorSetting OperatorSettingFromVariable(const std::optional<std::u16string>
 // Replaces a file of the data folder whole with text in UTF-8, so that a
 // reader sees either the old or the new text; false when it cannot.
 bool WriteDataFile(std::u16string_view fileName, std::u16string_view text);
+// Appends text in UTF-8 to a file of the data folder (made when missing) with
+// one write, flushed before it returns, so that a reader sees whole pieces;
+// false when it cannot.
+bool AppendDataFile(std::u16string_view fileName, std::u16string_view text);
 
 // The value of an environment variable of the process; nullopt when it is
 // not set (Environment_<platform>.cpp).

@@ -141,6 +141,67 @@ void DetachEmulator(HWND window) {
 }
 
 // ---------------------------------------------------------------------------
+// Window classes
+
+TDeviceWindowClass::TDeviceWindowClass(const wchar_t* prefix)
+    : Name_(prefix + std::to_wstring(static_cast<int32_t>(GetTickCount()))) {}
+
+TDeviceWindowClass::~TDeviceWindowClass() {
+  if (!Registered_)
+    return;
+  for (HWND window : LeftoverWindows()) {
+    DetachEmulator(window);
+    DestroyWindow(window);
+  }
+  UnregisterClassW(Name_.c_str(), Instance_);
+  Registered_ = false;
+}
+
+bool TDeviceWindowClass::Register(COLORREF background) {
+  if (Registered_)
+    return true;
+  Instance_ = ThisModule();
+  WNDCLASSW windowClass{};
+  windowClass.style = CS_HREDRAW | CS_VREDRAW;
+  windowClass.lpfnWndProc = DisplayWndProc;
+  windowClass.hInstance = Instance_;
+  windowClass.hIcon = LoadIconA(Instance_, MAKEINTRESOURCEA(kDeviceWindowIcon));
+  windowClass.hbrBackground = CreateSolidBrush(background);
+  windowClass.lpszClassName = Name_.c_str();
+  if (RegisterClassW(&windowClass) != 0) {
+    Registered_ = true; // the class owns its brush from now on
+  } else if (windowClass.hbrBackground != nullptr) {
+    DeleteObject(windowClass.hbrBackground);
+  }
+  return Registered_;
+}
+
+namespace {
+
+struct TWindowSearch {
+  const std::wstring* Name;
+  std::vector<HWND> Found;
+};
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<TWindowSearch*>(data);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  wchar_t name[64] = {};
+  if (process == GetCurrentProcessId() && GetClassNameW(window, name, 64) > 0 && *search->Name == name)
+    search->Found.push_back(window);
+  return TRUE;
+}
+
+} // namespace
+
+std::vector<HWND> TDeviceWindowClass::LeftoverWindows() const {
+  TWindowSearch search{&Name_, {}};
+  EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
+  return search.Found;
+}
+
+// ---------------------------------------------------------------------------
 // Window commands
 
 void TSetEmulator::HandleWindowCommand(void* window, int command) {

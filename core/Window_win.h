@@ -5,7 +5,9 @@
 
 #include "DeviceSet.h"
 
+#include <string>
 #include <string_view>
+#include <vector>
 #include <windows.h>
 
 // This library's own module (the DLL, not the host's program): its resources
@@ -23,6 +25,33 @@ void AttachEmulator(HWND window, TSetEmulator* emulator);
 // procedure becomes DefWindowProcW and its user data null, so that no message
 // still on its way (a queued timer tick, say) reaches a freed object.
 void DetachEmulator(HWND window);
+
+// A window class of this library for device windows (DisplayWndProc, the
+// device window's icon), one per kind of window. Its name carries the tick
+// count of the load, so that every load of the library uses a fresh class;
+// when the library is unloaded, windows of the class whose object the host
+// never destroyed are cut off and, where this thread owns them, destroyed,
+// and the class is unregistered.
+class TDeviceWindowClass {
+public:
+  explicit TDeviceWindowClass(const wchar_t* prefix);
+  ~TDeviceWindowClass();
+  TDeviceWindowClass(const TDeviceWindowClass&) = delete;
+  TDeviceWindowClass& operator=(const TDeviceWindowClass&) = delete;
+
+  // Registers the class once, with a brush of background; true when it is.
+  bool Register(COLORREF background);
+  bool Registered() const { return Registered_; }
+  const wchar_t* Name() const { return Name_.c_str(); }
+  HINSTANCE Instance() const { return Instance_; }
+
+private:
+  std::vector<HWND> LeftoverWindows() const; // the windows of this class in this process
+
+  std::wstring Name_;
+  bool Registered_ = false;
+  HINSTANCE Instance_ = nullptr;
+};
 
 namespace devicewindow {
 

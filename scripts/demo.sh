@@ -58,6 +58,13 @@ rm -f "$control"
 section "What the customer display shows, without a screen: $XDG_DATA_HOME/Orvik/PanelSim_3001_display.txt"
 tr -d '\r' <"$XDG_DATA_HOME/Orvik/PanelSim_3001_display.txt"
 
+section "Receipt printer: RECEIPTSIM_3001_64.so (no display here: the tape goes to its file only)"
+rm -f "$XDG_DATA_HOME/Orvik/ReceiptSim_3001_tape.txt" # the tape is appended to
+DISPLAY= "$host" dist/RECEIPTSIM_3001_64.so --script devices/receiptsim/demo/receiptsim.addin
+
+section "What the receipt printer printed: $XDG_DATA_HOME/Orvik/ReceiptSim_3001_tape.txt"
+tr -d '\r' <"$XDG_DATA_HOME/Orvik/ReceiptSim_3001_tape.txt"
+
 section "The same scale as a Windows x64 DLL, under Wine"
 wine_out=$(mktemp)
 if bash scripts/wine-run.sh build/win64 build/win64/tools/addinhost/addinhost.exe -q \

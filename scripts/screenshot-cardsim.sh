@@ -13,6 +13,7 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 . "$root/scripts/lib/xvfb.sh"
 . "$root/scripts/lib/wine.sh"
+. "$root/scripts/lib/windowshot.sh"
 
 build=${1:-}
 if [ -z "$build" ]; then
@@ -40,44 +41,6 @@ library=$root/dist/${base}_$bits.dll
 [ -f "$library" ] || library=$build/devices/$folder/${base}_$bits.dll
 [ -f "$library" ] || { echo "screenshot-cardsim: no ${base}_$bits.dll in dist/ or $build" >&2; exit 1; }
 
-work=$(mktemp -d /tmp/screenshot-cardsim.XXXXXX)
-xvfb_pid=
-tool_pid=
-cleanup() {
-  touch "$work/done"
-  [ -n "$tool_pid" ] && wait "$tool_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-# A display of our own, so that nothing else is on the picture.
-start_own_display "$work" || exit 1
-
-# The tool shows the window, writes its screen rectangle to "ready" once it is
-# painted, and closes it when "done" appears. wine-run.sh gives it the build
-# tree's Wine prefix, the Russian code page and a time limit.
-WINE_RUN_TIMEOUT=120 scripts/wine-run.sh "$build" "$tool" "$(windows_path "$library")" \
-  "$(windows_path "$work/ready")" "$(windows_path "$work/done")" "${call[@]}" \
-  >"$work/tool.log" 2>&1 </dev/null &
-tool_pid=$!
-
-for _ in $(seq 900); do
-  [ -s "$work/ready" ] && break
-  kill -0 "$tool_pid" 2>/dev/null || break
-  sleep 0.2
-done
-if [ ! -s "$work/ready" ]; then
-  echo "screenshot-cardsim: the $folder window did not appear" >&2
-  cat "$work/tool.log" >&2
-  exit 1
-fi
-read -r x y w h <"$work/ready"
-sleep 0.5 # let the last paint reach the X server
-
-mkdir -p docs/img
-import -display "$DISPLAY" -window root -crop "${w}x${h}+${x}+${y}" +repage "docs/img/$folder-dialog.png"
-touch "$work/done"
-wait "$tool_pid" || { echo "screenshot-cardsim: the tool failed" >&2; cat "$work/tool.log" >&2; exit 1; }
-tool_pid=
-echo "docs/img/$folder-dialog.png: ${w}x${h} ($(basename "$library"))"
+# The tool starts the operation (a payment of 1234.50, or a weighing) and
+# closes the window with its "Закрыть" button when the picture is taken.
+wine_window_shot screenshot-cardsim "$build" "$tool" "$library" "docs/img/$folder-dialog.png" "${call[@]}"

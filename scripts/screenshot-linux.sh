@@ -2,8 +2,9 @@
 # Takes the README's pictures of the Linux windows on a Xvfb display of its own
 # and checks the display's pixels: docs/img/linux-panelsim-display.png (the
 # display with a running line), docs/img/linux-panelsim-test.png (the device
-# test) and docs/img/linux-cardsim-dialog.png (a payment of 1234.50). No
-# window manager runs, so the pictures show the windows without frames.
+# test) and docs/img/linux-cardsim-dialog.png (a payment of 1234.50), and
+# docs/img/linux-receiptsim-paper.png (the receipt printer's tape). No window
+# manager runs, so the pictures show the windows without frames.
 # Builds nothing: the libraries come from dist/ (else from the build tree), the
 # programs that show the windows (panelshot, addinhost) from the build tree.
 #   scripts/screenshot-linux.sh [BUILD_DIR [OUT_DIR]]   (defaults: build/linux, docs/img)
@@ -110,6 +111,20 @@ printf '%s\n' 'Open($id)' 'GetWeight($id, $weight)' >"$work/weigh.txt"
 run_pid=$!
 shoot WeighSim "$out_dir/linux-weighsim-dialog.png" 0.5
 xdotool key Escape
+wait "$run_pid"
+run_pid=
+
+# The receipt printer's paper: the demonstration receipt and the drawer.
+receiptsim=$(library RECEIPTSIM_3001_64.so receiptsim)
+receiptshot=$build/tools/screenshots/receiptshot
+[ -x "$receiptshot" ] || { echo "screenshot-linux: no $receiptshot; build the linux preset first" >&2; exit 1; }
+"$receiptshot" "$receiptsim" "$work/ready" "$work/done" devices/receiptsim/demo/receipt.xml >"$work/run.log" 2>&1 &
+run_pid=$!
+shoot ReceiptSim "$out_dir/linux-receiptsim-paper.png" 0.5
+dark() { convert "$1" -crop "$2" +repage -fx 'r<0.3&&g<0.3&&b<0.3?1:0' -format '%[fx:round(mean*w*h)]' info:; }
+check "paper: size" "${w}x${h}" "= 394x484"
+check "paper: ink pixels" "$(dark "$out_dir/linux-receiptsim-paper.png" "${w}x${h}+0+0")" "-ge 2000"
+touch "$work/done"
 wait "$run_pid"
 run_pid=
 exit $failed

@@ -5,19 +5,13 @@
 // rows are kept, as before there were windows.
 #include "PanelSim.h"
 
-#include <fcntl.h>
-#include <pthread.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
+#include <memory>
 #include <mutex>
-#include <thread>
-#include <utility>
 
 #include "TextCodec.h"
-#include "X11_posix.h"
+#include "WindowThread_posix.h"
 
 namespace {
 
@@ -55,218 +49,10 @@ struct TPanelSurface {
   std::unique_ptr<x11::TFont> Font;
 };
 
-class TDisplayThread;
-
-// Display windows whose threads run, so that unloading the library stops
-// them all. A plain list and a statically initialised mutex: neither has a
-// destructor that a late call after the unit's end could trip over.
-pthread_mutex_t LiveLock = PTHREAD_MUTEX_INITIALIZER;
-TDisplayThread* LiveHead = nullptr;
-
-// The thread of one display window. The host's thread makes it, asks it to
-// repaint and ends it; the window thread owns the connection and the window
-// and calls the object only for the ticks and the painting, under the
-// object's StateLock.
-class TDisplayThread {
-public:
-  TDisplayThread(TPanelSim_2001& owner, const std::string& displayName, int32_t columns, int32_t rows,
-                 bool ticking)
-      : Owner_(owner), Width_(InnerWidth(columns)), Height_(InnerHeight(rows)), Rows_(rows),
-        Ticking_(ticking) {
-    Link();
-    if (pipe2(Wake_, O_CLOEXEC | O_NONBLOCK) != 0) {
-      Wake_[0] = Wake_[1] = -1;
-      State_ = TState::Ended;
-      return;
-    }
-    try {
-      Thread_ = std::thread([this, displayName] { Run(displayName); });
-    } catch (...) {
-      State_ = TState::Ended;
-    }
-  }
-
-  ~TDisplayThread() {
-    Stop();
-    Unlink();
-    for (int fd : Wake_)
-      if (fd >= 0)
-        close(fd);
-  }
-  TDisplayThread(const TDisplayThread&) = delete;
-  TDisplayThread& operator=(const TDisplayThread&) = delete;
-
-  // Waits until the window is on the screen (true) or the thread gave up.
-  bool WaitShown(Clock::duration limit) {
-    std::unique_lock lock(Lock_);
-    Changed_.wait_for(lock, limit, [this] { return State_ != TState::Starting; });
-    return State_ == TState::Shown;
-  }
-
-  // The window was closed (by the user or by someone else) or never came.
-  bool Ended() {
-    const std::lock_guard lock(Lock_);
-    return State_ == TState::Ended;
-  }
-
-  void Repaint() {
-    {
-      const std::lock_guard lock(Lock_);
-      if (RepaintAsked_)
-        return;
-      RepaintAsked_ = true;
-    }
-    Wake();
-  }
-
-  // Closes the window and ends the thread; nothing of it runs afterwards.
-  void Stop() {
-    {
-      const std::lock_guard lock(Lock_);
-      StopAsked_ = true;
-    }
-    Wake();
-    if (Thread_.joinable())
-      Thread_.join();
-  }
-
-  static void StopAll() {
-    pthread_mutex_lock(&LiveLock);
-    for (TDisplayThread* display = LiveHead; display != nullptr; display = display->Next_)
-      display->Stop();
-    pthread_mutex_unlock(&LiveLock);
-  }
-
-private:
-  enum class TState { Starting, Shown, Ended };
-
-  void Link() {
-    pthread_mutex_lock(&LiveLock);
-    Next_ = LiveHead;
-    if (LiveHead != nullptr)
-      LiveHead->Previous_ = this;
-    LiveHead = this;
-    pthread_mutex_unlock(&LiveLock);
-  }
-  void Unlink() {
-    pthread_mutex_lock(&LiveLock);
-    if (Previous_ != nullptr)
-      Previous_->Next_ = Next_;
-    else if (LiveHead == this)
-      LiveHead = Next_;
-    if (Next_ != nullptr)
-      Next_->Previous_ = Previous_;
-    Previous_ = Next_ = nullptr;
-    pthread_mutex_unlock(&LiveLock);
-  }
-
-  void Wake() {
-    const char byte = 1;
-    if (Wake_[1] >= 0 && write(Wake_[1], &byte, 1) < 0) {
-      // The pipe is full: the thread has wake-ups enough to read.
-    }
-  }
-
-  void SetState(TState state) {
-    {
-      const std::lock_guard lock(Lock_);
-      State_ = state;
-    }
-    Changed_.notify_all();
-  }
-
-  void Run(const std::string& displayName) {
-    try {
-      const x11::TXGuard guard; // let go while the thread waits
-      if (auto connection = x11::TConnection::Open(displayName)) {
-        x11::TTopWindow window(*connection, {.X = kPanelWindowX,
-                                             .Y = kPanelWindowY,
-                                             .Width = Width_,
-                                             .Height = Height_,
-                                             .Title = kPanelWindowTitle,
-                                             .ClassName = "PanelSim",
-                                             .KeepAbove = true,
-                                             .Background = kBackground,
-                                             .EventMask = ExposureMask});
-        if (window.Show()) {
-          TPanelSurface surface(*connection, window, Width_, Height_, Rows_, true);
-          Owner_.PaintWindow(&surface);
-          SetState(TState::Shown);
-          Serve(*connection, window, surface);
-        }
-      }
-    } catch (...) {
-      // No error may leave the thread; the window is gone with its objects.
-    }
-    SetState(TState::Ended);
-  }
-
-  // The window's loop: X events, the host's requests and the ticks, until the
-  // window is closed or the host stops it.
-  void Serve(x11::TConnection& connection, const x11::TTopWindow& window, TPanelSurface& surface) {
-    Clock::time_point next = Clock::now() + kTick;
-    for (;;) {
-      int timeout = -1;
-      if (Ticking_)
-        timeout = static_cast<int>(std::max<long long>(
-            0, std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now()).count()));
-      connection.Wait(Wake_[0], timeout);
-      char drain[64];
-      while (read(Wake_[0], drain, sizeof drain) > 0) {
-      }
-      bool paint = false;
-      {
-        const std::lock_guard lock(Lock_);
-        if (StopAsked_)
-          return;
-        paint = std::exchange(RepaintAsked_, false);
-      }
-      while (connection.X.XPending(connection.Dpy) > 0) {
-        XEvent event;
-        connection.X.XNextEvent(connection.Dpy, &event);
-        if (window.IsCloseRequest(event) || window.IsDestroyed(event))
-          return;
-        if (event.type == Expose && event.xexpose.count == 0)
-          paint = true;
-      }
-      if (Ticking_ && Clock::now() >= next) {
-        Owner_.TimerTick(&surface); // paints when a row moved
-        next += kTick;
-        if (next < Clock::now())
-          next = Clock::now() + kTick; // late (a suspended machine): no burst of ticks
-      }
-      if (paint)
-        Owner_.PaintWindow(&surface);
-    }
-  }
-
-  TPanelSim_2001& Owner_;
-  const int Width_;
-  const int Height_;
-  const int Rows_;
-  const bool Ticking_;
-  std::mutex Lock_; // guards the three below
-  std::condition_variable Changed_;
-  TState State_ = TState::Starting;
-  bool StopAsked_ = false;
-  bool RepaintAsked_ = false;
-  int Wake_[2] = {-1, -1};
-  std::thread Thread_;
-  TDisplayThread* Previous_ = nullptr; // under LiveLock
-  TDisplayThread* Next_ = nullptr;
-};
-
-// When the library is unloaded (or the process ends) under objects the host
-// never destroyed, their threads stop first: no tick may run in code that is
-// gone. The windows go with their threads.
-struct TUnloadStop {
-  ~TUnloadStop() { TDisplayThread::StopAll(); }
-} UnloadStop;
-
 } // namespace
 
 bool TPanelSim_2001::ShowDisplayWindow() {
-  if (auto* display = static_cast<TDisplayThread*>(WindowHandle)) {
+  if (auto* display = static_cast<x11::TWindowThread*>(WindowHandle)) {
     if (!display->Ended()) {
       display->Repaint();
       return true;
@@ -276,7 +62,25 @@ bool TPanelSim_2001::ShowDisplayWindow() {
   const std::string displayName = x11::DisplayName();
   if (displayName.empty() || x11::Api() == nullptr)
     return false;
-  auto display = std::make_unique<TDisplayThread>(*this, displayName, Columns, Rows, RunningLine);
+  const int width = InnerWidth(Columns);
+  const int height = InnerHeight(Rows);
+  const int rows = Rows;
+  auto display = std::make_unique<x11::TWindowThread>(
+      displayName,
+      x11::TTopWindowSpec{.X = kPanelWindowX,
+                          .Y = kPanelWindowY,
+                          .Width = width,
+                          .Height = height,
+                          .Title = kPanelWindowTitle,
+                          .ClassName = "PanelSim",
+                          .KeepAbove = true,
+                          .Background = kBackground},
+      [width, height, rows](x11::TConnection& connection, const x11::TTopWindow& window) {
+        return std::make_shared<TPanelSurface>(connection, window, width, height, rows, true);
+      },
+      [this](void* surface) { PaintWindow(surface); },
+      RunningLine ? x11::TWindowThread::TSurfaceCall([this](void* surface) { TimerTick(surface); }) : nullptr,
+      kTick);
   const bool shown = display->WaitShown(kShowWait);
   if (!shown && display->Ended())
     return false; // no window; the next output tries again
@@ -287,7 +91,7 @@ bool TPanelSim_2001::ShowDisplayWindow() {
 }
 
 void TPanelSim_2001::DestroyDisplayWindow() {
-  delete static_cast<TDisplayThread*>(WindowHandle); // stops its thread first
+  delete static_cast<x11::TWindowThread*>(WindowHandle); // stops its thread first
   WindowHandle = nullptr;
   DisplayTimerId = 0;
 }
@@ -299,7 +103,7 @@ void TPanelSim_2001::RefreshAfterTick(void* window) {
   PaintWindow(window);
   // A tick of the test window (on the host's thread) moves the display's rows too.
   if (!surface->IsDisplay)
-    if (auto* display = static_cast<TDisplayThread*>(WindowHandle))
+    if (auto* display = static_cast<x11::TWindowThread*>(WindowHandle))
       display->Repaint();
 }
 

@@ -4,59 +4,10 @@
 #include "PanelSim.h"
 #include "Window_win.h"
 
-#include <string>
-#include <vector>
-
 namespace {
 
-// State of the unit, one copy per loaded library. The window class name
-// carries the tick count of the load, so that every load of the library uses
-// a fresh class; the class is unregistered when the library is unloaded.
-struct TDisplayUnit {
-  std::wstring WindowClassName;
-  bool WindowClassRegistered = false;
-  HINSTANCE Instance = nullptr;
-
-  TDisplayUnit() : WindowClassName(L"PanelSim_" + std::to_wstring(static_cast<int32_t>(GetTickCount()))) {}
-  ~TDisplayUnit() {
-    if (!WindowClassRegistered)
-      return;
-    // A window whose object the host never destroyed would go on calling
-    // into the library after it is gone: it is cut off and, where this
-    // thread owns it, destroyed, so that the class can go too.
-    for (HWND window : LeftoverWindows()) {
-      DetachEmulator(window);
-      DestroyWindow(window);
-    }
-    UnregisterClassW(WindowClassName.c_str(), Instance);
-    WindowClassRegistered = false;
-  }
-  TDisplayUnit(const TDisplayUnit&) = delete;
-  TDisplayUnit& operator=(const TDisplayUnit&) = delete;
-
-private:
-  struct Search {
-    const std::wstring* name;
-    std::vector<HWND> found;
-  };
-  static BOOL CALLBACK Collect(HWND window, LPARAM data) {
-    auto* search = reinterpret_cast<Search*>(data);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    wchar_t name[64] = {};
-    if (process == GetCurrentProcessId() && GetClassNameW(window, name, 64) > 0 && *search->name == name)
-      search->found.push_back(window);
-    return TRUE;
-  }
-  // The windows of this class in this process.
-  std::vector<HWND> LeftoverWindows() const {
-    Search search{&WindowClassName, {}};
-    EnumWindows(Collect, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-  }
-};
-
-TDisplayUnit Unit;
+// The display windows' class, one per loaded library.
+TDeviceWindowClass Unit(L"PanelSim_");
 
 // The object whose device test runs, and the test window's timer.
 TPanelSim_2001* TestObject = nullptr;
@@ -68,24 +19,6 @@ constexpr COLORREF kTextColour = RGB(0, 255, 0);
 
 const wchar_t* Wide(const char16_t* text) {
   return reinterpret_cast<const wchar_t*>(text);
-}
-
-void RegisterDisplayClass() {
-  if (Unit.WindowClassRegistered)
-    return;
-  Unit.Instance = ThisModule();
-  WNDCLASSW windowClass{};
-  windowClass.style = CS_HREDRAW | CS_VREDRAW;
-  windowClass.lpfnWndProc = DisplayWndProc;
-  windowClass.hInstance = Unit.Instance;
-  windowClass.hIcon = LoadIconA(Unit.Instance, MAKEINTRESOURCEA(kDeviceWindowIcon));
-  windowClass.hbrBackground = CreateSolidBrush(BackgroundColour);
-  windowClass.lpszClassName = Unit.WindowClassName.c_str();
-  if (RegisterClassW(&windowClass) != 0) {
-    Unit.WindowClassRegistered = true; // the class owns its brush from now on
-  } else if (windowClass.hbrBackground != nullptr) {
-    DeleteObject(windowClass.hbrBackground);
-  }
 }
 
 // A window rectangle whose client area holds columns by rows cells with a
@@ -146,15 +79,14 @@ bool TPanelSim_2001::ShowDisplayWindow() {
     return true;
   }
   WindowHandle = nullptr;
-  RegisterDisplayClass();
-  if (!Unit.WindowClassRegistered)
+  if (!Unit.Register(BackgroundColour))
     return false;
 
   RECT rect{0, 0, 0, 0};
   FitWindowRect(rect, kDisplayStyle, kDisplayExStyle, Columns, Rows);
-  const HWND window = CreateWindowExW(kDisplayExStyle, Unit.WindowClassName.c_str(), nullptr, kDisplayStyle,
-                                      kPanelWindowX, kPanelWindowY, rect.right - rect.left,
-                                      rect.bottom - rect.top, nullptr, nullptr, Unit.Instance, nullptr);
+  const HWND window = CreateWindowExW(kDisplayExStyle, Unit.Name(), nullptr, kDisplayStyle, kPanelWindowX,
+                                      kPanelWindowY, rect.right - rect.left, rect.bottom - rect.top, nullptr,
+                                      nullptr, Unit.Instance(), nullptr);
   if (window == nullptr)
     return false;
   WindowHandle = window;

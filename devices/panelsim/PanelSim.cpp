@@ -138,36 +138,13 @@ char16_t TPanelRows::CellUnit(int row, int32_t cell) const {
 // Settings document
 
 std::u16string PanelSettingsXml(std::u16string_view logFilePath) {
-  struct Parameter {
-    const char16_t* name;
-    const char16_t* caption;
-    const char16_t* type;
-    const char16_t* value;
-  };
-  static constexpr Parameter kParameters[] = {
+  static constexpr TSettingParameter kParameters[] = {
       {u"DeviceColumns", u"Столбцов на дисплее", u"Number", u"20"},
       {u"DeviceRows", u"Строк на дисплее", u"Number", u"2"},
       {u"Show", u"Показывать на экране", u"Boolean", u"true"},
       {u"Scroll", u"Использовать бегущую строку", u"Boolean", u"true"},
   };
-  std::u16string xml =
-      u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<Settings><Page Caption=\"Параметры\">";
-  for (const Parameter& p : kParameters) {
-    xml += u"     <Parameter Name=\"";
-    xml += p.name;
-    xml += u"\" Caption=\"";
-    xml += p.caption;
-    xml += u"\" TypeValue=\"";
-    xml += p.type;
-    xml += u"\" DefaultValue=\"";
-    xml += p.value;
-    xml += u"\"/>";
-  }
-  xml += u"</Page><Parameter Name=\"LogFile\" Caption=\"Файл логов\" TypeValue=\"String\" ReadOnly=\"true\" "
-         u"DefaultValue=\"";
-  xml += XmlEscape(logFilePath);
-  xml += u"\"/></Settings>";
-  return xml;
+  return DeviceSettingsXml(kParameters, logFilePath);
 }
 
 // ---------------------------------------------------------------------------

@@ -1,17 +1,7 @@
 // The goods-list check behind UploadGoods: the package status, then the XML
 // document (root Table, Record elements with their attributes), stopping at
-// the first fault.
-//
-// expat reads the host's UTF-16 text where it lies, streaming: no copy of the
-// list and no tree. It checks well-formedness as XML 1.0 asks, expands the
-// entities that the internal document type declares and stops an expansion
-// that grows out of bounds; it never opens an external entity or document
-// type (no handler asks for them, and parameter entities are never parsed).
-// Its element stack lives on the heap, so nesting depth costs no call stack.
-//
-// A fault in the root or in a Record is only reported once the whole document
-// has parsed: a document that is not well-formed is a parse error whatever
-// came before the error.
+// the first fault. The parsing itself, and its messages, are the strict XML
+// check's (XmlCheck.h).
 //
 // expat hands names and values over as UTF-8, compared with only the letters
 // A-Z folded. Every test that decides (digits, "true"/"false", a decimal
@@ -21,29 +11,12 @@
 // a name made only of such characters is still not empty.
 #include "GoodsList.h"
 #include "TextCodec.h"
+#include "XmlCheck.h"
 
-#include <expat.h>
-
-#include <algorithm>
 #include <array>
-#include <bit>
-#include <climits>
-#include <cstdint>
-#include <memory>
 #include <string>
 
 namespace {
-
-constexpr char16_t kXmlError[] = u"Ошибка разбора XML : ";
-
-// name, with A-Z lower-cased, equals lower (given in lower case).
-bool NameIs(const char* name, std::string_view lower) {
-  size_t i = 0;
-  for (; name[i] != 0; ++i)
-    if (i >= lower.size() || FoldAscii(name[i]) != lower[i])
-      return false;
-  return i == lower.size();
-}
 
 bool AllDigits(const char* value) {
   if (*value == 0)
@@ -55,7 +28,7 @@ bool AllDigits(const char* value) {
 }
 
 bool IsTrueOrFalse(const char* value) {
-  return NameIs(value, "true") || NameIs(value, "false");
+  return XmlNameIs(value, "true") || XmlNameIs(value, "false");
 }
 
 // A decimal number whose separator is "." (or also "," when commaIsPoint).
@@ -79,14 +52,8 @@ bool IsPrice(const char* value) {
   return IsDecimal(value, true);
 }
 
-// what is the message's own phrase ("неверное значение атрибута", ...).
 std::u16string AttributeMessage(std::u16string_view what, std::u16string_view attribute) {
-  std::u16string message(kXmlError);
-  message += what;
-  message += u" \"";
-  message += attribute;
-  message += u"\" у элемента \"Record\"";
-  return message;
+  return XmlAttributeFault(what, attribute, u"Record");
 }
 
 std::u16string BadValue(std::u16string_view attribute) {
@@ -157,170 +124,26 @@ std::u16string CheckRecord(const char** attributes) {
   return {};
 }
 
-// The parser's errors in Russian.
-std::u16string_view ErrorText(XML_Error code) {
-  switch (code) {
-  case XML_ERROR_NO_MEMORY:
-    return u"недостаточно памяти";
-  case XML_ERROR_SYNTAX:
-    return u"синтаксическая ошибка";
-  case XML_ERROR_NO_ELEMENTS:
-    return u"текст закончился раньше документа";
-  case XML_ERROR_INVALID_TOKEN:
-    return u"недопустимый символ или неверная разметка";
-  case XML_ERROR_UNCLOSED_TOKEN:
-    return u"разметка не закрыта до конца текста";
-  case XML_ERROR_PARTIAL_CHAR:
-    return u"неполный символ в конце текста";
-  case XML_ERROR_TAG_MISMATCH:
-    return u"закрывающий тег не соответствует открывающему";
-  case XML_ERROR_DUPLICATE_ATTRIBUTE:
-    return u"повторяющийся атрибут";
-  case XML_ERROR_JUNK_AFTER_DOC_ELEMENT:
-    return u"лишнее содержимое после корневого элемента";
-  case XML_ERROR_PARAM_ENTITY_REF:
-    return u"недопустимая ссылка на параметрическую сущность";
-  case XML_ERROR_UNDEFINED_ENTITY:
-    return u"ссылка на необъявленную сущность";
-  case XML_ERROR_RECURSIVE_ENTITY_REF:
-    return u"рекурсивная ссылка на сущность";
-  case XML_ERROR_ASYNC_ENTITY:
-    return u"сущность нарушает вложенность элементов";
-  case XML_ERROR_BAD_CHAR_REF:
-    return u"ссылка на недопустимый символ";
-  case XML_ERROR_BINARY_ENTITY_REF:
-    return u"ссылка на неразбираемую сущность";
-  case XML_ERROR_ATTRIBUTE_EXTERNAL_ENTITY_REF:
-    return u"ссылка на внешнюю сущность в значении атрибута";
-  case XML_ERROR_MISPLACED_XML_PI:
-    return u"объявление XML не в начале документа";
-  case XML_ERROR_UNKNOWN_ENCODING:
-    return u"неизвестная кодировка";
-  case XML_ERROR_INCORRECT_ENCODING:
-    return u"кодировка в объявлении XML не соответствует тексту";
-  case XML_ERROR_UNCLOSED_CDATA_SECTION:
-    return u"раздел CDATA не закрыт";
-  case XML_ERROR_EXTERNAL_ENTITY_HANDLING:
-    return u"ошибка обработки внешней сущности";
-  case XML_ERROR_NOT_STANDALONE:
-    return u"документ не автономен";
-  case XML_ERROR_ENTITY_DECLARED_IN_PE:
-    return u"сущность объявлена в параметрической сущности";
-  case XML_ERROR_UNBOUND_PREFIX:
-    return u"префикс пространства имён не объявлен";
-  case XML_ERROR_UNDECLARING_PREFIX:
-    return u"объявление префикса пространства имён нельзя отменить";
-  case XML_ERROR_INCOMPLETE_PE:
-    return u"незавершённая параметрическая сущность";
-  case XML_ERROR_XML_DECL:
-    return u"неверное объявление XML";
-  case XML_ERROR_TEXT_DECL:
-    return u"неверное текстовое объявление";
-  case XML_ERROR_PUBLICID:
-    return u"недопустимые символы в публичном идентификаторе";
-  case XML_ERROR_RESERVED_PREFIX_XML:
-    return u"префикс xml зарезервирован";
-  case XML_ERROR_RESERVED_PREFIX_XMLNS:
-    return u"префикс xmlns зарезервирован";
-  case XML_ERROR_RESERVED_NAMESPACE_URI:
-    return u"адрес пространства имён зарезервирован";
-  case XML_ERROR_AMPLIFICATION_LIMIT_BREACH:
-    return u"раскрытие сущностей превысило допустимый объём";
-  default: // the parser's own states, which this check never puts it in
-    return u"внутренняя ошибка разборщика";
+// One check of one goods list: what the element handlers found.
+class TGoodsCheck : public TXmlCheck {
+protected:
+  void OnStart(size_t depth, const char* name, const char** attributes) override {
+    if (depth == 1) {
+      if (!XmlNameIs(name, "table"))
+        Fault(XmlFault(u"неверный корневой элемент \"" + Utf8ToUtf16(name) + u"\", ожидается \"Table\""));
+    } else if (depth == 2 && XmlNameIs(name, "record")) {
+      seenRecord_ = true;
+      std::u16string fault = CheckRecord(attributes);
+      if (!fault.empty())
+        Fault(std::move(fault));
+    }
   }
-}
-
-std::u16string Decimal(unsigned long long n) {
-  const std::string text = std::to_string(n);
-  return std::u16string(text.begin(), text.end());
-}
-
-// expat's name for the host's UTF-16 in this machine's byte order.
-constexpr XML_Char kHostEncoding[] = {
-    'U', 'T', 'F', '-', '1', '6', std::endian::native == std::endian::little ? 'L' : 'B', 'E', 0};
-
-// The text goes to the parser in pieces whose byte count fits its int.
-constexpr size_t kPieceUnits = size_t{1} << 28;
-
-// One check of one goods list: the parser and what its element handlers found.
-class TGoodsReader {
-public:
-  TGoodsReader() : parser_(XML_ParserCreate(kHostEncoding)) {
-    if (parser_ == nullptr)
-      return;
-    XML_SetUserData(parser_, this);
-    XML_SetElementHandler(parser_, &TGoodsReader::OnStart, &TGoodsReader::OnEnd);
-    // Parameter entities, and with them any external document type, are never read.
-    XML_SetParamEntityParsing(parser_, XML_PARAM_ENTITY_PARSING_NEVER);
-  }
-  ~TGoodsReader() {
-    if (parser_ != nullptr)
-      XML_ParserFree(parser_);
-  }
-  TGoodsReader(const TGoodsReader&) = delete;
-  TGoodsReader& operator=(const TGoodsReader&) = delete;
-
-  std::u16string Check(std::u16string_view text) {
-    if (parser_ == nullptr)
-      return kXmlError + std::u16string(ErrorText(XML_ERROR_NO_MEMORY));
-    bool parsed = true;
-    do {
-      const size_t n = std::min(text.size(), kPieceUnits);
-      const bool last = n == text.size();
-      parsed = XML_Parse(parser_, reinterpret_cast<const char*>(text.data()), static_cast<int>(n * 2),
-                         last) == XML_STATUS_OK;
-      text.remove_prefix(n);
-    } while (parsed && !text.empty());
-    if (!parsed)
-      return ParseError();
-    if (!fault_.empty())
-      return fault_;
-    if (!seenRecord_)
-      return kXmlError + std::u16string(u"не найден элемент \"Record\"");
-    return {};
+  std::u16string Finish() override {
+    return seenRecord_ ? std::u16string() : XmlFault(u"не найден элемент \"Record\"");
   }
 
 private:
-  // The parser's error with its line and character position, both from 1.
-  std::u16string ParseError() const {
-    std::u16string message(kXmlError);
-    message += ErrorText(XML_GetErrorCode(parser_));
-    message += u" (строка ";
-    message += Decimal(XML_GetCurrentLineNumber(parser_));
-    message += u", позиция ";
-    message += Decimal(XML_GetCurrentColumnNumber(parser_) + 1);
-    message += u")";
-    return message;
-  }
-
-  // The first fault ends the judging; the rest of the document is only parsed.
-  void Fault(std::u16string message) {
-    fault_ = std::move(message);
-    XML_SetElementHandler(parser_, nullptr, nullptr);
-  }
-
-  static void XMLCALL OnStart(void* self, const XML_Char* name, const XML_Char** attributes) {
-    auto& reader = *static_cast<TGoodsReader*>(self);
-    const size_t depth = ++reader.depth_;
-    if (depth == 1) {
-      if (!NameIs(name, "table"))
-        reader.Fault(kXmlError +
-                     (u"неверный корневой элемент \"" + Utf8ToUtf16(name) + u"\", ожидается \"Table\""));
-    } else if (depth == 2 && NameIs(name, "record")) {
-      reader.seenRecord_ = true;
-      std::u16string fault = CheckRecord(attributes);
-      if (!fault.empty())
-        reader.Fault(std::move(fault));
-    }
-  }
-
-  static void XMLCALL OnEnd(void* self, const XML_Char*) { --static_cast<TGoodsReader*>(self)->depth_; }
-
-  XML_Parser parser_;
-  size_t depth_ = 0;
   bool seenRecord_ = false;
-  std::u16string fault_;
 };
 
 } // namespace
@@ -337,7 +160,7 @@ bool IsDecimalNumber(std::string_view text) {
 }
 
 std::u16string CheckGoodsXml(std::u16string_view goods) {
-  return TGoodsReader().Check(goods);
+  return TGoodsCheck().Check(goods);
 }
 
 std::u16string CheckGoodsUpload(std::u16string_view goods, std::u16string_view status) {

@@ -45,6 +45,7 @@ Device devices[] = {
     {PANELSIM_PATH, u"Orvik_PanelSim_3001", "PanelSim_3001_emulator.log", nullptr, nullptr, {}},
     {CARDSIM_PATH, u"Orvik_CardSim_2001", "CardSim_2001_emulator.log", nullptr, nullptr, {}},
     {WEIGHSIM_PATH, u"Orvik_WeighSim_3001", "WeighSim_3001_emulator.log", nullptr, nullptr, {}},
+    {RECEIPTSIM_PATH, u"Orvik_ReceiptSim_3001", "ReceiptSim_3001_emulator.log", nullptr, nullptr, {}},
 };
 std::string logFolder;
 

@@ -1,0 +1,190 @@
+// The window thread of a non-modal device window on Linux.
+#include <fcntl.h>
+#include <pthread.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <utility>
+
+#include "WindowThread_posix.h"
+
+namespace x11 {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Window threads that run, so that unloading the library stops them all. A
+// plain list and a statically initialised mutex: neither has a destructor
+// that a late call after the unit's end could trip over.
+pthread_mutex_t LiveLock = PTHREAD_MUTEX_INITIALIZER;
+TWindowThread* LiveHead = nullptr;
+
+} // namespace
+
+// When the library is unloaded (or the process ends) under objects the host
+// never destroyed, their threads stop first: no tick or paint may run in code
+// that is gone. The windows go with their threads.
+struct TUnloadStop {
+  ~TUnloadStop() {
+    pthread_mutex_lock(&LiveLock);
+    for (TWindowThread* thread = LiveHead; thread != nullptr; thread = thread->Next_)
+      thread->Stop();
+    pthread_mutex_unlock(&LiveLock);
+  }
+};
+static TUnloadStop UnloadStop;
+
+TWindowThread::TWindowThread(const std::string& displayName, TTopWindowSpec spec, TSurfaceMaker make,
+                             TSurfaceCall paint, TSurfaceCall tick, std::chrono::milliseconds period)
+    : Spec_(std::move(spec)), Make_(std::move(make)), Paint_(std::move(paint)), Tick_(std::move(tick)),
+      Period_(period) {
+  Link();
+  if (pipe2(Wake_, O_CLOEXEC | O_NONBLOCK) != 0) {
+    Wake_[0] = Wake_[1] = -1;
+    State_ = TState::Ended;
+    return;
+  }
+  try {
+    Thread_ = std::thread([this, displayName] { Run(displayName); });
+  } catch (...) {
+    State_ = TState::Ended;
+  }
+}
+
+TWindowThread::~TWindowThread() {
+  Stop();
+  Unlink();
+  for (int fd : Wake_)
+    if (fd >= 0)
+      close(fd);
+}
+
+bool TWindowThread::WaitShown(Clock::duration limit) {
+  std::unique_lock lock(Lock_);
+  Changed_.wait_for(lock, limit, [this] { return State_ != TState::Starting; });
+  return State_ == TState::Shown;
+}
+
+bool TWindowThread::Ended() {
+  const std::lock_guard lock(Lock_);
+  return State_ == TState::Ended;
+}
+
+void TWindowThread::Repaint() {
+  {
+    const std::lock_guard lock(Lock_);
+    if (RepaintAsked_)
+      return;
+    RepaintAsked_ = true;
+  }
+  Wake();
+}
+
+void TWindowThread::Stop() {
+  {
+    const std::lock_guard lock(Lock_);
+    StopAsked_ = true;
+  }
+  Wake();
+  if (Thread_.joinable() && Thread_.get_id() != std::this_thread::get_id())
+    Thread_.join();
+}
+
+void TWindowThread::Link() {
+  pthread_mutex_lock(&LiveLock);
+  Next_ = LiveHead;
+  if (LiveHead != nullptr)
+    LiveHead->Previous_ = this;
+  LiveHead = this;
+  pthread_mutex_unlock(&LiveLock);
+}
+
+void TWindowThread::Unlink() {
+  pthread_mutex_lock(&LiveLock);
+  if (Previous_ != nullptr)
+    Previous_->Next_ = Next_;
+  else if (LiveHead == this)
+    LiveHead = Next_;
+  if (Next_ != nullptr)
+    Next_->Previous_ = Previous_;
+  Previous_ = Next_ = nullptr;
+  pthread_mutex_unlock(&LiveLock);
+}
+
+void TWindowThread::Wake() {
+  const char byte = 1;
+  if (Wake_[1] >= 0 && write(Wake_[1], &byte, 1) < 0) {
+    // The pipe is full: the thread has wake-ups enough to read.
+  }
+}
+
+void TWindowThread::SetState(TState state) {
+  {
+    const std::lock_guard lock(Lock_);
+    State_ = state;
+  }
+  Changed_.notify_all();
+}
+
+void TWindowThread::Run(const std::string& displayName) {
+  try {
+    const TXGuard guard; // let go while the thread waits
+    if (auto connection = TConnection::Open(displayName)) {
+      TTopWindowSpec spec = Spec_;
+      spec.EventMask |= ExposureMask;
+      TTopWindow window(*connection, spec);
+      if (window.Show()) {
+        const std::shared_ptr<void> surface = Make_(*connection, window);
+        Paint_(surface.get());
+        SetState(TState::Shown);
+        Serve(*connection, window, surface.get());
+      }
+    }
+  } catch (...) {
+    // No error may leave the thread; the window is gone with its objects.
+  }
+  SetState(TState::Ended);
+}
+
+// The window's loop: X events, the host's requests and the ticks, until the
+// window is closed or the host stops it.
+void TWindowThread::Serve(TConnection& connection, const TTopWindow& window, void* surface) {
+  const bool ticking = static_cast<bool>(Tick_) && Period_.count() > 0;
+  Clock::time_point next = Clock::now() + Period_;
+  for (;;) {
+    int timeout = -1;
+    if (ticking)
+      timeout = static_cast<int>(
+          std::max<long long>(0, std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now()).count()));
+    connection.Wait(Wake_[0], timeout);
+    char drain[64];
+    while (read(Wake_[0], drain, sizeof drain) > 0) {
+    }
+    bool paint = false;
+    {
+      const std::lock_guard lock(Lock_);
+      if (StopAsked_)
+        return;
+      paint = std::exchange(RepaintAsked_, false);
+    }
+    while (connection.X.XPending(connection.Dpy) > 0) {
+      XEvent event;
+      connection.X.XNextEvent(connection.Dpy, &event);
+      if (window.IsCloseRequest(event) || window.IsDestroyed(event))
+        return;
+      if (event.type == Expose && event.xexpose.count == 0)
+        paint = true;
+    }
+    if (ticking && Clock::now() >= next) {
+      Tick_(surface);
+      next += Period_;
+      if (next < Clock::now())
+        next = Clock::now() + Period_; // late (a suspended machine): no burst of ticks
+    }
+    if (paint)
+      Paint_(surface);
+  }
+}
+
+} // namespace x11

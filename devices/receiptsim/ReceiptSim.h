@@ -1,0 +1,73 @@
+// The receipt printer emulator: a printer of the equipment type
+// "ПринтерЧеков". A text document that passes the strict check is laid out
+// on the tape at the configured line length and appended, a cut mark after
+// it, to the tape file in the data folder and to the paper window; the cash
+// drawer's opening is recorded the same way.
+#pragma once
+
+#include "DeviceSet.h"
+#include "Paper.h"
+#include "StateLock.h"
+#include "Tape.h"
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Fixed values of the printer.
+inline constexpr int32_t kReceiptDefaultLineLength = 42;
+inline constexpr size_t kReceiptTapeLimit = 2000; // lines the paper window keeps
+
+inline constexpr char16_t kReceiptEquipmentName[] = u"Эмулятор принтера чеков";
+inline constexpr char16_t kReceiptEquipmentType[] = u"ПринтерЧеков";
+inline constexpr char16_t kReceiptWindowTitle[] = u"Принтер чеков";
+inline constexpr char16_t kReceiptDrawerText[] = u"*** Денежный ящик открыт ***";
+
+// The printer's own Settings document.
+std::u16string ReceiptSettingsXml(std::u16string_view logFilePath);
+
+class TReceiptSim_3001 : public TSetEmulator {
+public:
+  TReceiptSim_3001() = default;
+  ~TReceiptSim_3001() override; // destroys the paper window first
+
+  std::string ClassName() const override { return "TReceiptSim_3001"; }
+  void AfterConstruction() override;
+  void RegisterDeviceMethods() override;
+  void ExecuteMethod(TMethodID methodId, tVariant& result, TParams& params) override;
+  void GetParameters(tVariant& result, TParams& params) override;
+  void SetParameter(tVariant& result, TParams& params) override;
+  void PaintWindow(void* window) override; // Paper_<platform>.cpp
+
+  // The printer methods.
+  void PrintTextDocument(tVariant& result, TParams& params);
+  void OpenCashDrawer(tVariant& result, TParams& params);
+  void GetLineLength(tVariant& result, TParams& params);
+
+  // "<component>_tape.txt" in the data folder.
+  std::u16string TapeFileName() const;
+  // Appends lines to the tape: the kept lines, the tape file (a note in the
+  // call's log entry when it cannot be written) and the paper window.
+  void Feed(const std::vector<TTapeLine>& lines);
+  // The newest lines of the tape, as many as the paper window can show.
+  std::vector<TTapeLine> NewestLines();
+
+  // Guards Tape, which a paper window on a thread of its own (Linux) reads
+  // while the host calls.
+  TStateLock StateLock;
+  std::deque<TTapeLine> Tape; // the last kReceiptTapeLimit lines, changed under StateLock
+
+  // Settings.
+  int32_t LineLength = kReceiptDefaultLineLength;
+  bool ShowOnScreen = true;
+
+private:
+  // Window seam, one implementation per platform (Paper_win.cpp,
+  // Paper_posix.cpp): make the window or show it the new tape; false when
+  // nothing is shown.
+  bool ShowPaperWindow();
+  void DestroyPaperWindow();
+  int32_t PaperLength_ = 0; // the line length the paper window was made for
+};

@@ -1,0 +1,221 @@
+// The text document check: the shared strict XML check with the document's
+// own elements (Document, Positions, TextString, Barcode).
+#include "TextDocument.h"
+
+#include "TextCodec.h"
+#include "XmlCheck.h"
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr char16_t kBarcode[] = u"Barcode";
+// An unknown type is named by its beginning.
+constexpr size_t kShownTypeLimit = 32;
+
+struct TBarcodeName {
+  const char* Lower;
+  TBarcodeType Type;
+};
+constexpr TBarcodeName kBarcodeNames[] = {
+    {"ean8", TBarcodeType::EAN8},
+    {"ean13", TBarcodeType::EAN13},
+    {"code39", TBarcodeType::CODE39},
+    {"qr", TBarcodeType::QR},
+};
+
+bool IsCode39Character(char16_t c) {
+  return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') ||
+         std::u16string_view(u" -.$/+%").find(c) != std::u16string_view::npos;
+}
+
+bool AllDigits(std::u16string_view text) {
+  for (const char16_t c : text)
+    if (c < u'0' || c > u'9')
+      return false;
+  return true;
+}
+
+// One thing a Barcode names, by the attribute of either form: the first
+// form's name ("BarcodeType", "Barcode") or the second's ("Type", "Value").
+struct TEitherAttribute {
+  std::u16string_view First;
+  std::u16string_view Second;
+  std::string_view FirstLower; // the names as XmlNameIs compares them
+  std::string_view SecondLower;
+  const char* Value = nullptr;
+  bool InFirstForm = true; // the form the value was given in
+  bool Clash = false;      // given in both forms
+
+  // Takes the attribute when it is one of the two names.
+  bool Take(const char* name, const char* value) {
+    const bool first = XmlNameIs(name, FirstLower);
+    if (!first && !XmlNameIs(name, SecondLower))
+      return false;
+    Clash = Clash || (Value != nullptr && first != InFirstForm);
+    Value = value;
+    InFirstForm = first;
+    return true;
+  }
+  std::u16string_view Name() const { return InFirstForm ? First : Second; }
+  std::u16string ClashText() const {
+    return u"атрибуты \"" + std::u16string(First) + u"\" и \"" + std::u16string(Second) +
+           u"\" заданы вместе у элемента \"Barcode\"";
+  }
+};
+
+// One Barcode's type and value.
+struct TBarcodeAttributes {
+  TEitherAttribute Type{u"BarcodeType", u"Type", "barcodetype", "type"};
+  TEitherAttribute Value{u"Barcode", u"Value", "barcode", "value"};
+};
+
+TBarcodeAttributes FindBarcodeAttributes(const char** attributes) {
+  TBarcodeAttributes found;
+  for (; attributes[0] != nullptr; attributes += 2)
+    if (!found.Type.Take(attributes[0], attributes[1]))
+      found.Value.Take(attributes[0], attributes[1]);
+  // A missing attribute is named in the form the element uses.
+  if (found.Type.Value == nullptr)
+    found.Type.InFirstForm = found.Value.InFirstForm;
+  if (found.Value.Value == nullptr)
+    found.Value.InFirstForm = found.Type.InFirstForm;
+  return found;
+}
+
+// The value of a barcode of type, checked; on success item holds it.
+std::u16string CheckBarcodeValue(TBarcodeType type, const char* value, std::u16string_view name,
+                                 TPrintItem& item) {
+  if (*value == 0)
+    return XmlAttributeFault(u"пустое значение атрибута", name, kBarcode);
+  if (type == TBarcodeType::QR) {
+    if (std::strlen(value) > kQrValueLimit)
+      return XmlAttributeFault(u"слишком длинное значение атрибута", name, kBarcode);
+    item.Text = Utf8ToUtf16(value);
+    return {};
+  }
+  std::u16string text = Utf8ToUtf16(value);
+  if (type == TBarcodeType::CODE39) {
+    for (const char16_t c : text)
+      if (!IsCode39Character(c))
+        return XmlAttributeFault(u"неверное значение атрибута", name, kBarcode);
+    item.Text = std::move(text);
+    return {};
+  }
+  const size_t digits = type == TBarcodeType::EAN8 ? 8 : 13;
+  if (!AllDigits(text) || (text.size() != digits && text.size() != digits - 1))
+    return XmlAttributeFault(u"неверное значение атрибута", name, kBarcode);
+  const char16_t check = EanCheckDigit(std::u16string_view(text).substr(0, digits - 1));
+  if (text.size() == digits - 1)
+    text += check;
+  else if (text.back() != check)
+    return XmlAttributeFault(u"неверная контрольная цифра в значении атрибута", name, kBarcode);
+  item.Text = std::move(text);
+  return {};
+}
+
+std::u16string ReadBarcode(const char** attributes, TPrintItem& item) {
+  const TBarcodeAttributes found = FindBarcodeAttributes(attributes);
+  for (const TEitherAttribute* either : {&found.Type, &found.Value})
+    if (either->Clash)
+      return XmlFault(either->ClashText());
+  for (const TEitherAttribute* either : {&found.Type, &found.Value})
+    if (either->Value == nullptr)
+      return XmlAttributeFault(u"не найден атрибут", either->Name(), kBarcode);
+  item.Barcode = true;
+  for (const TBarcodeName& known : kBarcodeNames)
+    if (XmlNameIs(found.Type.Value, known.Lower)) {
+      item.Type = known.Type;
+      return CheckBarcodeValue(known.Type, found.Value.Value, found.Value.Name(), item);
+    }
+  std::u16string shown = Utf8ToUtf16(found.Type.Value);
+  if (shown.size() > kShownTypeLimit)
+    shown = shown.substr(0, kShownTypeLimit) + u"...";
+  return XmlFault(u"неизвестный тип штрихкода \"" + shown +
+                  u"\" у элемента \"Barcode\", ожидается EAN8, EAN13, CODE39 или QR");
+}
+
+class TDocumentCheck : public TXmlCheck {
+public:
+  explicit TDocumentCheck(std::vector<TPrintItem>& items) : items_(items) {}
+
+protected:
+  void OnStart(size_t depth, const char* name, const char** attributes) override {
+    if (depth == 1) {
+      if (!XmlNameIs(name, "document"))
+        Fault(XmlFault(u"неверный корневой элемент \"" + Utf8ToUtf16(name) + u"\", ожидается \"Document\""));
+    } else if (depth == 2 && XmlNameIs(name, "positions")) {
+      seenPositions_ = true;
+      inPositions_ = true;
+    } else if (depth == 3 && inPositions_) {
+      if (XmlNameIs(name, "textstring"))
+        ReadText(attributes);
+      else if (XmlNameIs(name, "barcode")) {
+        TPrintItem item;
+        std::u16string fault = ReadBarcode(attributes, item);
+        if (fault.empty())
+          items_.push_back(std::move(item));
+        else
+          Fault(std::move(fault));
+      }
+    }
+  }
+  void OnEnd(size_t depth) override {
+    if (depth == 2)
+      inPositions_ = false;
+  }
+  std::u16string Finish() override {
+    return seenPositions_ ? std::u16string() : XmlFault(u"не найден элемент \"Positions\"");
+  }
+
+private:
+  void ReadText(const char** attributes) {
+    const char* text = nullptr;
+    for (; attributes[0] != nullptr; attributes += 2)
+      if (XmlNameIs(attributes[0], "text"))
+        text = attributes[1];
+    if (text == nullptr)
+      return Fault(XmlAttributeFault(u"не найден атрибут", u"Text", u"TextString"));
+    items_.push_back(TPrintItem{false, TBarcodeType::EAN13, Utf8ToUtf16(text)});
+  }
+
+  std::vector<TPrintItem>& items_;
+  bool seenPositions_ = false;
+  bool inPositions_ = false;
+};
+
+} // namespace
+
+std::u16string_view BarcodeTypeName(TBarcodeType type) {
+  switch (type) {
+  case TBarcodeType::EAN8:
+    return u"EAN8";
+  case TBarcodeType::EAN13:
+    return u"EAN13";
+  case TBarcodeType::CODE39:
+    return u"CODE39";
+  case TBarcodeType::QR:
+    return u"QR";
+  }
+  return u"";
+}
+
+char16_t EanCheckDigit(std::u16string_view digits) {
+  // Weights 3 and 1 alternate from the rightmost digit.
+  int sum = 0;
+  int weight = 3;
+  for (auto it = digits.rbegin(); it != digits.rend(); ++it) {
+    sum += (*it - u'0') * weight;
+    weight = 4 - weight;
+  }
+  return static_cast<char16_t>(u'0' + (10 - sum % 10) % 10);
+}
+
+std::u16string ReadTextDocument(std::u16string_view xml, std::vector<TPrintItem>& items) {
+  items.clear();
+  std::u16string fault = TDocumentCheck(items).Check(xml);
+  if (!fault.empty())
+    items.clear();
+  return fault;
+}

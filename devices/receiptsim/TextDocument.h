@@ -1,0 +1,55 @@
+// The text document behind PrintTextDocument, kept apart from the emulator
+// object so that it can be checked and fuzzed directly.
+//
+//   <Document>
+//     <Positions>
+//       <TextString Text="..."/>
+//       <Barcode BarcodeType="EAN13" Barcode="4600000000003"/>
+//       <Barcode Type="QR" Value="..."/>
+//     </Positions>
+//   </Document>
+//
+// The document is read as strictly as the goods list, by the same parser and
+// with the same kind of messages (XmlCheck.h). Element and attribute names are
+// compared with A-Z folded. Other elements, in Document or in Positions, are
+// passed over, as are other attributes.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+enum class TBarcodeType { EAN8, EAN13, CODE39, QR };
+
+// One thing to print: a line of text (Barcode false), or a barcode of Type
+// whose value is Text (an EAN with its check digit).
+struct TPrintItem {
+  bool Barcode = false;
+  TBarcodeType Type = TBarcodeType::EAN13;
+  std::u16string Text;
+};
+
+// The type's name as documents give it: "EAN8", "EAN13", "CODE39", "QR".
+std::u16string_view BarcodeTypeName(TBarcodeType type);
+
+// The longest QR value, in UTF-8 bytes: what one QR symbol holds as bytes.
+inline constexpr size_t kQrValueLimit = 2953;
+
+// Reads a document, UTF-16 as the host passes it. Empty when it is accepted,
+// items then holding what is to be printed in document order; else the
+// message for LastErrorText (items are then left empty). A document that is
+// not well-formed XML 1.0 is refused first; then the root "Document", which
+// must hold a "Positions" element; then each TextString and Barcode of the
+// Positions in document order, the first fault winning:
+// - TextString needs its Text attribute (an empty text is an empty line);
+// - Barcode gives its type and value either as BarcodeType and Barcode or as
+//   Type and Value (both names for one thing in one element are refused);
+// - the type is EAN8, EAN13, CODE39 or QR in any letter case;
+// - an EAN value is its digits, with the check digit (which must be right) or
+//   without it (it is then added); CODE39 takes 0-9, A-Z, blank and
+//   - . $ / + %; a QR value is any text up to kQrValueLimit bytes; no value
+//   is empty.
+std::u16string ReadTextDocument(std::u16string_view xml, std::vector<TPrintItem>& items);
+
+// The check digit of an EAN's digits (without it): '0' to '9'.
+char16_t EanCheckDigit(std::u16string_view digits);

@@ -1,0 +1,69 @@
+// libFuzzer target: the text document check over arbitrary text, then the
+// layout of an accepted document. The first byte chooses the line length (its
+// low seven bits) and whether the rest goes to the parser as raw UTF-16
+// units, two bytes each, lone surrogates and all (high bit), or as UTF-8 made
+// into host text.
+#include "Tape.h"
+#include "TextCodec.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+namespace {
+
+void Expect(bool condition, const char* what) {
+  if (condition)
+    return;
+  std::fprintf(stderr, "document_fuzz: %s\n", what);
+  std::abort();
+}
+
+// Characters of a line, a surrogate pair counting as one.
+size_t Characters(std::u16string_view text) {
+  size_t n = 0;
+  for (size_t i = 0; i < text.size(); ++i, ++n)
+    if (IsSurrogatePair(text, i))
+      ++i;
+  return n;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0)
+    return 0;
+  const uint8_t head = data[0];
+  const std::string_view rest(reinterpret_cast<const char*>(data + 1), size - 1);
+  std::u16string xml;
+  if (head & 0x80) {
+    xml.resize(rest.size() / 2);
+    std::memcpy(xml.data(), rest.data(), xml.size() * 2);
+  } else {
+    xml = Utf8ToUtf16(rest);
+  }
+  std::vector<TPrintItem> items;
+  const std::u16string fault = ReadTextDocument(xml, items);
+  if (!fault.empty()) {
+    Expect(fault.starts_with(u"Ошибка разбора XML : "), "unexpected message");
+    Expect(items.empty(), "a refused document left items");
+    return 0;
+  }
+  // Every text line fits the line length; the document ends with its cut.
+  const int32_t width = head & 0x7F;
+  const std::vector<TTapeLine> lines = LayOutDocument(items, width);
+  const size_t limit = static_cast<size_t>(std::clamp(width, kReceiptMinLineLength, kReceiptMaxLineLength));
+  Expect(!lines.empty() && lines.back().Kind == TTapeKind::Cut, "no cut at the end");
+  for (const TTapeLine& line : lines) {
+    if (line.Kind == TTapeKind::Text)
+      Expect(Characters(line.Text) <= limit, "a line longer than the line length");
+    if (line.Kind == TTapeKind::Barcode)
+      Expect(!line.Text.empty(), "an empty barcode");
+  }
+  (void)TapeFileText(lines);
+  return 0;
+}

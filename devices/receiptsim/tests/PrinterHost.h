@@ -1,0 +1,102 @@
+// RECEIPTSIM_3001 loaded by the test host: the fixture of the add-in tests
+// (AddInTest.cpp and the window tests of each platform).
+#pragma once
+
+#include "TestEnv.h"
+#include "TestHost.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace testhost;
+
+inline constexpr char16_t kClass[] = u"Orvik_ReceiptSim_3001";
+
+inline std::string U8(std::u16string_view text) {
+  return Utf16ToUtf8(text);
+}
+
+inline std::string ReadFile(const std::u16string& path) {
+  std::ifstream in(std::filesystem::path(path), std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+inline AddIn* library = nullptr;
+
+class ReceiptSimAddin : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    if (library == nullptr) {
+      std::string error;
+      library = AddIn::Load(BesideExecutable(RECEIPTSIM_FILE), error).release();
+      ASSERT_NE(library, nullptr) << error;
+    }
+  }
+
+  void SetUp() override {
+    ASSERT_NE(library, nullptr);
+    printer_ = library->Create(kClass, memory_);
+    ASSERT_NE(printer_, nullptr);
+    ASSERT_TRUE(printer_->Init(connection_));
+    ASSERT_TRUE(printer_->SetMemManager());
+    std::optional<std::u16string> name;
+    printer_->RegisterExtensionAs(name);
+  }
+
+  void TearDown() override {
+    printer_.reset();
+    EXPECT_TRUE(memory_.Clean()) << memory_.Summary();
+    EXPECT_TRUE(connection_.Errors().empty());
+  }
+
+  // One call; gives the boolean result (-1 for another type) and leaves the
+  // parameters' texts after the call in outputs.
+  int Call(std::u16string_view method, std::vector<tVariant> params,
+           std::vector<std::u16string>* outputs = nullptr, int32_t* integer = nullptr) {
+    const long index = printer_->FindMethod(method);
+    EXPECT_GE(index, 0) << U8(method);
+    ValueList list(memory_);
+    for (const tVariant& value : params)
+      list.Add(value);
+    tVariant result = EmptyValue();
+    EXPECT_TRUE(printer_->CallAsFunc(index, result, list));
+    for (long k = 0; outputs != nullptr && k < list.Count(); ++k)
+      outputs->push_back(TextOf(list[static_cast<size_t>(k)], &memory_));
+    if (integer != nullptr && list.Count() > 1 && TypeOf(list[1]) == VTYPE_I4)
+      *integer = list[1].lVal;
+    const int outcome = TypeOf(result) == VTYPE_BOOL ? result.bVal : -1;
+    ReleaseValue(memory_, result);
+    return outcome;
+  }
+
+  tVariant Text(std::u16string_view text) { return StringValue(memory_, text); }
+
+  std::u16string Open() {
+    std::vector<std::u16string> out;
+    EXPECT_EQ(Call(u"Open", {EmptyValue()}, &out), 1);
+    return out.at(0);
+  }
+
+  int Print(std::u16string_view id, std::u16string_view xml) {
+    return Call(u"PrintTextDocument", {Text(id), Text(xml)});
+  }
+
+  std::u16string LastError() {
+    std::vector<std::u16string> out;
+    Call(u"GetLastError", {EmptyValue()}, &out);
+    return out.at(0);
+  }
+
+  CountingMemory memory_;
+  RecordingConnection connection_;
+  std::unique_ptr<Component> printer_;
+};

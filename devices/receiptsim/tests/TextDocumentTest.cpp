@@ -1,0 +1,155 @@
+// The text document check and the tape's layout, without the host: what is
+// accepted, each fault's message, and how the tape wraps and marks its cuts.
+#include "Barcode.h"
+#include "Tape.h"
+#include "TextCodec.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kXml = "Ошибка разбора XML : ";
+
+// The check's message as UTF-8 (readable in failures); empty when accepted.
+std::string Check(std::string_view xml, std::vector<TPrintItem>* out = nullptr) {
+  std::vector<TPrintItem> items;
+  const std::u16string fault = ReadTextDocument(Utf8ToUtf16(xml), items);
+  if (out != nullptr)
+    *out = items;
+  return Utf16ToUtf8(fault);
+}
+
+std::string Doc(std::string_view positions) {
+  return "<Document><Positions>" + std::string(positions) + "</Positions></Document>";
+}
+
+std::string Barcode(std::string_view what, std::string_view attribute) {
+  return kXml + std::string(what) + " \"" + std::string(attribute) + "\" у элемента \"Barcode\"";
+}
+
+TEST(TextDocument, ReadsTextsAndBothBarcodeFormsInOrder) {
+  std::vector<TPrintItem> items;
+  EXPECT_EQ(
+      Check("<?xml version=\"1.0\"?><document><Header/><POSITIONS>"
+            "<TextString Text=\"Чек &#8470;1&#10;Итого\"/><Cut/>"
+            "<Barcode BarcodeType=\"ean13\" Barcode=\"460123456789\"/>"
+            "<barcode type=\"EAN8\" value=\"96385074\" Width=\"2\"/>"
+            "<Barcode Type=\"Code39\" Value=\"AB-12 $\"/><Barcode Type=\"QR\" Value=\"https://x/?a=1\"/>"
+            "<TextString Text=\"\"/></POSITIONS></document>",
+            &items),
+      "");
+  ASSERT_EQ(items.size(), 6u);
+  EXPECT_EQ(items[0].Text, u"Чек №1\nИтого");
+  EXPECT_FALSE(items[0].Barcode);
+  EXPECT_TRUE(items[1].Barcode);
+  EXPECT_EQ(items[1].Type, TBarcodeType::EAN13);
+  EXPECT_EQ(items[1].Text, u"4601234567893"); // the check digit added
+  EXPECT_EQ(items[2].Type, TBarcodeType::EAN8);
+  EXPECT_EQ(items[2].Text, u"96385074");
+  EXPECT_EQ(items[3].Type, TBarcodeType::CODE39);
+  EXPECT_EQ(items[4].Type, TBarcodeType::QR);
+  EXPECT_EQ(items[5].Text, u"");
+  // Elements outside Positions, or deeper in it, are no positions.
+  EXPECT_EQ(Check("<Document><TextString/><Positions><X><TextString/></X></Positions></Document>", &items),
+            "");
+  EXPECT_TRUE(items.empty());
+}
+
+TEST(TextDocument, RefusesStructuralFaultsAndPrintsNothing) {
+  std::vector<TPrintItem> items;
+  EXPECT_EQ(Check(Doc("<TextString Text=\"a\"/><TextString Txt=\"b\"/>"), &items),
+            kXml + "не найден атрибут \"Text\" у элемента \"TextString\"");
+  EXPECT_TRUE(items.empty()); // the line before the fault is not printed either
+  EXPECT_EQ(Check("<Receipt><Positions/></Receipt>"),
+            kXml + "неверный корневой элемент \"Receipt\", ожидается \"Document\"");
+  EXPECT_EQ(Check("<Document><TextString Text=\"a\"/></Document>"), kXml + "не найден элемент \"Positions\"");
+  // Not well-formed: the parser's error wins over an earlier fault.
+  EXPECT_EQ(Check("<Receipt>\n  <Positions></Position></Receipt>"),
+            kXml + "закрывающий тег не соответствует открывающему (строка 2, позиция 16)");
+  EXPECT_EQ(Check(""), kXml + "текст закончился раньше документа (строка 1, позиция 1)");
+}
+
+TEST(TextDocument, ChecksBarcodeTypesAndValues) {
+  EXPECT_EQ(
+      Check(Doc("<Barcode Type=\"UPC\" Value=\"1\"/>")),
+      kXml +
+          "неизвестный тип штрихкода \"UPC\" у элемента \"Barcode\", ожидается EAN8, EAN13, CODE39 или QR");
+  // A missing attribute is named in the form the element uses.
+  EXPECT_EQ(Check(Doc("<Barcode Value=\"1\"/>")), Barcode("не найден атрибут", "Type"));
+  EXPECT_EQ(Check(Doc("<Barcode Barcode=\"1\"/>")), Barcode("не найден атрибут", "BarcodeType"));
+  EXPECT_EQ(Check(Doc("<Barcode Type=\"QR\"/>")), Barcode("не найден атрибут", "Value"));
+  EXPECT_EQ(Check(Doc("<Barcode/>")), Barcode("не найден атрибут", "BarcodeType"));
+  EXPECT_EQ(Check(Doc("<Barcode Type=\"QR\" BarcodeType=\"QR\" Value=\"1\"/>")),
+            kXml + "атрибуты \"BarcodeType\" и \"Type\" заданы вместе у элемента \"Barcode\"");
+  EXPECT_EQ(Check(Doc("<Barcode Type=\"EAN13\" Value=\"4601234567890\"/>")),
+            Barcode("неверная контрольная цифра в значении атрибута", "Value"));
+  for (const char* bad : {"460123456789x", "46012345678", "46012345678930", "４60123456789", " 460123456789"})
+    EXPECT_EQ(Check(Doc("<Barcode BarcodeType=\"EAN13\" Barcode=\"" + std::string(bad) + "\"/>")),
+              Barcode("неверное значение атрибута", "Barcode"))
+        << bad;
+  EXPECT_EQ(Check(Doc("<Barcode Type=\"EAN8\" Value=\"96385070\"/>")),
+            Barcode("неверная контрольная цифра в значении атрибута", "Value"));
+  EXPECT_EQ(Check(Doc("<Barcode Type=\"CODE39\" Value=\"ab\"/>")),
+            Barcode("неверное значение атрибута", "Value"));
+  EXPECT_EQ(Check(Doc("<Barcode Type=\"CODE39\" Value=\"*A*\"/>")),
+            Barcode("неверное значение атрибута", "Value"));
+  EXPECT_EQ(Check(Doc("<Barcode Type=\"QR\" Value=\"\"/>")), Barcode("пустое значение атрибута", "Value"));
+  EXPECT_EQ(Check(Doc("<Barcode Type=\"QR\" Value=\"" + std::string(kQrValueLimit, 'x') + "\"/>")), "");
+  EXPECT_EQ(Check(Doc("<Barcode Type=\"QR\" Value=\"" + std::string(kQrValueLimit - 1, 'x') + "ы\"/>")),
+            Barcode("слишком длинное значение атрибута", "Value"));
+  // A long unknown type is named by its beginning.
+  const std::string message = Check(Doc("<Barcode Type=\"" + std::string(5000, 'Z') + "\" Value=\"1\"/>"));
+  EXPECT_LT(message.size(), 300u);
+}
+
+TEST(Tape, WrapsTextsAtTheLineLengthAndCutsAfterTheDocument) {
+  std::vector<TPrintItem> items(3);
+  items[0].Text = std::u16string(20, u'a') + u"\U0001F600b\r\nc\td";
+  items[1].Text = u"";
+  items[2] = TPrintItem{true, TBarcodeType::QR, u"x\ny"};
+  const std::vector<TTapeLine> lines = LayOutDocument(items, 16);
+  ASSERT_EQ(lines.size(), 6u);
+  EXPECT_EQ(lines[0].Text, std::u16string(16, u'a'));
+  EXPECT_EQ(lines[1].Text, u"aaaa\U0001F600b"); // the pair is one character, never split
+  EXPECT_EQ(lines[2].Text, u"c d");
+  EXPECT_EQ(lines[3].Text, u"");
+  EXPECT_EQ(TapeLineText(lines[4]), u"[QR x y]");
+  EXPECT_EQ(lines[5].Kind, TTapeKind::Cut);
+  EXPECT_EQ(TapeFileText(lines), std::u16string(16, u'a') +
+                                     u"\r\naaaa\U0001F600b\r\nc d\r\n\r\n[QR x y]\r\n" +
+                                     u"~~~~ отрез ~~~~~\r\n");
+  // A width out of range is clamped; an empty document is only a cut.
+  EXPECT_EQ(LayOutDocument({}, 5).at(0).Text.size(), size_t(kReceiptMinLineLength));
+  EXPECT_EQ(LayOutDocument({TPrintItem{false, {}, std::u16string(500, u'z')}}, 1000).at(0).Text.size(),
+            size_t(kReceiptMaxLineLength));
+}
+
+TEST(Barcode, BarsFollowTheEncodingTables) {
+  const auto text = [](const std::vector<bool>& modules) {
+    std::string bits;
+    for (const bool dark : modules)
+      bits += dark ? '1' : '0';
+    return bits;
+  };
+  // EAN-13 5901234123457: first digit 5 sets the parity L G G L L G of the left half.
+  const std::string ean13 = text(BarcodeModules(TBarcodeType::EAN13, u"5901234123457"));
+  ASSERT_EQ(ean13.size(), 95u);
+  EXPECT_EQ(ean13.substr(0, 3 + 14), "101"
+                                     "0001011"
+                                     "0100111"); // guard, 9 in L, 0 in G
+  EXPECT_EQ(ean13.substr(45, 5), "01010");
+  EXPECT_EQ(ean13.substr(85), "1000100"
+                              "101"); // 7 in R, guard
+  EXPECT_EQ(BarcodeModules(TBarcodeType::EAN8, u"96385074").size(), 67u);
+  // CODE39: every character is three wide elements of nine (15 modules) and a gap.
+  for (const char16_t c : std::u16string_view(u"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ-. $/+%"))
+    EXPECT_EQ(BarcodeModules(TBarcodeType::CODE39, std::u16string(1, c)).size(), 3u * 16 - 1) << char(c);
+  EXPECT_EQ(text(BarcodeModules(TBarcodeType::CODE39, u"A")).substr(16, 15), "111010100010111");
+  EXPECT_TRUE(BarcodeModules(TBarcodeType::CODE39, u"a*").empty());
+  EXPECT_TRUE(BarcodeModules(TBarcodeType::QR, u"x").empty());
+}
+
+} // namespace
