@@ -38,7 +38,7 @@ struct Device {
 constexpr Device kDevices[] = {{"Orvik_ScaleSim", "SCALESIM_3001", "Orvik_ScaleSim_3001"},
                                {"Orvik_PanelSim", "PANELSIM_3001", "Orvik_PanelSim_3001"},
                                {"Orvik_CardSim", "CARDSIM_2001", "Orvik_CardSim_2001"},
-                               {"Orvik_WeighSim", "WEIGHSIM_3001", "Orvik_WeighSim_3001"}},
+                               {"Orvik_WeighSim", "WEIGHSIM_3001", "Orvik_WeighSim_3001"},
                                {"Orvik_ReceiptSim", "RECEIPTSIM_3001", "Orvik_ReceiptSim_3001"}};
 constexpr char kFullArchive[] = "Orvik_RetailEmulators";
 
