@@ -76,14 +76,14 @@ void PaintBars(IPaperCanvas& canvas, const TLineLayout& layout, int top, int32_t
   }
 }
 
-// The symbol centred across the paper, inside its quiet zone, each row's runs
-// of dark modules as one rectangle.
+// The symbol centred in its rows above the value, inside its quiet zone, each
+// row's runs of dark modules as one rectangle.
 void PaintQr(IPaperCanvas& canvas, const TLineLayout& layout, int top, int32_t lineLength) {
   const TQrModules& qr = layout.Qr;
   const int module = layout.Module;
   const int width = (qr.Size + 2 * kQrQuietModules) * module;
   const int left = kPaperMargin + (kPaperCellWidth * lineLength - width) / 2 + kQrQuietModules * module;
-  const int y0 = top + kQrQuietModules * module;
+  const int y0 = top + ((layout.Rows - 1) * kPaperRowPitch - width) / 2 + kQrQuietModules * module;
   for (int y = 0; y < qr.Size; ++y)
     for (int x = 0; x < qr.Size;) {
       if (!qr.At(x, y)) {
