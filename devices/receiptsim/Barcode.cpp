@@ -99,9 +99,10 @@ std::vector<bool> BarcodeModules(TBarcodeType type, std::u16string_view value) {
   return {};
 }
 
-TQrModules QrModules(std::string_view utf8) {
+TQrModules QrModules(std::string_view utf8, int maxSize) {
   TQrModules modules;
-  if (utf8.size() > qrcodegen_BUFFER_LEN_MAX)
+  const int maxVersion = std::min((maxSize - 17) / 4, qrcodegen_VERSION_MAX);
+  if (maxVersion < qrcodegen_VERSION_MIN || utf8.size() > qrcodegen_BUFFER_LEN_MAX)
     return modules; // more than any symbol holds
   std::vector<uint8_t> symbol(qrcodegen_BUFFER_LEN_MAX);
   std::vector<uint8_t> work(qrcodegen_BUFFER_LEN_MAX);
@@ -110,12 +111,12 @@ TQrModules QrModules(std::string_view utf8) {
     // The library reads a C string, and picks the mode.
     const std::string text(utf8);
     encoded = qrcodegen_encodeText(text.c_str(), work.data(), symbol.data(), qrcodegen_Ecc_LOW,
-                                   qrcodegen_VERSION_MIN, qrcodegen_VERSION_MAX, qrcodegen_Mask_AUTO, true);
+                                   qrcodegen_VERSION_MIN, maxVersion, qrcodegen_Mask_AUTO, true);
   } else {
     // A NUL would end that string early: the bytes as they are.
     std::copy(utf8.begin(), utf8.end(), work.begin());
     encoded = qrcodegen_encodeBinary(work.data(), utf8.size(), symbol.data(), qrcodegen_Ecc_LOW,
-                                     qrcodegen_VERSION_MIN, qrcodegen_VERSION_MAX, qrcodegen_Mask_AUTO, true);
+                                     qrcodegen_VERSION_MIN, maxVersion, qrcodegen_Mask_AUTO, true);
   }
   if (!encoded)
     return modules;

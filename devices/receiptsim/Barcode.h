@@ -26,5 +26,8 @@ struct TQrModules {
 
 // The smallest symbol that holds the UTF-8 bytes (error correction level L,
 // raised where that costs no larger version), in numeric or alphanumeric
-// mode where the value allows, else bytes. Size 0 when no symbol holds them.
-TQrModules QrModules(std::string_view utf8);
+// mode where the value allows, else bytes. Size 0 when no symbol up to
+// maxSize modules holds them (a too large one is given up before its costly
+// masking).
+inline constexpr int kQrMaxSize = 177;
+TQrModules QrModules(std::string_view utf8, int maxSize = kQrMaxSize);

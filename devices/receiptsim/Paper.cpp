@@ -45,12 +45,12 @@ TLineLayout LayOut(const TTapeLine& line, int32_t lineLength) {
       layout.Rows = kPaperBarcodeRows;
     return layout;
   }
-  layout.Qr = QrModules(Utf16ToUtf8(line.Text));
-  if (layout.Qr.Size == 0)
-    return layout;
   // A square with its quiet zone as wide as the paper, and as high as the
   // window less the value's row.
   const int side = std::min(kPaperCellWidth * lineLength, kPaperRowPitch * (kPaperRows - 1));
+  layout.Qr = QrModules(Utf16ToUtf8(line.Text), side / kQrMinModule - 2 * kQrQuietModules);
+  if (layout.Qr.Size == 0)
+    return layout;
   const int modules = layout.Qr.Size + 2 * kQrQuietModules;
   const int module = std::min(kQrMaxModule, side / modules);
   if (module < kQrMinModule)

@@ -182,7 +182,8 @@ TEST(Barcode, QrSymbolsTakeTheirVersionsSizeWithFinderPatternsInTheCorners) {
   // The longest accepted value fills version 40; a NUL is a byte, not the end.
   EXPECT_EQ(QrModules(std::string(kQrValueLimit, 'x')).Size, 177);
   EXPECT_EQ(QrModules(std::string(kQrValueLimit + 1, 'x')).Size, 0);
-  EXPECT_EQ(QrModules(std::string(3000, '1')).Size, 117); // digits in numeric mode: version 25
+  EXPECT_EQ(QrModules(std::string(100, 'a'), 36).Size, 0); // no version 5 allowed
+  EXPECT_EQ(QrModules(std::string(3000, '1')).Size, 117);  // digits in numeric mode: version 25
   EXPECT_NE(QrModules(std::string("a\0b", 3)).Dark, QrModules("a").Dark);
 }
 
