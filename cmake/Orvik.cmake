@@ -38,6 +38,19 @@ function(orvik_sanitize target)
   endif()
 endfunction()
 
+# A third-party C library from its Debian source as a static library of ours:
+# C99, position-independent, its headers included as system headers, none of
+# our warnings, the sanitizers of the build.
+function(orvik_third_party_c_library target include_dir)
+  add_library(${target} STATIC ${ARGN})
+  set_target_properties(${target} PROPERTIES C_STANDARD 99 C_EXTENSIONS OFF POSITION_INDEPENDENT_CODE ON)
+  target_include_directories(${target} SYSTEM PUBLIC ${include_dir})
+  target_compile_options(${target} PRIVATE -w)
+  if(ORVIK_SANITIZE)
+    target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-omit-frame-pointer)
+  endif()
+endfunction()
+
 # The fuzz build: every target of ours carries the fuzzer's coverage and the
 # sanitizers, so that a fuzzer follows the libraries it loads.
 function(orvik_fuzz_instrument target)

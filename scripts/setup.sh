@@ -21,7 +21,8 @@ for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 
-if [ ${#missing[@]} -gt 0 ] || [ ! -d "$here/third_party/pugixml-src" ] || [ ! -d "$here/third_party/expat-src" ]; then
+if [ ${#missing[@]} -gt 0 ] || [ ! -d "$here/third_party/pugixml-src" ] || [ ! -d "$here/third_party/expat-src" ] \
+   || [ ! -d "$here/third_party/qrcodegen-src" ]; then
   need_root
   export DEBIAN_FRONTEND=noninteractive
   dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
@@ -69,6 +70,32 @@ if [ ! -f "$here/third_party/expat-src/lib/xmlparse.c" ]; then
   rm -rf "$here/third_party/expat-src"
   mv "$(dirname "$(dirname "$src")")" "$here/third_party/expat-src"
   echo "$got" >"$here/third_party/expat-src/DEBIAN_VERSION"
+  rm -rf "$tmp" "$tmp.log"
+fi
+# QR Code generator source (the receipt printer's window draws QR codes with
+# its C library), Debian's qr-code-generator. The archive may have lost the
+# revision's .debian.tar.xz (404) while keeping the .dsc and the upstream
+# tarball: then that tarball is unpacked once its SHA-256 matches the .dsc's
+# (Debian's revision changes only the packaging, not the library's source).
+if [ ! -f "$here/third_party/qrcodegen-src/c/qrcodegen.c" ]; then
+  mkdir -p "$here/third_party"
+  tmp=$(mktemp -d)
+  (cd "$tmp" && apt-get source -qq qr-code-generator >"$tmp.log" 2>&1) || true
+  src=$(find "$tmp" -maxdepth 3 -type f -path '*/c/qrcodegen.c' | head -n 1)
+  if [ -z "$src" ]; then
+    dsc=$(find "$tmp" -maxdepth 1 -name 'qr-code-generator_*.dsc' | head -n 1)
+    orig=$(find "$tmp" -maxdepth 1 -name 'qr-code-generator_*.orig.tar.*' | head -n 1)
+    [ -n "$dsc" ] && [ -n "$orig" ] || { cat "$tmp.log" >&2; echo "setup.sh: qr-code-generator's source could not be fetched" >&2; exit 1; }
+    want=$(awk -v f="$(basename "$orig")" '/^Checksums-Sha256:/ { on = 1; next } /^[^ ]/ { on = 0 } on && $3 == f { print $1 }' "$dsc")
+    have=$(sha256sum "$orig" | awk '{ print $1 }')
+    [ -n "$want" ] && [ "$want" = "$have" ] || { echo "setup.sh: $(basename "$orig") does not match its .dsc" >&2; exit 1; }
+    tar -xf "$orig" -C "$tmp"
+    src=$(find "$tmp" -maxdepth 3 -type f -path '*/c/qrcodegen.c' | head -n 1)
+    [ -n "$src" ] || { echo "setup.sh: qrcodegen.c not found in $(basename "$orig")" >&2; exit 1; }
+  fi
+  rm -rf "$here/third_party/qrcodegen-src"
+  mv "$(dirname "$(dirname "$src")")" "$here/third_party/qrcodegen-src"
+  basename "$(find "$tmp" -maxdepth 1 -name 'qr-code-generator_*.dsc' | head -n 1)" .dsc >"$here/third_party/qrcodegen-src/DEBIAN_VERSION"
   rm -rf "$tmp" "$tmp.log"
 fi
 echo "setup: all dependencies present"

@@ -1,7 +1,10 @@
-// The linear barcodes' encoding tables.
+// The linear barcodes' encoding tables, and QR symbols.
 #include "Barcode.h"
 
+#include <algorithm>
 #include <cstdint>
+
+#include <qrcodegen.h>
 
 namespace {
 
@@ -94,4 +97,33 @@ std::vector<bool> BarcodeModules(TBarcodeType type, std::u16string_view value) {
     break;
   }
   return {};
+}
+
+TQrModules QrModules(std::string_view utf8, int maxSize) {
+  TQrModules modules;
+  const int maxVersion = std::min((maxSize - 17) / 4, qrcodegen_VERSION_MAX);
+  if (maxVersion < qrcodegen_VERSION_MIN || utf8.size() > qrcodegen_BUFFER_LEN_MAX)
+    return modules; // more than any symbol holds
+  std::vector<uint8_t> symbol(qrcodegen_BUFFER_LEN_MAX);
+  std::vector<uint8_t> work(qrcodegen_BUFFER_LEN_MAX);
+  bool encoded = false;
+  if (utf8.find('\0') == std::string_view::npos) {
+    // The library reads a C string, and picks the mode.
+    const std::string text(utf8);
+    encoded = qrcodegen_encodeText(text.c_str(), work.data(), symbol.data(), qrcodegen_Ecc_LOW,
+                                   qrcodegen_VERSION_MIN, maxVersion, qrcodegen_Mask_AUTO, true);
+  } else {
+    // A NUL would end that string early: the bytes as they are.
+    std::copy(utf8.begin(), utf8.end(), work.begin());
+    encoded = qrcodegen_encodeBinary(work.data(), utf8.size(), symbol.data(), qrcodegen_Ecc_LOW,
+                                     qrcodegen_VERSION_MIN, maxVersion, qrcodegen_Mask_AUTO, true);
+  }
+  if (!encoded)
+    return modules;
+  modules.Size = qrcodegen_getSize(symbol.data());
+  modules.Dark.reserve(static_cast<size_t>(modules.Size) * static_cast<size_t>(modules.Size));
+  for (int y = 0; y < modules.Size; ++y)
+    for (int x = 0; x < modules.Size; ++x)
+      modules.Dark.push_back(qrcodegen_getModule(symbol.data(), x, y));
+  return modules;
 }

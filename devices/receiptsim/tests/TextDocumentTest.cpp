@@ -1,11 +1,15 @@
 // The text document check and the tape's layout, without the host: what is
-// accepted, each fault's message, and how the tape wraps and marks its cuts.
+// accepted, each fault's message, how the tape wraps and marks its cuts, and
+// the barcodes the paper window draws.
 #include "Barcode.h"
+#include "Paper.h"
 #include "Tape.h"
 #include "TextCodec.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -150,6 +154,77 @@ TEST(Barcode, BarsFollowTheEncodingTables) {
   EXPECT_EQ(text(BarcodeModules(TBarcodeType::CODE39, u"A")).substr(16, 15), "111010100010111");
   EXPECT_TRUE(BarcodeModules(TBarcodeType::CODE39, u"a*").empty());
   EXPECT_TRUE(BarcodeModules(TBarcodeType::QR, u"x").empty());
+}
+
+TEST(Barcode, QrSymbolsTakeTheirVersionsSizeWithFinderPatternsInTheCorners) {
+  const auto finder = [](const TQrModules& qr, int left, int top) {
+    for (int y = -1; y <= 7; ++y)
+      for (int x = -1; x <= 7; ++x) {
+        if (left + x < 0 || top + y < 0 || left + x >= qr.Size || top + y >= qr.Size)
+          continue;
+        const int ring = std::max(std::abs(x - 3), std::abs(y - 3)); // 4: the light separator
+        if (qr.At(left + x, top + y) != (ring != 2 && ring != 4))
+          return false;
+      }
+    return true;
+  };
+  // Alphanumeric "HELLO WORLD" fits version 1; 100 lower-case bytes need version 5 at level L.
+  for (const auto& [value, size] :
+       {std::pair<std::string, int>{"HELLO WORLD", 21}, {std::string(100, 'a'), 37}}) {
+    const TQrModules qr = QrModules(value);
+    ASSERT_EQ(qr.Size, size) << value;
+    ASSERT_EQ(qr.Dark.size(), size_t(size * size));
+    EXPECT_TRUE(finder(qr, 0, 0));
+    EXPECT_TRUE(finder(qr, size - 7, 0));
+    EXPECT_TRUE(finder(qr, 0, size - 7));
+    EXPECT_FALSE(finder(qr, size - 7, size - 7));
+  }
+  // The longest accepted value fills version 40; a NUL is a byte, not the end.
+  EXPECT_EQ(QrModules(std::string(kQrValueLimit, 'x')).Size, 177);
+  EXPECT_EQ(QrModules(std::string(kQrValueLimit + 1, 'x')).Size, 0);
+  EXPECT_EQ(QrModules(std::string(100, 'a'), 36).Size, 0); // no version 5 allowed
+  EXPECT_EQ(QrModules(std::string(3000, '1')).Size, 117);  // digits in numeric mode: version 25
+  EXPECT_NE(QrModules(std::string("a\0b", 3)).Dark, QrModules("a").Dark);
+}
+
+// The paper's dark rectangles, and the texts written.
+struct TInk : IPaperCanvas {
+  int Left = 1 << 20, Top = 1 << 20, Right = 0, Bottom = 0;
+  std::vector<std::u16string> Texts;
+  void Fill(int x, int y, int width, int height, bool dark) override {
+    if (!dark)
+      return;
+    Left = std::min(Left, x), Top = std::min(Top, y);
+    Right = std::max(Right, x + width), Bottom = std::max(Bottom, y + height);
+  }
+  void Text(int, int, std::u16string_view text) override { Texts.emplace_back(text); }
+};
+
+TEST(Paper, QrCodesAreDrawnAsSquaresThatFitTheWindowElseAsText) {
+  const TTapeLine qr{TTapeKind::Barcode, TBarcodeType::QR, u"https://example.org/чек?n=1\n2"};
+  for (const int32_t length : {kReceiptMinLineLength, 42, kReceiptMaxLineLength}) {
+    TInk ink;
+    PaintPaper(ink, {TTapeLine{TTapeKind::Text, TBarcodeType::EAN13, u"top"}, qr}, length);
+    const int rows = PaperRowsOf(qr, length);
+    ASSERT_GT(rows, 2) << length;
+    EXPECT_EQ(ink.Right - ink.Left, ink.Bottom - ink.Top) << length;
+    EXPECT_GE(ink.Left, kPaperMargin + 8); // the quiet zone inside the paper
+    EXPECT_LE(ink.Right, PaperWidth(length) - kPaperMargin - 8);
+    // Within its rows above the value, however wide the paper (the window is not).
+    const int top = kPaperMargin + kPaperRowPitch * (kPaperRows - rows);
+    EXPECT_GE(ink.Top, top + 8);
+    EXPECT_LE(ink.Bottom, top + kPaperRowPitch * (rows - 1));
+    ASSERT_EQ(ink.Texts.size(), 2u);
+    EXPECT_EQ(ink.Texts[1], u"top"); // painted from the bottom up
+    EXPECT_EQ(ink.Texts[0], std::u16string(u"https://example.org/чек?n=1 2").substr(0, size_t(length)));
+  }
+  // Too many modules for the narrowest paper: the text line.
+  const TTapeLine big{TTapeKind::Barcode, TBarcodeType::QR, std::u16string(1000, u'x')};
+  EXPECT_EQ(PaperRowsOf(big, kReceiptMinLineLength), 1);
+  TInk ink;
+  PaintPaper(ink, {big}, kReceiptMinLineLength);
+  EXPECT_EQ(ink.Right, 0);
+  EXPECT_EQ(ink.Texts.at(0), u"[QR " + std::u16string(kReceiptMinLineLength - 4, u'x'));
 }
 
 } // namespace
