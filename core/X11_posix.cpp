@@ -206,11 +206,6 @@ int RunModal(TConnection& connection, TTopWindow& window, int closed,
   }
 }
 
-bool ReleasedInside(const XButtonEvent& release, Window child, int width, int height) {
-  return release.window == child && release.x >= 0 && release.y >= 0 && release.x < width &&
-         release.y < height;
-}
-
 KeySym KeyOf(TConnection& connection, XKeyEvent& event) {
   return connection.X.XLookupKeysym(&event, 0);
 }
@@ -228,18 +223,32 @@ void SetWindowText(TConnection& connection, Window window, std::u16string_view t
                                PropModeReplace, bytes, length);
 }
 
-Window CreateChild(TConnection& connection, Window parent, int x, int y, int width, int height,
-                   std::u16string_view text, TColour background, long eventMask) {
+void TDialogControls::Add(const TDialogRect& rect, std::u16string_view text, bool clickable) {
+  TControl& control = Controls_.emplace_back();
+  control.Width = Units_.X(rect.Width);
+  control.Height = Units_.Y(rect.Height);
   XSetWindowAttributes attributes{};
-  attributes.background_pixel = connection.Pixel(background);
-  attributes.event_mask = eventMask;
-  const Window child =
-      connection.X.XCreateWindow(connection.Dpy, parent, x, y, static_cast<unsigned>(std::max(width, 1)),
-                                 static_cast<unsigned>(std::max(height, 1)), 0, CopyFromParent, InputOutput,
-                                 nullptr, CWBackPixel | CWEventMask, &attributes);
-  if (child != 0)
-    SetWindowText(connection, child, text);
-  return child;
+  attributes.background_pixel = Connection_.Pixel(dialog::kFace);
+  attributes.event_mask = ExposureMask | (clickable ? ButtonPressMask | ButtonReleaseMask : 0);
+  control.Id = Connection_.X.XCreateWindow(
+      Connection_.Dpy, Dialog_, Units_.X(rect.X), Units_.Y(rect.Y),
+      static_cast<unsigned>(std::max(control.Width, 1)), static_cast<unsigned>(std::max(control.Height, 1)),
+      0, CopyFromParent, InputOutput, nullptr, CWBackPixel | CWEventMask, &attributes);
+  if (control.Id != 0)
+    SetWindowText(Connection_, control.Id, text);
+}
+
+int TDialogControls::IndexOf(Window window) const {
+  for (size_t i = 0; i < Controls_.size(); ++i)
+    if (Controls_[i].Id == window)
+      return static_cast<int>(i);
+  return -1;
+}
+
+bool TDialogControls::ReleasedInside(const XButtonEvent& release, int index) const {
+  const TControl& control = (*this)[index];
+  return release.window == control.Id && release.x >= 0 && release.y >= 0 && release.x < control.Width &&
+         release.y < control.Height;
 }
 
 namespace {

@@ -21,6 +21,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace x11 {
 
@@ -145,10 +146,6 @@ private:
   bool Shown_ = false;
 };
 
-// A child window (a control) named with its text, so that tools that list
-// windows show what it says.
-Window CreateChild(TConnection& connection, Window parent, int x, int y, int width, int height,
-                   std::u16string_view text, TColour background, long eventMask);
 // Sets WM_NAME and _NET_WM_NAME of a window to text in UTF-8.
 void SetWindowText(TConnection& connection, Window window, std::u16string_view text);
 
@@ -221,6 +218,41 @@ struct TDialogUnits {
 };
 TDialogUnits DialogUnitsOf(TFont& font);
 
+// A control of a dialog template: position and size in dialog units.
+struct TDialogRect {
+  int X, Y, Width, Height;
+};
+
+// The controls of a dialog window: child windows laid out from the template's
+// dialog units on the dialog's face, each named with its text so that tools
+// that list windows show what it says, found again by their window.
+class TDialogControls {
+public:
+  struct TControl {
+    Window Id = 0;
+    int Width = 0; // in pixels
+    int Height = 0;
+  };
+
+  TDialogControls(TConnection& connection, Window dialog, TDialogUnits units)
+      : Connection_(connection), Dialog_(dialog), Units_(units) {}
+
+  // Adds the next control; clickable ones also get the pointer's button.
+  void Add(const TDialogRect& rect, std::u16string_view text, bool clickable);
+  const TControl& operator[](int index) const { return Controls_[static_cast<size_t>(index)]; }
+  // The index of the control that is window, or -1.
+  int IndexOf(Window window) const;
+  // Whether a release of the pointer's button happened inside control index:
+  // what makes a press on a button a click.
+  bool ReleasedInside(const XButtonEvent& release, int index) const;
+
+private:
+  TConnection& Connection_;
+  Window Dialog_;
+  TDialogUnits Units_;
+  std::vector<TControl> Controls_;
+};
+
 // The colours of a dialog window, as Windows paints one.
 namespace dialog {
 inline constexpr TColour kFace = 0xF0F0F0;
@@ -241,9 +273,6 @@ void PaintButton(TCanvas& canvas, TFont& font, std::u16string_view text, bool fo
 // closed, and so does a window that cannot be shown.
 int RunModal(TConnection& connection, TTopWindow& window, int closed,
              const std::function<int(XEvent&)>& handle);
-// Whether a release of the pointer's button happened inside a child window
-// of that size: what makes a press on a button a click.
-bool ReleasedInside(const XButtonEvent& release, Window child, int width, int height);
 
 // UTF-16 to UTF-8; a lone surrogate becomes U+FFFD.
 std::string Utf8(std::u16string_view text);

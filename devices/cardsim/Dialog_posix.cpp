@@ -21,15 +21,12 @@ constexpr char16_t kCloseCaption[] = u"Закрыть";
 using x11::dialog::kFace;
 using x11::dialog::kInk;
 
-// A control of the template: position and size in dialog units.
-struct TControl {
-  int X, Y, Width, Height;
-};
-constexpr TControl kDialogSize{0, 0, 191, 95};
-constexpr TControl kOperationButton{13, 73, 94, 14};
-constexpr TControl kLabel{13, 16, 25, 8};
-constexpr TControl kAmount{41, 16, 123, 8};
-constexpr TControl kCloseButton{118, 73, 50, 14};
+// The template's controls: position and size in dialog units.
+constexpr x11::TDialogRect kDialogSize{0, 0, 191, 95};
+constexpr x11::TDialogRect kOperationButton{13, 73, 94, 14};
+constexpr x11::TDialogRect kLabel{13, 16, 25, 8};
+constexpr x11::TDialogRect kAmount{41, 16, 123, 8};
+constexpr x11::TDialogRect kCloseButton{118, 73, 50, 14};
 
 class TOperationWindow {
 public:
@@ -44,11 +41,13 @@ public:
                              .Dialog = true,
                              .TakeFocus = true,
                              .Background = kFace,
-                             .EventMask = KeyPressMask}) {
-    Add(kOperationButton, caption, true);
-    Add(kLabel, kAmountLabel, false);
-    Add(kAmount, amountText, false);
-    Add(kCloseButton, kCloseCaption, true);
+                             .EventMask = KeyPressMask}),
+        Controls_(connection, Window_.Id(), Units_), Texts_{caption, kAmountLabel, amountText,
+                                                            kCloseCaption} {
+    Controls_.Add(kOperationButton, caption, true);
+    Controls_.Add(kLabel, kAmountLabel, false);
+    Controls_.Add(kAmount, amountText, false);
+    Controls_.Add(kCloseButton, kCloseCaption, true);
   }
 
   // Runs until the operator answers: kPromptApproved or kPromptRefused.
@@ -61,31 +60,7 @@ private:
   static constexpr int kOperation = 0; // the control indexes of the two buttons
   static constexpr int kClose = 3;
 
-  struct TChild {
-    Window Id = 0;
-    std::u16string Text;
-    bool Button = false;
-    int Width = 0;
-    int Height = 0;
-  };
-
-  void Add(const TControl& control, const std::u16string& text, bool button) {
-    TChild& child = Children_[Count_++];
-    child.Text = text;
-    child.Button = button;
-    child.Width = Units_.X(control.Width);
-    child.Height = Units_.Y(control.Height);
-    const long events = ExposureMask | (button ? ButtonPressMask | ButtonReleaseMask : 0);
-    child.Id = x11::CreateChild(Connection_, Window_.Id(), Units_.X(control.X), Units_.Y(control.Y),
-                                child.Width, child.Height, text, kFace, events);
-  }
-
-  int IndexOf(Window window) const {
-    for (int i = 0; i < Count_; ++i)
-      if (Children_[i].Id == window)
-        return i;
-    return -1;
-  }
+  static bool IsButton(int index) { return index == kOperation || index == kClose; }
 
   int Answer(int button) const { return button == kOperation ? kPromptApproved : kPromptRefused; }
 
@@ -94,7 +69,7 @@ private:
     switch (event.type) {
     case Expose:
       if (event.xexpose.count == 0)
-        if (const int i = IndexOf(event.xexpose.window); i >= 0)
+        if (const int i = Controls_.IndexOf(event.xexpose.window); i >= 0)
           Paint(i);
       return 0;
     case KeyPress:
@@ -120,7 +95,7 @@ private:
       }
     case ButtonPress:
       if (event.xbutton.button == Button1)
-        if (const int i = IndexOf(event.xbutton.window); i >= 0 && Children_[i].Button) {
+        if (const int i = Controls_.IndexOf(event.xbutton.window); IsButton(i)) {
           Pressed_ = Focus_ = i;
           Paint(kOperation);
           Paint(kClose);
@@ -131,8 +106,7 @@ private:
         return 0;
       const int pressed = std::exchange(Pressed_, -1);
       Paint(pressed);
-      const TChild& child = Children_[pressed];
-      return x11::ReleasedInside(event.xbutton, child.Id, child.Width, child.Height) ? Answer(pressed) : 0;
+      return Controls_.ReleasedInside(event.xbutton, pressed) ? Answer(pressed) : 0;
     }
     default:
       return 0;
@@ -140,13 +114,14 @@ private:
   }
 
   void Paint(int index) {
-    const TChild& child = Children_[index];
-    x11::TCanvas canvas(Connection_, child.Id, child.Width, child.Height);
-    if (child.Button) {
-      x11::PaintButton(canvas, Font_, child.Text, index == Focus_, index == Pressed_);
+    const x11::TDialogControls::TControl& control = Controls_[index];
+    const std::u16string& text = Texts_[static_cast<size_t>(index)];
+    x11::TCanvas canvas(Connection_, control.Id, control.Width, control.Height);
+    if (IsButton(index)) {
+      x11::PaintButton(canvas, Font_, text, index == Focus_, index == Pressed_);
     } else {
-      canvas.Fill(0, 0, child.Width, child.Height, kFace);
-      canvas.Text(Font_, 0, (child.Height - Font_.Height()) / 2 + Font_.Ascent(), child.Text, kInk);
+      canvas.Fill(0, 0, control.Width, control.Height, kFace);
+      canvas.Text(Font_, 0, (control.Height - Font_.Height()) / 2 + Font_.Ascent(), text, kInk);
     }
     canvas.Show();
   }
@@ -155,8 +130,8 @@ private:
   x11::TFont& Font_;
   const x11::TDialogUnits Units_;
   x11::TTopWindow Window_;
-  std::array<TChild, 4> Children_;
-  int Count_ = 0;
+  x11::TDialogControls Controls_;
+  const std::array<std::u16string, 4> Texts_; // the controls' texts, by index
   int Focus_ = kOperation;
   int Pressed_ = -1;
 };

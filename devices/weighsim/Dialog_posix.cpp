@@ -24,12 +24,9 @@ constexpr x11::TColour kSelection = 0x0078D7;
 constexpr x11::TColour kSelectedInk = 0xFFFFFF;
 constexpr x11::TColour kFaultInk = 0xC00000;
 
-// A control of the template: position and size in dialog units.
-struct TControl {
-  int X, Y, Width, Height;
-};
-constexpr TControl kDialogSize{0, 0, 191, 95};
-constexpr TControl kControls[] = {
+// The template's controls: position and size in dialog units.
+constexpr x11::TDialogRect kDialogSize{0, 0, 191, 95};
+constexpr x11::TDialogRect kControls[] = {
     {13, 18, 60, 8},   // the label
     {76, 16, 102, 12}, // the weight
     {13, 36, 165, 20}, // the hint, or what is wrong with the weight
@@ -94,18 +91,11 @@ public:
                              .Dialog = true,
                              .TakeFocus = true,
                              .Background = x11::dialog::kFace,
-                             .EventMask = KeyPressMask}) {
-    const std::u16string texts[] = {kLabel, weight, kWeighHint, kWeighCaption, kCloseCaption};
-    for (int i = 0; i < kControlCount; ++i) {
-      TChild& child = Children_[i];
-      child.Width = Units_.X(kControls[i].Width);
-      child.Height = Units_.Y(kControls[i].Height);
-      const bool button = i == kWeigh || i == kClose;
-      const long events = ExposureMask | (button || i == kWeight ? ButtonPressMask | ButtonReleaseMask : 0);
-      child.Id =
-          x11::CreateChild(Connection_, Window_.Id(), Units_.X(kControls[i].X), Units_.Y(kControls[i].Y),
-                           child.Width, child.Height, texts[i], x11::dialog::kFace, events);
-    }
+                             .EventMask = KeyPressMask}),
+        Controls_(connection, Window_.Id(), Units_) {
+    const std::u16string_view texts[] = {kLabel, weight, kWeighHint, kWeighCaption, kCloseCaption};
+    for (int i = 0; i < kControlCount; ++i)
+      Controls_.Add(kControls[i], texts[i], i != kLabelIndex && i != kHint);
     Hint_ = kWeighHint;
   }
 
@@ -119,19 +109,6 @@ public:
   }
 
 private:
-  struct TChild {
-    Window Id = 0;
-    int Width = 0;
-    int Height = 0;
-  };
-
-  int IndexOf(Window window) const {
-    for (int i = 0; i < kControlCount; ++i)
-      if (Children_[i].Id == window)
-        return i;
-    return -1;
-  }
-
   void Focus(int index) {
     Focus_ = index;
     for (int i : {kWeight, kWeigh, kClose})
@@ -170,7 +147,7 @@ private:
       return;
     }
     Selected_ = false;
-    x11::SetWindowText(Connection_, Children_[kWeight].Id, Weight_);
+    x11::SetWindowText(Connection_, Controls_[kWeight].Id, Weight_);
     Paint(kWeight);
   }
 
@@ -179,7 +156,7 @@ private:
     switch (event.type) {
     case Expose:
       if (event.xexpose.count == 0)
-        if (const int i = IndexOf(event.xexpose.window); i >= 0)
+        if (const int i = Controls_.IndexOf(event.xexpose.window); i >= 0)
           Paint(i);
       return 0;
     case KeyPress:
@@ -204,7 +181,8 @@ private:
       }
     case ButtonPress:
       if (event.xbutton.button == Button1)
-        if (const int i = IndexOf(event.xbutton.window); i == kWeight || i == kWeigh || i == kClose) {
+        if (const int i = Controls_.IndexOf(event.xbutton.window);
+            i == kWeight || i == kWeigh || i == kClose) {
           Pressed_ = i == kWeight ? -1 : i;
           Selected_ = Selected_ && i != kWeight;
           Focus(i);
@@ -215,8 +193,7 @@ private:
         return 0;
       const int pressed = std::exchange(Pressed_, -1);
       Paint(pressed);
-      const TChild& child = Children_[pressed];
-      return x11::ReleasedInside(event.xbutton, child.Id, child.Width, child.Height) ? Activate(pressed) : 0;
+      return Controls_.ReleasedInside(event.xbutton, pressed) ? Activate(pressed) : 0;
     }
     default:
       return 0;
@@ -224,7 +201,7 @@ private:
   }
 
   void Paint(int index) {
-    const TChild& child = Children_[index];
+    const x11::TDialogControls::TControl& child = Controls_[index];
     x11::TCanvas canvas(Connection_, child.Id, child.Width, child.Height);
     const int baseline = (child.Height - Font_.Height()) / 2 + Font_.Ascent();
     switch (index) {
@@ -269,7 +246,7 @@ private:
   bool Fault_ = false;
   bool Selected_ = true; // the prefilled weight is replaced by what is typed
   x11::TTopWindow Window_;
-  std::array<TChild, kControlCount> Children_;
+  x11::TDialogControls Controls_;
   int Focus_ = kWeight;
   int Pressed_ = -1;
 };
