@@ -441,10 +441,10 @@ TEST_F(CoreAddIn, ManyProcessesLoseNothing) {
   const std::u16string path = testenv::LogFilePath(u"TestSim_3001_emulator.log");
   { auto touch = Create(u"Orvik_TestSim_3001"); }
   const uintmax_t start = SizeOf(path);
-  testenv::SetEnvironment(kChildVariable, "1");
+  testhost::SetEnvironment(kChildVariable, "1");
   const std::vector<int> codes =
       testenv::RunSelfInParallel({"--gtest_filter=CoreAddIn.LoadChild", "--gtest_brief=1"}, kWriters);
-  testenv::SetEnvironment(kChildVariable, nullptr);
+  testhost::SetEnvironment(kChildVariable, nullptr);
   for (const int code : codes)
     ASSERT_EQ(code, 0);
 

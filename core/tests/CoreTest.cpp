@@ -422,7 +422,7 @@ TEST_F(CoreUnit, ControlFileOverridesTheVariableWhileItExists) {
   const std::filesystem::path file = data / "Orvik" / "operator.txt";
   std::filesystem::create_directories(data / "Orvik");
   testenv::RedirectLogHome(data.string());
-  testenv::SetEnvironment("ORVIK_OPERATOR", "refuse");
+  testhost::SetEnvironment("ORVIK_OPERATOR", "refuse");
   EXPECT_EQ(ReadOperatorSetting().Mode, TOperatorMode::Refuse);
   std::ofstream(file) << "approve\n";
   const TOperatorSetting fromFile = ReadOperatorSetting();
@@ -435,7 +435,7 @@ TEST_F(CoreUnit, ControlFileOverridesTheVariableWhileItExists) {
   std::ofstream(file) << std::string(kOperatorFileLimit + 1, 'a');
   EXPECT_EQ(ReadOperatorSetting().Mode, TOperatorMode::Invalid);
   std::filesystem::remove(file);
-  testenv::SetEnvironment("ORVIK_OPERATOR", nullptr);
+  testhost::SetEnvironment("ORVIK_OPERATOR", nullptr);
   EXPECT_EQ(ReadOperatorSetting().Mode, TOperatorMode::Dialog);
   testenv::RestoreLogHome();
 }

@@ -9,7 +9,6 @@ namespace benchio {
 // A fresh temporary folder (removed by RemoveFolder).
 std::string MakeTemporaryFolder();
 void RemoveFolder(const std::string& folder);
-void SetEnvironment(const char* name, const std::string& value);
 // Appends bytes to a new file with one write and flushes them to disk as the
 // call log does; false on failure.
 bool WriteAndFlush(const std::string& path, std::string_view bytes);

@@ -22,10 +22,6 @@ void RemoveFolder(const std::string& folder) {
   std::filesystem::remove_all(folder, ignored);
 }
 
-void SetEnvironment(const char* name, const std::string& value) {
-  setenv(name, value.c_str(), 1);
-}
-
 bool WriteAndFlush(const std::string& path, std::string_view bytes) {
   const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0)

@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "no temporary folder\n");
     return 1;
   }
-  benchio::SetEnvironment("XDG_DATA_HOME", folder);
+  testhost::SetEnvironment("XDG_DATA_HOME", folder.c_str());
 
   // The document is made again for the bare run, so that while the add-in
   // works the process holds little more than the host's parameter.

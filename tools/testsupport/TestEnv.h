@@ -25,8 +25,8 @@ std::string TemporaryFolder();
 
 // Full path of a log file as the core should make it.
 std::u16string LogFilePath(const std::u16string& fileName);
-// The log text as the platform encodes it, decoded (Windows: code page 1251,
-// which the tests run with; elsewhere UTF-8).
+// The log text as the platform encodes it, decoded (Windows: the system's ANSI
+// code page, 1251 in the tests; elsewhere UTF-8).
 std::u16string DecodeLog(const std::string& bytes);
 // The system's ANSI code page on Windows, 65001 elsewhere.
 unsigned LogCodePage();
@@ -40,6 +40,5 @@ std::u16string VersionOfTestProgram();
 // waits for all; gives their exit codes (-1 for one that could not start).
 std::vector<int> RunSelfInParallel(const std::vector<std::string>& arguments, int count);
 unsigned long ProcessId();
-void SetEnvironment(const char* name, const char* value); // null value removes it
 
 } // namespace testenv

@@ -101,11 +101,4 @@ unsigned long ProcessId() {
   return static_cast<unsigned long>(getpid());
 }
 
-void SetEnvironment(const char* name, const char* value) {
-  if (value != nullptr)
-    setenv(name, value, 1);
-  else
-    unsetenv(name);
-}
-
 } // namespace testenv

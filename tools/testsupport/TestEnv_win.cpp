@@ -29,9 +29,9 @@ std::u16string LogFilePath(const std::u16string& fileName) {
 std::u16string DecodeLog(const std::string& bytes) {
   if (bytes.empty())
     return {};
-  const int n = MultiByteToWideChar(1251, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+  const int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
   std::wstring wide(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(1251, 0, bytes.data(), static_cast<int>(bytes.size()), wide.data(), n);
+  MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), wide.data(), n);
   return std::u16string(wide.begin(), wide.end());
 }
 
@@ -76,18 +76,6 @@ std::vector<int> RunSelfInParallel(const std::vector<std::string>& arguments, in
 
 unsigned long ProcessId() {
   return GetCurrentProcessId();
-}
-
-void SetEnvironment(const char* name, const char* value) {
-  const std::string n = name;
-  const std::wstring wideName(n.begin(), n.end());
-  if (value == nullptr) {
-    SetEnvironmentVariableW(wideName.c_str(), nullptr);
-    return;
-  }
-  const std::string v = value;
-  const std::wstring wideValue(v.begin(), v.end());
-  SetEnvironmentVariableW(wideName.c_str(), wideValue.c_str());
 }
 
 } // namespace testenv

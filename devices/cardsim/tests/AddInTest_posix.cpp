@@ -15,10 +15,6 @@ int OperationWindowsDuring(const std::function<void()>& body) {
   return -1;
 }
 
-std::u16string DecodeLog(const std::string& bytes) {
-  return testhost::Utf8ToUtf16(bytes);
-}
-
 namespace {
 
 using namespace std::chrono_literals;

@@ -127,15 +127,6 @@ int OperationWindowsDuring(const std::function<void()>& body) {
   return driver.Seen().count;
 }
 
-std::u16string DecodeLog(const std::string& bytes) {
-  if (bytes.empty())
-    return {};
-  const int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), wide.data(), n);
-  return std::u16string(wide.begin(), wide.end());
-}
-
 namespace {
 
 using CardDialog = CardAddIn;

@@ -15,8 +15,6 @@ namespace cardtest {
 // (a refusal) as soon as it opens. -1 where windows cannot be watched
 // (AddInTest_<platform>.cpp).
 int OperationWindowsDuring(const std::function<void()>& body);
-// The call log's bytes as text (the system ANSI code page on Windows, UTF-8 elsewhere).
-std::u16string DecodeLog(const std::string& bytes);
 
 class CardAddIn : public ::testing::Test {
 protected:

@@ -3,6 +3,7 @@
 // the data folder, read again at every operation, and the call log naming
 // every automatic answer.
 #include "CardAddIn.h"
+#include "TestEnv.h"
 
 #include <filesystem>
 #include <fstream>
@@ -48,7 +49,7 @@ protected:
     in.seekg(static_cast<std::streamoff>(logStart));
     std::ostringstream bytes;
     bytes << in.rdbuf();
-    return DecodeLog(bytes.str());
+    return testenv::DecodeLog(bytes.str());
   }
   static size_t Count(std::u16string_view text, std::u16string_view part) {
     size_t n = 0;
