@@ -142,13 +142,15 @@ endmacro()
 # A test program. On Linux it runs directly; the Windows programs run under Wine
 # through scripts/wine-run.sh (a Xvfb display, a prefix of the build tree's own,
 # a watchdog).
-#   orvik_add_test(<target> SOURCES ... LIBS ... [ENV k=v ...] [OPERATOR])
-# OPERATOR marks a test whose emulators ask the operator (or that sets the
-# operator's answer): under Wine every test program of a build tree shares one
-# data folder, and with it the control file operator.txt, so such tests never
-# run at the same time there.
+#   orvik_add_test(<target> SOURCES ... LIBS ... [ENV k=v ...] [SHARED_DATA])
+# SHARED_DATA marks a test that writes files of the data folder other than the
+# call log, or reads them whole: the control file operator.txt, the display's
+# record, the printer's tape. Under Wine every test program of a build tree
+# shares one data folder, so such tests never run at the same time there. On
+# Linux no test sees the desktop it was started from: those that show windows
+# start a Xvfb of their own.
 function(orvik_add_test target)
-  cmake_parse_arguments(A "OPERATOR" "TIMEOUT" "SOURCES;LIBS;ENV;LABELS" ${ARGN})
+  cmake_parse_arguments(A "SHARED_DATA" "TIMEOUT" "SOURCES;LIBS;ENV;LABELS" ${ARGN})
   add_executable(${target} ${A_SOURCES})
   target_link_libraries(${target} PRIVATE ${A_LIBS} testsupport_main GTest::gtest)
   orvik_target(${target})
@@ -163,6 +165,9 @@ function(orvik_add_test target)
   else()
     add_test(NAME ${target} COMMAND ${target})
   endif()
+  if(NOT WIN32)
+    list(APPEND A_ENV DISPLAY=)
+  endif()
   if(ORVIK_SANITIZE)
     list(APPEND A_ENV LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/cmake/lsan.supp)
   endif()
@@ -174,7 +179,7 @@ function(orvik_add_test target)
   # The operator's answer of the shell that runs the tests is not theirs.
   set_tests_properties(${target} PROPERTIES TIMEOUT ${A_TIMEOUT} ENVIRONMENT "${A_ENV}" LABELS "${A_LABELS}"
     ENVIRONMENT_MODIFICATION "ORVIK_OPERATOR=unset:")
-  if(WIN32 AND A_OPERATOR)
-    set_tests_properties(${target} PROPERTIES RESOURCE_LOCK orvik_operator)
+  if(WIN32 AND A_SHARED_DATA)
+    set_tests_properties(${target} PROPERTIES RESOURCE_LOCK orvik_data_folder)
   endif()
 endfunction()
