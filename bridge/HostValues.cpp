@@ -97,6 +97,12 @@ void SetDoubleValue(const HostMemory& memory, tVariant& value, double d) {
 // ---------------------------------------------------------------------------
 // Readers
 
+std::u16string_view GetStatedUnits(const tVariant& value) {
+  if (TypeOf(value) != VTYPE_PWSTR || value.pwstrVal == nullptr)
+    return {};
+  return {AsU16(value.pwstrVal), value.wstrLen};
+}
+
 std::u16string GetStringValue(const tVariant& value) {
   if (TypeOf(value) != VTYPE_PWSTR)
     return {};
@@ -104,13 +110,8 @@ std::u16string GetStringValue(const tVariant& value) {
 }
 
 std::u16string_view GetStringUnits(const tVariant& value) {
-  if (TypeOf(value) != VTYPE_PWSTR || value.pwstrVal == nullptr)
-    return {};
-  const char16_t* p = AsU16(value.pwstrVal);
-  size_t n = 0;
-  while (n < value.wstrLen && p[n] != 0)
-    ++n;
-  return {p, n};
+  const std::u16string_view units = GetStatedUnits(value);
+  return units.substr(0, units.find(u'\0'));
 }
 
 namespace {
@@ -122,16 +123,6 @@ bool BoolByte(const tVariant& value) {
   std::memcpy(&byte, &value.bVal, 1);
   return byte != 0;
 }
-
-} // namespace
-
-std::u16string_view GetStatedUnits(const tVariant& value) {
-  if (TypeOf(value) != VTYPE_PWSTR || value.pwstrVal == nullptr)
-    return {};
-  return {AsU16(value.pwstrVal), value.wstrLen};
-}
-
-namespace {
 
 std::string Narrow(std::u16string_view text) {
   std::string out;

@@ -54,17 +54,3 @@ void TCallLog::Write(std::u16string_view text) {
   entry.append("\r\n");
   Append(entry);
 }
-
-size_t TCallLog::EncodedSize(std::u16string_view text) {
-  return AnsiSize(text);
-}
-
-char* TCallLog::Encode(char* out, std::u16string_view text) {
-  return EncodeAnsi(out, text);
-}
-
-void TCallLog::AppendEncoded(std::string& out, std::u16string_view text) {
-  const size_t at = out.size();
-  out.resize(at + EncodedSize(text));
-  Encode(out.data() + at, text);
-}

@@ -3,6 +3,8 @@
 // platform (CallLog_win.cpp, CallLog_posix.cpp); CallLog.cpp builds the entries.
 #pragma once
 
+#include "TextCodec.h"
+
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -56,11 +58,8 @@ public:
   static constexpr size_t kStampSize = 20;
   // Text as the log stores it (the system ANSI code page on Windows, UTF-8
   // elsewhere). Characters the encoding lacks become a stand-in character;
-  // they never cut the text short. EncodedSize gives the bytes that Encode
-  // writes at out; AppendEncoded appends them to a string.
-  static size_t EncodedSize(std::u16string_view text);
-  static char* Encode(char* out, std::u16string_view text);
-  static void AppendEncoded(std::string& out, std::u16string_view text);
+  // they never cut the text short.
+  static void AppendEncoded(std::string& out, std::u16string_view text) { AppendAnsi(out, text); }
 
 private:
   explicit TCallLog(intptr_t handle) : handle_(handle) {}
@@ -77,9 +76,9 @@ private:
 
   template <class Texts> static void Make(TBuffer& buffer, size_t room, Texts& texts) {
     size_t bytes = room;
-    texts([&bytes](std::u16string_view text) { bytes += EncodedSize(text); });
+    texts([&bytes](std::u16string_view text) { bytes += AnsiSize(text); });
     char* out = buffer.Reserve(bytes) + room;
-    texts([&out](std::u16string_view text) { out = Encode(out, text); });
+    texts([&out](std::u16string_view text) { out = EncodeAnsi(out, text); });
     buffer.size = bytes;
   }
 

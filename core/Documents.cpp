@@ -48,11 +48,21 @@ std::u16string DriverDescriptionXml(const TSetEmulator& emulator) {
   return xml;
 }
 
-std::u16string SettingsXml(const TSetEmulator& emulator) {
-  std::u16string xml = u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<Settings><Parameter Name=\"LogFile\" "
-                       u"Caption=\"Файл логов\" TypeValue=\"String\" ReadOnly=\"true\" DefaultValue=\"";
-  xml += XmlEscape(emulator.LogFilePath);
+namespace {
+
+// The read-only log file parameter that ends every Settings document.
+void AppendLogFileParameter(std::u16string& xml, std::u16string_view logFilePath) {
+  xml += u"<Parameter Name=\"LogFile\" Caption=\"Файл логов\" TypeValue=\"String\" ReadOnly=\"true\" "
+         u"DefaultValue=\"";
+  xml += XmlEscape(logFilePath);
   xml += u"\"/></Settings>";
+}
+
+} // namespace
+
+std::u16string SettingsXml(const TSetEmulator& emulator) {
+  std::u16string xml = u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<Settings>";
+  AppendLogFileParameter(xml, emulator.LogFilePath);
   return xml;
 }
 
@@ -71,10 +81,8 @@ std::u16string DeviceSettingsXml(std::span<const TSettingParameter> parameters,
     xml += p.Value;
     xml += u"\"/>";
   }
-  xml += u"</Page><Parameter Name=\"LogFile\" Caption=\"Файл логов\" TypeValue=\"String\" ReadOnly=\"true\" "
-         u"DefaultValue=\"";
-  xml += XmlEscape(logFilePath);
-  xml += u"\"/></Settings>";
+  xml += u"</Page>";
+  AppendLogFileParameter(xml, logFilePath);
   return xml;
 }
 

@@ -274,9 +274,6 @@ void PaintButton(TCanvas& canvas, TFont& font, std::u16string_view text, bool fo
 int RunModal(TConnection& connection, TTopWindow& window, int closed,
              const std::function<int(XEvent&)>& handle);
 
-// UTF-16 to UTF-8; a lone surrogate becomes U+FFFD.
-std::string Utf8(std::u16string_view text);
-
 // The keysym of a key event, read without any input method.
 KeySym KeyOf(TConnection& connection, XKeyEvent& event);
 

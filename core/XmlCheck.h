@@ -58,7 +58,6 @@ protected:
   virtual std::u16string Finish() { return {}; }
   // The first fault ends the judging; the rest of the document is only parsed.
   void Fault(std::u16string message);
-  bool Faulted() const { return !fault_.empty(); }
 
 private:
   static void OnStartElement(void* self, const char* name, const char** attributes);

@@ -25,7 +25,7 @@ static_assert(std::is_sorted(std::begin(kLowerRuns), std::end(kLowerRuns),
 
 char32_t LowerCodePoint(char32_t cp) {
   if (cp < 0x80)
-    return cp >= U'A' && cp <= U'Z' ? cp + 32 : cp;
+    return FoldAscii(static_cast<char16_t>(cp));
   const auto* run = std::lower_bound(std::begin(kLowerRuns), std::end(kLowerRuns), cp,
                                      [](const LowerRun& r, char32_t c) { return r.last < c; });
   if (run == std::end(kLowerRuns) || cp < run->first ||

@@ -48,7 +48,6 @@ void AppendUtf8(std::string& out, std::u16string_view text);
 size_t AnsiSize(std::u16string_view text);
 char* EncodeAnsi(char* out, std::u16string_view text);
 void AppendAnsi(std::string& out, std::u16string_view text);
-std::u16string AnsiToUtf16(std::string_view text);
 
 // ---------------------------------------------------------------------------
 // Case

@@ -12,7 +12,3 @@ char* EncodeAnsi(char* out, std::u16string_view text) {
 void AppendAnsi(std::string& out, std::u16string_view text) {
   AppendUtf8(out, text);
 }
-
-std::u16string AnsiToUtf16(std::string_view text) {
-  return Utf8ToUtf16(text);
-}

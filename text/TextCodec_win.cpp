@@ -47,19 +47,3 @@ void AppendAnsi(std::string& out, std::u16string_view text) {
   out.resize(at + AnsiSize(text));
   EncodeAnsi(out.data() + at, text);
 }
-
-std::u16string AnsiToUtf16(std::string_view text) {
-  std::u16string out;
-  while (!text.empty()) {
-    const size_t n = std::min(text.size(), kPiece); // a lead byte cut off here becomes U+FFFD
-    const int units = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(n), nullptr, 0);
-    if (units > 0) {
-      const size_t at = out.size();
-      out.resize(at + static_cast<size_t>(units));
-      MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(n),
-                          reinterpret_cast<wchar_t*>(out.data() + at), units);
-    }
-    text.remove_prefix(n);
-  }
-  return out;
-}

@@ -36,12 +36,8 @@ void TTestSim_2001::ExecuteMethod(TMethodID methodId, tVariant& result, TParams&
 
 // Echo (DeviceID, Value): Value becomes "echo:" + Value.
 void TTestSim_2001::Echo(tVariant& result, TParams& params) {
-  const std::u16string id = params.Text(0);
-  if (!DeviceIDExists(id)) {
-    LastErrorText = u"DeviceID " + id + u"не найдено!";
-    SetResult(result, false);
+  if (!RequireDevice(result, params))
     return;
-  }
   params.SetText(1, u"echo:" + params.Text(1));
   SetResult(result, true);
 }

@@ -108,8 +108,8 @@ void TReceiptSim_3001::Feed(const std::vector<TTapeLine>& lines) {
       Tape.push_back(line);
     }
   }
-  if (!AppendDataFile(TapeFileName(), TapeFileText(lines)))
-    NoteInLog(u"Лента не записана в файл " + TapeFileName());
+  if (const std::u16string file = TapeFileName(); !AppendDataFile(file, TapeFileText(lines)))
+    NoteInLog(u"Лента не записана в файл " + file);
   if (ShowOnScreen)
     ShowPaperWindow(); // an open window stays as it is when the tape is hidden
 }

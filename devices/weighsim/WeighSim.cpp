@@ -4,6 +4,7 @@
 
 #include "TextCodec.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -115,14 +116,10 @@ std::u16string WeightText(int64_t grams) {
 // Settings document
 
 std::u16string WeighSettingsXml(std::u16string_view logFilePath) {
-  std::u16string xml = u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<Settings><Page Caption=\"Параметры\">"
-                       u"<Parameter Name=\"DefaultWeight\" Caption=\"Вес без оператора, кг\" "
-                       u"TypeValue=\"Number\" DefaultValue=\"1\"/></Page>"
-                       u"<Parameter Name=\"LogFile\" Caption=\"Файл логов\" TypeValue=\"String\" "
-                       u"ReadOnly=\"true\" DefaultValue=\"";
-  xml += XmlEscape(logFilePath);
-  xml += u"\"/></Settings>";
-  return xml;
+  static constexpr TSettingParameter kParameters[] = {
+      {u"DefaultWeight", u"Вес без оператора, кг", u"Number", u"1"},
+  };
+  return DeviceSettingsXml(kParameters, logFilePath);
 }
 
 // ---------------------------------------------------------------------------
@@ -140,7 +137,7 @@ std::optional<TWeightReading> ReadParameter(const TParams& params, long k) {
     return std::nullopt;
   case TParams::TKind::Text: {
     const std::u16string_view text = params.TextView(k);
-    if (text.find_first_not_of(u" \t\r\n\u00A0") == std::u16string_view::npos)
+    if (std::all_of(text.begin(), text.end(), IsBlank))
       return std::nullopt;
     return ReadWeight(text);
   }
@@ -187,7 +184,7 @@ void TWeighSim_3001::GetParameters(tVariant& result, TParams& params) {
 // back its default; a value that is no number at all is refused and the
 // setting stays. Other names are accepted and ignored, as by the other devices.
 void TWeighSim_3001::SetParameter(tVariant& result, TParams& params) {
-  if (LowerAscii(params.Text(0)) == u"defaultweight") {
+  if (EqualIgnoringAsciiCase(params.TextView(0), u"defaultweight")) {
     const TWeightReading reading =
         ReadParameter(params, 1).value_or(TWeightReading{TWeightFault::Ok, kWeighDefaultGrams});
     switch (reading.Fault) {
