@@ -60,9 +60,19 @@ TLineLayout LayOut(const TTapeLine& line, int32_t lineLength) {
   return layout;
 }
 
-// The line's text cut to the line length (a QR value, say, may be longer).
-std::u16string_view Shown(const std::u16string& text, int32_t lineLength) {
-  return std::u16string_view(text).substr(0, static_cast<size_t>(std::max(lineLength, 0)));
+// The line's text cut to the line length (a QR value, say, may be longer),
+// and the cells it takes: a surrogate pair is one character in one cell, as
+// the tape counts it, and is never split.
+struct TShown {
+  std::u16string_view Text;
+  int Cells = 0;
+};
+TShown Shown(std::u16string_view text, int32_t lineLength) {
+  size_t end = 0;
+  int cells = 0;
+  for (; end < text.size() && cells < lineLength; ++cells)
+    end += IsSurrogatePair(text, end) ? 2 : 1;
+  return {text.substr(0, end), cells};
 }
 
 // Bars centred over the rows above the value.
@@ -123,7 +133,7 @@ void PaintPaper(IPaperCanvas& canvas, const std::vector<TTapeLine>& lines, int32
     const int top = kPaperMargin + kPaperRowPitch * row;
     if (layout.Module == 0) {
       const std::u16string text = TapeLineText(line);
-      canvas.Text(kPaperMargin, top, Shown(text, lineLength));
+      canvas.Text(kPaperMargin, top, Shown(text, lineLength).Text);
       continue;
     }
     if (layout.Qr.Size > 0)
@@ -131,15 +141,12 @@ void PaintPaper(IPaperCanvas& canvas, const std::vector<TTapeLine>& lines, int32
     else
       PaintBars(canvas, layout, top, lineLength);
     // The value centred under the code, cut to the line (a QR value may hold
-    // line feeds, shown as blanks, and pairs, never split).
+    // line feeds, shown as blanks).
     std::u16string text = line.Text;
     std::replace_if(
         text.begin(), text.end(), [](char16_t c) { return c < u' '; }, u' ');
-    std::u16string_view value = Shown(text, lineLength);
-    if (!value.empty() && value.size() < text.size() && value.back() >= 0xD800 && value.back() < 0xDC00)
-      value.remove_suffix(1);
-    const int valueCells = static_cast<int>(value.size());
-    canvas.Text(kPaperMargin + kPaperCellWidth * ((lineLength - valueCells) / 2),
-                top + (layout.Rows - 1) * kPaperRowPitch, value);
+    const TShown value = Shown(text, lineLength);
+    canvas.Text(kPaperMargin + kPaperCellWidth * ((lineLength - value.Cells) / 2),
+                top + (layout.Rows - 1) * kPaperRowPitch, value.Text);
   }
 }

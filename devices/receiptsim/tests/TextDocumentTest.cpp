@@ -227,4 +227,11 @@ TEST(Paper, QrCodesAreDrawnAsSquaresThatFitTheWindowElseAsText) {
   EXPECT_EQ(ink.Texts.at(0), u"[QR " + std::u16string(kReceiptMinLineLength - 4, u'x'));
 }
 
+TEST(Paper, ASurrogatePairTakesOneCellAsOnTheTape) {
+  const std::u16string line = u"😀" + std::u16string(kReceiptMinLineLength - 1, u'a');
+  TInk ink;
+  PaintPaper(ink, {TTapeLine{TTapeKind::Text, TBarcodeType::EAN13, line + u"b"}}, kReceiptMinLineLength);
+  EXPECT_EQ(ink.Texts.at(0), line); // the whole width, the pair kept whole
+}
+
 } // namespace
