@@ -14,6 +14,14 @@
 // hold the dialog templates, the icon and the version block.
 HINSTANCE ThisModule();
 
+// Text for the wide-character functions: the same UTF-16 units.
+inline const wchar_t* Wide(const char16_t* text) {
+  return reinterpret_cast<const wchar_t*>(text);
+}
+inline const wchar_t* Wide(const std::u16string& text) {
+  return Wide(text.c_str());
+}
+
 // The window procedure of every device window. The emulator object is the
 // window's user data (AttachEmulator); a window without one gets default
 // processing only.

@@ -16,10 +16,6 @@ struct PromptTexts {
   const std::u16string* amount;
 };
 
-const wchar_t* Wide(const std::u16string& text) {
-  return reinterpret_cast<const wchar_t*>(text.c_str());
-}
-
 INT_PTR CALLBACK PayDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
   case WM_INITDIALOG: {

@@ -17,10 +17,6 @@ constexpr DWORD kDisplayStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX; // 0x0
 constexpr DWORD kDisplayExStyle = WS_EX_CLIENTEDGE | WS_EX_TOPMOST;       // 0x00000208
 constexpr COLORREF kTextColour = RGB(0, 255, 0);
 
-const wchar_t* Wide(const char16_t* text) {
-  return reinterpret_cast<const wchar_t*>(text);
-}
-
 // A window rectangle whose client area holds columns by rows cells with a
 // one-pixel margin inside a border; only its width and height matter.
 void FitWindowRect(RECT& rect, DWORD style, DWORD exStyle, int32_t columns, int32_t rows) {

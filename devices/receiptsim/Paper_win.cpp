@@ -38,12 +38,11 @@ public:
   TGdiPaper& operator=(const TGdiPaper&) = delete;
 
   void Fill(int x, int y, int width, int height, bool dark) override {
-    const HBRUSH brush = CreateSolidBrush(Colour(dark ? kInkColour : kPaperColour));
-    if (brush == nullptr)
-      return;
+    // The device context's own brush, set to the colour: no brush made per
+    // rectangle (a QR symbol is thousands of them).
+    SetDCBrushColor(dc_, Colour(dark ? kInkColour : kPaperColour));
     const RECT rect{x, y, x + width, y + height};
-    FillRect(dc_, &rect, brush);
-    DeleteObject(brush);
+    FillRect(dc_, &rect, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
   }
 
   // Each character centred in its own cell, whatever the font's advance.
@@ -51,7 +50,7 @@ public:
     for (size_t i = 0; i < text.size(); ++i, x += kPaperCellWidth) {
       const int units = IsSurrogatePair(text, i) ? 2 : 1;
       if (text[i] != u' ')
-        TextOutW(dc_, x + kPaperCellWidth / 2, top + 1, reinterpret_cast<const wchar_t*>(&text[i]), units);
+        TextOutW(dc_, x + kPaperCellWidth / 2, top + 1, Wide(&text[i]), units);
       i += static_cast<size_t>(units - 1);
     }
   }
@@ -85,7 +84,7 @@ bool TReceiptSim_3001::ShowPaperWindow() {
     return false;
   WindowHandle = window;
   PaperLength_ = LineLength;
-  SetWindowTextW(window, reinterpret_cast<const wchar_t*>(kReceiptWindowTitle));
+  SetWindowTextW(window, Wide(kReceiptWindowTitle));
   AttachEmulator(window, this);
   ShowWindow(window, SW_SHOWNOACTIVATE);
   return true;

@@ -15,10 +15,6 @@ constexpr int kWeightEdit = 46;
 constexpr int kHintLine = 47;
 constexpr int kWeightMaxUnits = 64;
 
-const wchar_t* Wide(const std::u16string& text) {
-  return reinterpret_cast<const wchar_t*>(text.c_str());
-}
-
 void SelectWeight(HWND dialog) {
   const HWND edit = GetDlgItem(dialog, kWeightEdit);
   SetFocus(edit);
