@@ -21,8 +21,14 @@ for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 
-if [ ${#missing[@]} -gt 0 ] || [ ! -d "$here/third_party/pugixml-src" ] || [ ! -d "$here/third_party/expat-src" ] \
-   || [ ! -d "$here/third_party/qrcodegen-src" ]; then
+# The file each source step below looks for: a folder left half-made without
+# it still needs the source entries that fetch it.
+sources_present() {
+  [ -f "$here/third_party/pugixml-src/src/pugixml.cpp" ] && [ -f "$here/third_party/expat-src/lib/xmlparse.c" ] \
+    && [ -f "$here/third_party/qrcodegen-src/c/qrcodegen.c" ]
+}
+
+if [ ${#missing[@]} -gt 0 ] || ! sources_present; then
   need_root
   export DEBIAN_FRONTEND=noninteractive
   dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
