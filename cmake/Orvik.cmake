@@ -40,7 +40,7 @@ endfunction()
 
 # A third-party C library from its Debian source as a static library of ours:
 # C99, position-independent, its headers included as system headers, none of
-# our warnings, the sanitizers of the build.
+# our warnings, the sanitizers of the build (and the fuzz build's coverage).
 function(orvik_third_party_c_library target include_dir)
   add_library(${target} STATIC ${ARGN})
   set_target_properties(${target} PROPERTIES C_STANDARD 99 C_EXTENSIONS OFF POSITION_INDEPENDENT_CODE ON)
@@ -49,6 +49,7 @@ function(orvik_third_party_c_library target include_dir)
   if(ORVIK_SANITIZE)
     target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-omit-frame-pointer)
   endif()
+  orvik_fuzz_instrument(${target})
 endfunction()
 
 # The fuzz build: every target of ours carries the fuzzer's coverage and the

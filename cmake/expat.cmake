@@ -4,9 +4,7 @@
 # own configuration header (cmake/expat/expat_config.h). Users get the public
 # definitions: a static library, the document type features (entity
 # declarations with the amplification limits) and 64-bit positions everywhere.
-# ORVIK_EXPAT_SOURCES names the sources (the fuzzers compile them themselves);
-# the variables are set in every directory that includes this file, the
-# library made once.
+include_guard(GLOBAL)
 
 set(ORVIK_EXPAT_DIR ${CMAKE_SOURCE_DIR}/third_party/expat-src/lib)
 set(ORVIK_EXPAT_SOURCES ${ORVIK_EXPAT_DIR}/xmlparse.c ${ORVIK_EXPAT_DIR}/xmlrole.c ${ORVIK_EXPAT_DIR}/xmltok.c)
@@ -17,9 +15,6 @@ if(NOT EXISTS ${ORVIK_EXPAT_DIR}/xmlparse.c)
   message(FATAL_ERROR "expat source missing in ${ORVIK_EXPAT_DIR}: run scripts/setup.sh")
 endif()
 
-if(TARGET orvik_expat)
-  return()
-endif()
 orvik_third_party_c_library(orvik_expat ${ORVIK_EXPAT_DIR} ${ORVIK_EXPAT_SOURCES})
 target_include_directories(orvik_expat PRIVATE ${ORVIK_EXPAT_CONFIG_DIR})
 target_compile_definitions(orvik_expat PUBLIC ${ORVIK_EXPAT_DEFINITIONS})
