@@ -78,7 +78,6 @@ std::u16string CreationLine(std::u16string_view component) {
 class CoreAddIn : public ::testing::Test {
 protected:
   static void SetUpTestSuite() {
-    testenv::PrepareLogHome();
     std::string error;
     addIn = testhost::AddIn::Load(testhost::BesideExecutable(TESTSIM_FILE), error).release();
     ASSERT_NE(addIn, nullptr) << error;

@@ -70,8 +70,6 @@ public:
 
 class CoreUnit : public ::testing::Test {
 protected:
-  void SetUp() override { testenv::PrepareLogHome(); }
-
   // An emulator as the class table makes it, served by the test memory.
   template <class T, class... A> std::unique_ptr<T> Make(A&&... args) {
     auto emulator = std::make_unique<T>(std::forward<A>(args)...);

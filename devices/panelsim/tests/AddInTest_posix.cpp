@@ -8,7 +8,6 @@
 
 #include <dlfcn.h>
 
-#include <atomic>
 #include <functional>
 #include <thread>
 
@@ -173,22 +172,12 @@ struct TestLook {
 // then closes it with close(window).
 TestLook RunDeviceTest(PanelHost& host, int looks, const std::function<void(unsigned long)>& close) {
   TestLook seen;
-  std::atomic<bool> returned{false};
-  std::thread operatorThread([&] {
-    xtest::WaitFor(
-        [&] {
-          const std::vector<unsigned long> windows = xtest::Windows("PanelSimTest");
-          seen.window = windows.size() == 1 ? windows[0] : 0;
-          return seen.window != 0 || returned;
-        },
-        10000);
-    if (seen.window == 0)
-      return;
-    seen.geometry = xtest::GeometryOf(seen.window);
-    seen.title = xtest::PropertyOf(seen.window, "_NET_WM_NAME");
+  xtest::TOperatorThread operatorThread("PanelSimTest", [&](unsigned long window) {
+    seen.geometry = xtest::GeometryOf(window);
+    seen.title = xtest::PropertyOf(window, "_NET_WM_NAME");
     for (int i = 0; i < looks; ++i) {
       std::this_thread::sleep_for(250ms);
-      if (const auto picture = xtest::PictureOf(seen.window)) {
+      if (const auto picture = xtest::PictureOf(window)) {
         // Row 2 runs the digit groups: the blank after the first group stands
         // in column 10 - offset.
         const std::vector<int> lit = picture->LitCells(1, 11);
@@ -199,14 +188,10 @@ TestLook RunDeviceTest(PanelHost& host, int looks, const std::function<void(unsi
         seen.foreign = picture->Foreign();
       }
     }
-    close(seen.window);
-    // A window that does not go: the window manager's close, then give up.
-    if (!xtest::WaitFor([&] { return returned.load(); }, 10000))
-      xtest::CloseByWindowManager(seen.window);
+    close(window);
   });
   EXPECT_EQ(host.DeviceTest().substr(0, 28), u"Эмулятор дисплея покупателя ");
-  returned = true;
-  operatorThread.join();
+  seen.window = operatorThread.Finish();
   return seen;
 }
 

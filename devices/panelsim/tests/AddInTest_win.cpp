@@ -2,6 +2,7 @@
 // display): geometry and title, green text in its cells, the running line as
 // the host's message loop drives it, closing and remaking, the modal device
 // test, the window commands, and the end of the object and of the library.
+#include "DialogHook_win.h"
 #include "PanelHost.h"
 
 #include <windows.h>
@@ -121,34 +122,6 @@ struct Picture {
 
   SIZE size;
   std::vector<RGBQUAD> pixels;
-};
-
-// A CBT hook on this thread that hands every dialog (class #32770) to a
-// handler when it is activated.
-class DialogWatch {
-public:
-  explicit DialogWatch(void (*handler)(HWND)) {
-    handler_ = handler;
-    Dialogs = 0;
-    hook_ = SetWindowsHookExW(WH_CBT, Proc, nullptr, GetCurrentThreadId());
-  }
-  ~DialogWatch() { UnhookWindowsHookEx(hook_); }
-  static inline int Dialogs = 0;
-
-private:
-  static LRESULT CALLBACK Proc(int code, WPARAM wParam, LPARAM lParam) {
-    // Under Wine the hook also hears of windows that other processes on the
-    // same display activate: only this thread's dialogs count.
-    if (code == HCBT_ACTIVATE && ClassOf(reinterpret_cast<HWND>(wParam)) == L"#32770" &&
-        GetWindowThreadProcessId(reinterpret_cast<HWND>(wParam), nullptr) == GetCurrentThreadId()) {
-      ++Dialogs;
-      if (handler_ != nullptr)
-        handler_(reinterpret_cast<HWND>(wParam));
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-  }
-  static inline void (*handler_)(HWND) = nullptr;
-  HHOOK hook_;
 };
 
 // ---------------------------------------------------------------------------
@@ -315,7 +288,7 @@ void CALLBACK LookAtTestWindow(HWND, UINT, UINT_PTR, DWORD) {
 void RunDeviceTest(PanelHost& host, UINT lookEveryMs) {
   Seen = TestRun{};
   Seen.started = GetTickCount();
-  DialogWatch watch([](HWND dialog) { Seen.dialog = dialog; });
+  const testhost::TDialogHook watch([](HWND dialog) { Seen.dialog = dialog; }, "the device test window");
   const UINT_PTR timer = SetTimer(nullptr, 0, lookEveryMs, LookAtTestWindow);
   EXPECT_EQ(host.DeviceTest().substr(0, 28), u"Эмулятор дисплея покупателя ");
   KillTimer(nullptr, timer);
@@ -354,7 +327,7 @@ TEST(PanelWindow, DeviceTestRunsInItsOwnWindowUntilEscape) {
   // Not shown on screen: no window at all.
   host.SetParameter(u"Show", testhost::BoolValue(false));
   RunDeviceTest(host, 100);
-  EXPECT_EQ(DialogWatch::Dialogs, 0);
+  EXPECT_EQ(Seen.dialog, nullptr);
 }
 
 // ---------------------------------------------------------------------------
@@ -369,7 +342,8 @@ TEST(PanelWindow, PrintAndCopyCommandsWithNothingToGiveDoNoHarm) {
   ASSERT_NE(display, nullptr);
   {
     // No printer: the print dialog says so in a message box, which is closed.
-    DialogWatch watch([](HWND box) { PostMessageW(box, WM_COMMAND, IDOK, 0); });
+    const testhost::TDialogHook watch([](HWND box) { PostMessageW(box, WM_COMMAND, IDOK, 0); },
+                                      "the print message box");
     SendMessageW(display, WM_COMMAND, 40502, 0);
   }
   EXPECT_TRUE(IsWindow(display));
