@@ -5,6 +5,7 @@
 // file; then keeps the window alive for a while, serving its messages, and
 // ends.
 //   panelshot <library> display|test <rectangle file> [hold ms]
+#include "Messages_win.h"
 #include "TestHost.h"
 
 #include <windows.h>
@@ -13,6 +14,7 @@
 #include <cstdlib>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -40,29 +42,6 @@ bool WriteRectangle(HWND window) {
                rect.bottom - rect.top, origin.x, origin.y, client.right, client.bottom);
   std::fclose(file);
   return MoveFileExA(temporary.c_str(), RectangleFile.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
-}
-
-// Serves messages for ms milliseconds.
-void Pump(DWORD ms) {
-  const DWORD start = GetTickCount();
-  while (GetTickCount() - start < ms) {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&message);
-      DispatchMessageW(&message);
-    }
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-  }
-}
-
-BOOL CALLBACK FindDisplay(HWND window, LPARAM found) {
-  wchar_t name[64] = {};
-  GetClassNameW(window, name, 64);
-  if (wcsncmp(name, L"PanelSim_", 9) == 0) {
-    *reinterpret_cast<HWND*>(found) = window;
-    return FALSE;
-  }
-  return TRUE;
 }
 
 LRESULT CALLBACK CbtHook(int code, WPARAM wParam, LPARAM lParam) {
@@ -126,11 +105,10 @@ int main(int argc, char** argv) {
     output.AddString(id);
     output.AddString(u"Итого: 1 234,50 руб.\nСпасибо за покупку! Приходите к нам ещё!");
     component->CallAsFunc(component->RequireMethod(u"StringOutputOnPanelSim"), result, output);
-    Pump(kSettleMs);
-    HWND display = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), FindDisplay, reinterpret_cast<LPARAM>(&display));
-    Written = WriteRectangle(display);
-    Pump(HoldMs);
+    testhost::PumpMessages(kSettleMs);
+    const std::vector<HWND> displays = testhost::ThreadWindowsOfClass(L"PanelSim_");
+    Written = WriteRectangle(displays.empty() ? nullptr : displays[0]);
+    testhost::PumpMessages(HoldMs);
   }
   testhost::ReleaseValue(memory, result);
   return Written ? 0 : 1;

@@ -3,6 +3,7 @@
 // the host's message loop drives it, closing and remaking, the modal device
 // test, the window commands, and the end of the object and of the library.
 #include "DialogHook_win.h"
+#include "Messages_win.h"
 #include "PanelHost.h"
 
 #include <windows.h>
@@ -29,10 +30,7 @@ template <class Done, class Observe> void PumpUntil(DWORD ms, Done done, Observe
   }
 }
 
-void Pump(DWORD ms) {
-  PumpUntil(
-      ms, [] { return false; }, [](const MSG&) {});
-}
+using testhost::PumpMessages;
 
 std::wstring ClassOf(HWND window) {
   wchar_t name[128] = {};
@@ -46,17 +44,9 @@ std::u16string TitleOf(HWND window) {
   return std::u16string(title, title + std::wcslen(title));
 }
 
-BOOL CALLBACK CollectDisplay(HWND window, LPARAM list) {
-  if (std::wcsncmp(ClassOf(window).c_str(), L"PanelSim_", 9) == 0)
-    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-  return TRUE;
-}
-
 // The display windows of this thread (class "PanelSim_" + a number).
 std::vector<HWND> DisplayWindows() {
-  std::vector<HWND> found;
-  EnumThreadWindows(GetCurrentThreadId(), CollectDisplay, reinterpret_cast<LPARAM>(&found));
-  return found;
+  return testhost::ThreadWindowsOfClass(L"PanelSim_");
 }
 
 HWND TheDisplay() {
@@ -170,14 +160,14 @@ TEST(PanelWindow, ShowsPureGreenTextInItsCells) {
   host.Output(id, u"   ##\n  Ж");
   const HWND display = TheDisplay();
   ASSERT_NE(display, nullptr);
-  Pump(300);
+  PumpMessages(300);
   const Picture picture(display);
   EXPECT_EQ(picture.LitCells(0, 20), (std::vector<int>{3, 4}));
   EXPECT_EQ(picture.LitCells(1, 20), (std::vector<int>{2}));
   EXPECT_EQ(picture.Foreign(), 0);
 
   host.Clear(id);
-  Pump(300);
+  PumpMessages(300);
   EXPECT_TRUE(Picture(display).LitCells(0, 20).empty());
 }
 
@@ -313,7 +303,7 @@ TEST(PanelWindow, DeviceTestRunsInItsOwnWindowUntilEscape) {
   // characters, one of them a blank).
   host.Output(host.Open(), u"");
   ASSERT_NE(TheDisplay(), nullptr);
-  Pump(200);
+  PumpMessages(200);
   EXPECT_EQ(Picture(TheDisplay()).LitCells(0, 20).size(), 15u);
   SendMessageW(TheDisplay(), WM_CLOSE, 0, 0);
 
@@ -371,7 +361,7 @@ TEST(PanelWindow, PrintAndCopyCommandsWithNothingToGiveDoNoHarm) {
   SendMessageW(display, WM_VSCROLL, SB_PAGEDOWN, 0);
   SendMessageW(display, WM_HSCROLL, MAKEWPARAM(SB_THUMBTRACK, 500), 0);
   SendMessageW(display, WM_MOUSEWHEEL, MAKEWPARAM(0, 0xFF88), 0);
-  Pump(100);
+  PumpMessages(100);
   EXPECT_EQ(host.Output(id, u"still here"), 1);
   EXPECT_EQ(TheDisplay(), display);
   EXPECT_TRUE(host.Connection().Errors().empty());
@@ -391,7 +381,7 @@ TEST(PanelWindow, DestroyedObjectTakesItsWindowAndHearsNoMore) {
   PostMessageW(display, WM_PAINT, 0, 0);
   host.Destroy();
   EXPECT_FALSE(IsWindow(display));
-  Pump(600);
+  PumpMessages(600);
   // Even a message handed straight to the procedure finds no object.
   EXPECT_EQ(CallWindowProcW(procedure, display, WM_TIMER, 12110, 0), 0);
   CallWindowProcW(procedure, display, WM_COMMAND, 40501, 0);
@@ -427,7 +417,7 @@ TEST(PanelWindow, WindowClassAndWindowsGoWithTheLibrary) {
   EXPECT_NE(ClassOf(left), name); // a fresh class for every load
   careless.UnloadUnderLiveObject();
   EXPECT_FALSE(IsWindow(left));
-  Pump(1000);
+  PumpMessages(1000);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // display): place, title and topmost state, the tape drawn as ink on paper
 // with the barcode's bars as the host's message loop paints it, and a window
 // closed by the user made again by the next document.
+#include "Messages_win.h"
 #include "PrinterHost.h"
 
 #include <windows.h>
@@ -10,28 +11,10 @@
 
 namespace {
 
-// Serves the thread's messages (the host's message loop) for ms milliseconds.
-void Pump(DWORD ms) {
-  const DWORD start = GetTickCount();
-  while (GetTickCount() - start < ms) {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-      DispatchMessageW(&message);
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-  }
-}
-
-BOOL CALLBACK CollectPaper(HWND window, LPARAM list) {
-  wchar_t name[128] = {};
-  GetClassNameW(window, name, 128);
-  if (std::wcsncmp(name, L"ReceiptSim_", 11) == 0)
-    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-  return TRUE;
-}
+using testhost::PumpMessages;
 
 HWND ThePaper() {
-  std::vector<HWND> found;
-  EnumThreadWindows(GetCurrentThreadId(), CollectPaper, reinterpret_cast<LPARAM>(&found));
+  const std::vector<HWND> found = testhost::ThreadWindowsOfClass(L"ReceiptSim_");
   return found.size() == 1 ? found[0] : nullptr;
 }
 
@@ -56,7 +39,7 @@ constexpr char16_t kReceipt[] = u"<Document><Positions><TextString Text=\"ИТО
 TEST_F(ReceiptSimAddin, PaperWindowShowsTheTapeAboveOthers) {
   const std::u16string id = Open();
   EXPECT_EQ(Print(id, kReceipt), 1);
-  Pump(300);
+  PumpMessages(300);
   const HWND paper = ThePaper();
   ASSERT_NE(paper, nullptr);
   wchar_t title[64] = {};
@@ -78,7 +61,7 @@ TEST_F(ReceiptSimAddin, PaperWindowShowsTheTapeAboveOthers) {
   SendMessageW(paper, WM_CLOSE, 0, 0);
   EXPECT_EQ(ThePaper(), nullptr);
   EXPECT_EQ(Call(u"OpenCashDrawer", {Text(id)}), 1);
-  Pump(100);
+  PumpMessages(100);
   EXPECT_NE(ThePaper(), nullptr);
   printer_.reset();
   EXPECT_EQ(ThePaper(), nullptr);
