@@ -1,8 +1,8 @@
 // A fixture that drives the real CARDSIM_2001 library through the test host,
-// as the platform does: one component per test, a counting memory manager and
-// a recording connection, both checked clean at the end.
+// as the platform does (AddInFixture.h).
 #pragma once
 
+#include "AddInFixture.h"
 #include "CardTestKit.h"
 
 #include <functional>
@@ -16,33 +16,9 @@ namespace cardtest {
 // (AddInTest_<platform>.cpp).
 int OperationWindowsDuring(const std::function<void()>& body);
 
-class CardAddIn : public ::testing::Test {
+class CardAddIn : public testenv::AddInFixture {
 protected:
-  static void SetUpTestSuite() {
-    std::string error;
-    addIn = testhost::AddIn::Load(testhost::BesideExecutable(CARDSIM_FILE), error).release();
-    ASSERT_NE(addIn, nullptr) << error;
-  }
-  static void TearDownTestSuite() {
-    delete addIn;
-    addIn = nullptr;
-  }
-
-  void SetUp() override {
-    ASSERT_NE(addIn, nullptr);
-    component = addIn->Create(u"Orvik_CardSim_2001", memory);
-    ASSERT_NE(component, nullptr);
-    ASSERT_TRUE(component->Init(connection));
-    ASSERT_TRUE(component->SetMemManager());
-    std::optional<std::u16string> name;
-    ASSERT_TRUE(component->RegisterExtensionAs(name));
-  }
-
-  void TearDown() override {
-    component.reset();
-    EXPECT_TRUE(memory.Clean()) << memory.Summary();
-    EXPECT_TRUE(connection.Errors().empty()) << Narrow(connection.Errors().front().description);
-  }
+  CardAddIn() : AddInFixture(CARDSIM_FILE, u"Orvik_CardSim_2001") {}
 
   // Calls a method by name as a function; the result value (host text in it is the caller's to release).
   tVariant Call(std::u16string_view name, ValueList& params) {
@@ -77,11 +53,6 @@ protected:
 
   std::vector<std::string> Keys(ValueList& params) { return cardtest::Keys(params, memory); }
   void ExpectApprovalOutputs(ValueList& params) { cardtest::ExpectApprovalOutputs(params, memory); }
-
-  static inline testhost::AddIn* addIn = nullptr;
-  testhost::CountingMemory memory;
-  testhost::RecordingConnection connection;
-  std::unique_ptr<testhost::Component> component;
 };
 
 } // namespace cardtest

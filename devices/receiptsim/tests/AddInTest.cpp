@@ -7,15 +7,15 @@
 namespace {
 
 TEST_F(ReceiptSimAddin, OffersTheReceiptPrinterMethods) {
-  EXPECT_EQ(library->ClassNames(), kClass);
-  const long print = printer_->FindMethod(u"PrintTextDocument");
+  EXPECT_EQ(addIn->ClassNames(), kClass);
+  const long print = component->FindMethod(u"PrintTextDocument");
   EXPECT_EQ(print, 10);
-  EXPECT_EQ(printer_->FindMethod(u"НапечататьТекстовыйДокумент"), print);
-  EXPECT_EQ(printer_->FindMethod(u"ОткрытьДенежныйЯщик"), 11);
-  EXPECT_EQ(printer_->FindMethod(u"ПолучитьШиринуСтроки"), 12);
-  EXPECT_EQ(printer_->GetNParams(10), 2);
-  EXPECT_EQ(printer_->GetNParams(11), 1);
-  EXPECT_EQ(printer_->GetNParams(12), 2);
+  EXPECT_EQ(component->FindMethod(u"НапечататьТекстовыйДокумент"), print);
+  EXPECT_EQ(component->FindMethod(u"ОткрытьДенежныйЯщик"), 11);
+  EXPECT_EQ(component->FindMethod(u"ПолучитьШиринуСтроки"), 12);
+  EXPECT_EQ(component->GetNParams(10), 2);
+  EXPECT_EQ(component->GetNParams(11), 1);
+  EXPECT_EQ(component->GetNParams(12), 2);
 
   std::vector<std::u16string> out;
   EXPECT_EQ(Call(u"GetDescription", {EmptyValue()}, &out), 1);

@@ -72,7 +72,7 @@ TEST_F(ReceiptWindow, ShowsTheTapeAboveOthersAndComesBackAfterClosing) {
 
   // The hidden tape: no window from the next document on.
   EXPECT_EQ(Call(u"SetParameter", {Text(u"Show"), BoolValue(false)}), 1);
-  printer_.reset();
+  component.reset();
   ASSERT_TRUE(xtest::WaitFor([] { return ThePaper() == 0; }));
 }
 

@@ -63,7 +63,7 @@ TEST_F(ReceiptSimAddin, PaperWindowShowsTheTapeAboveOthers) {
   EXPECT_EQ(Call(u"OpenCashDrawer", {Text(id)}), 1);
   PumpMessages(100);
   EXPECT_NE(ThePaper(), nullptr);
-  printer_.reset();
+  component.reset();
   EXPECT_EQ(ThePaper(), nullptr);
 }
 

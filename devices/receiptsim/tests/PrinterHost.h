@@ -2,6 +2,7 @@
 // (AddInTest.cpp and the window tests of each platform).
 #pragma once
 
+#include "AddInFixture.h"
 #include "TestEnv.h"
 #include "TestHost.h"
 
@@ -30,55 +31,31 @@ inline std::string ReadFile(const std::u16string& path) {
   return bytes.str();
 }
 
-inline AddIn* library = nullptr;
-
-class ReceiptSimAddin : public ::testing::Test {
+class ReceiptSimAddin : public testenv::AddInFixture {
 protected:
-  static void SetUpTestSuite() {
-    if (library == nullptr) {
-      std::string error;
-      library = AddIn::Load(BesideExecutable(RECEIPTSIM_FILE), error).release();
-      ASSERT_NE(library, nullptr) << error;
-    }
-  }
-
-  void SetUp() override {
-    ASSERT_NE(library, nullptr);
-    printer_ = library->Create(kClass, memory_);
-    ASSERT_NE(printer_, nullptr);
-    ASSERT_TRUE(printer_->Init(connection_));
-    ASSERT_TRUE(printer_->SetMemManager());
-    std::optional<std::u16string> name;
-    printer_->RegisterExtensionAs(name);
-  }
-
-  void TearDown() override {
-    printer_.reset();
-    EXPECT_TRUE(memory_.Clean()) << memory_.Summary();
-    EXPECT_TRUE(connection_.Errors().empty());
-  }
+  ReceiptSimAddin() : AddInFixture(RECEIPTSIM_FILE, kClass) {}
 
   // One call; gives the boolean result (-1 for another type) and leaves the
   // parameters' texts after the call in outputs.
   int Call(std::u16string_view method, std::vector<tVariant> params,
            std::vector<std::u16string>* outputs = nullptr, int32_t* integer = nullptr) {
-    const long index = printer_->FindMethod(method);
+    const long index = component->FindMethod(method);
     EXPECT_GE(index, 0) << U8(method);
-    ValueList list(memory_);
+    ValueList list(memory);
     for (const tVariant& value : params)
       list.Add(value);
     tVariant result = EmptyValue();
-    EXPECT_TRUE(printer_->CallAsFunc(index, result, list));
+    EXPECT_TRUE(component->CallAsFunc(index, result, list));
     for (long k = 0; outputs != nullptr && k < list.Count(); ++k)
-      outputs->push_back(TextOf(list[static_cast<size_t>(k)], &memory_));
+      outputs->push_back(TextOf(list[static_cast<size_t>(k)], &memory));
     if (integer != nullptr && list.Count() > 1 && TypeOf(list[1]) == VTYPE_I4)
       *integer = list[1].lVal;
     const int outcome = TypeOf(result) == VTYPE_BOOL ? result.bVal : -1;
-    ReleaseValue(memory_, result);
+    ReleaseValue(memory, result);
     return outcome;
   }
 
-  tVariant Text(std::u16string_view text) { return StringValue(memory_, text); }
+  tVariant Text(std::u16string_view text) { return StringValue(memory, text); }
 
   std::u16string Open() {
     std::vector<std::u16string> out;
@@ -95,8 +72,4 @@ protected:
     Call(u"GetLastError", {EmptyValue()}, &out);
     return out.at(0);
   }
-
-  CountingMemory memory_;
-  RecordingConnection connection_;
-  std::unique_ptr<Component> printer_;
 };

@@ -2,6 +2,7 @@
 // through its exports and interface tables by the test host. Every message of
 // UploadGoods and ClearGoods, the result and GetLastError as the host reads
 // them, the call log, and the host's memory afterwards.
+#include "AddInFixture.h"
 #include "TestEnv.h"
 #include "TestHost.h"
 
@@ -35,57 +36,33 @@ std::string U8(std::u16string_view text) {
   return Utf16ToUtf8(text);
 }
 
-AddIn* library = nullptr;
-
-class ScaleSimAddin : public ::testing::Test {
+class ScaleSimAddin : public testenv::AddInFixture {
 protected:
-  static void SetUpTestSuite() {
-    if (library == nullptr) {
-      std::string error;
-      library = AddIn::Load(BesideExecutable(SCALESIM_FILE), error).release();
-      ASSERT_NE(library, nullptr) << error;
-    }
-  }
-
-  void SetUp() override {
-    ASSERT_NE(library, nullptr);
-    scale_ = library->Create(kClass, memory_);
-    ASSERT_NE(scale_, nullptr);
-    ASSERT_TRUE(scale_->Init(connection_));
-    ASSERT_TRUE(scale_->SetMemManager());
-    std::optional<std::u16string> name;
-    scale_->RegisterExtensionAs(name);
-  }
-
-  void TearDown() override {
-    scale_.reset();
-    EXPECT_TRUE(memory_.Clean()) << memory_.Summary();
-    EXPECT_TRUE(connection_.Errors().empty()) << U8(connection_.Errors()[0].description);
-  }
+  ScaleSimAddin() : AddInFixture(SCALESIM_FILE, kClass) {}
 
   // One call of a method with text (or other) parameters; gives the result
   // and leaves the parameters' values after the call in outputs.
   tVariant Call(std::u16string_view method, std::vector<tVariant> params,
                 std::vector<std::u16string>* outputs = nullptr) {
-    const long index = scale_->FindMethod(method);
+    const long index = component->FindMethod(method);
     EXPECT_GE(index, 0) << U8(method);
-    ValueList list(memory_);
+    ValueList list(memory);
     for (const tVariant& value : params)
       list.Add(value);
     tVariant result = EmptyValue();
-    EXPECT_TRUE(scale_->CallAsFunc(index, result, list));
+    EXPECT_TRUE(component->CallAsFunc(index, result, list));
     for (long k = 0; outputs != nullptr && k < list.Count(); ++k)
-      outputs->push_back(TextOf(list[static_cast<size_t>(k)], &memory_));
+      outputs->push_back(TextOf(list[static_cast<size_t>(k)], &memory));
     return result;
   }
 
-  tVariant Text(std::u16string_view text) { return StringValue(memory_, text); }
+  tVariant Text(std::u16string_view text) { return StringValue(memory, text); }
 
   bool CallBool(std::u16string_view method, std::vector<tVariant> params) {
     tVariant result = Call(method, std::move(params));
     EXPECT_EQ(TypeOf(result), VTYPE_BOOL);
     const bool b = result.bVal;
-    ReleaseValue(memory_, result);
+    ReleaseValue(memory, result);
     return b;
   }
 
@@ -119,7 +96,7 @@ protected:
   std::u16string LogPath() {
     std::vector<std::u16string> out;
     tVariant result = Call(u"GetParameters", {EmptyValue()}, &out);
-    ReleaseValue(memory_, result);
+    ReleaseValue(memory, result);
     const std::u16string& xml = out.at(0);
     const std::u16string key = u"DefaultValue=\"";
     const size_t start = xml.find(key) + key.size();
@@ -136,25 +113,21 @@ protected:
     bytes << in.rdbuf();
     return testenv::DecodeLog(bytes.str());
   }
-
-  CountingMemory memory_;
-  RecordingConnection connection_;
-  std::unique_ptr<Component> scale_;
 };
 
 TEST_F(ScaleSimAddin, OffersTheLabelScaleMethods) {
-  EXPECT_EQ(library->ClassNames(), kClass);
-  const long upload = scale_->FindMethod(u"UploadGoods");
-  const long clear = scale_->FindMethod(u"ClearGoods");
+  EXPECT_EQ(addIn->ClassNames(), kClass);
+  const long upload = component->FindMethod(u"UploadGoods");
+  const long clear = component->FindMethod(u"ClearGoods");
   ASSERT_GE(upload, 0);
   ASSERT_GE(clear, 0);
-  EXPECT_EQ(scale_->FindMethod(u"ВыгрузитьТовары"), upload);
-  EXPECT_EQ(scale_->FindMethod(u"ОчиститьТовары"), clear);
-  EXPECT_EQ(scale_->GetNParams(upload), 3);
-  EXPECT_EQ(scale_->GetNParams(clear), 1);
-  EXPECT_TRUE(scale_->HasRetVal(upload));
-  EXPECT_EQ(scale_->GetMethodName(upload, 1), u"ВыгрузитьТовары");
-  EXPECT_EQ(scale_->FindMethod(u"uploadgoods"), -1);
+  EXPECT_EQ(component->FindMethod(u"ВыгрузитьТовары"), upload);
+  EXPECT_EQ(component->FindMethod(u"ОчиститьТовары"), clear);
+  EXPECT_EQ(component->GetNParams(upload), 3);
+  EXPECT_EQ(component->GetNParams(clear), 1);
+  EXPECT_TRUE(component->HasRetVal(upload));
+  EXPECT_EQ(component->GetMethodName(upload, 1), u"ВыгрузитьТовары");
+  EXPECT_EQ(component->FindMethod(u"uploadgoods"), -1);
 
   tVariant revision = Call(u"GetInterfaceRevision", {});
   EXPECT_EQ(TypeOf(revision), VTYPE_I4);
@@ -162,12 +135,12 @@ TEST_F(ScaleSimAddin, OffersTheLabelScaleMethods) {
 
   std::vector<std::u16string> out;
   tVariant result = Call(u"ТестУстройства", {EmptyValue(), EmptyValue()}, &out);
-  ReleaseValue(memory_, result);
+  ReleaseValue(memory, result);
   EXPECT_EQ(out.at(0),
             u"Эмулятор электронных весов с печатью этикеток в режиме \"OFFLINE\" " + testenv::BuildVersion());
   out.clear();
   result = Call(u"GetDescription", {EmptyValue()}, &out);
-  ReleaseValue(memory_, result);
+  ReleaseValue(memory, result);
   EXPECT_NE(out.at(0).find(u"ВесыСПечатьюЭтикеток"), std::u16string::npos) << U8(out.at(0));
 }
 

@@ -1,9 +1,9 @@
 // A fixture that drives the real WEIGHSIM_3001 library through the test host,
-// as the platform does: one component per test, a counting memory manager and
-// a recording connection, both checked clean at the end. The operator's
-// control file and variable are cleared around every test.
+// as the platform does (AddInFixture.h). The operator's control file and
+// variable are cleared around every test.
 #pragma once
 
+#include "AddInFixture.h"
 #include "TestHost.h"
 
 #include <gtest/gtest.h>
@@ -24,36 +24,20 @@ inline std::string Narrow(std::u16string_view text) {
   return testhost::Utf16ToUtf8(text);
 }
 
-class WeighAddIn : public ::testing::Test {
+class WeighAddIn : public testenv::AddInFixture {
 protected:
-  static void SetUpTestSuite() {
-    std::string error;
-    addIn = testhost::AddIn::Load(testhost::BesideExecutable(WEIGHSIM_FILE), error).release();
-    ASSERT_NE(addIn, nullptr) << error;
-  }
-  static void TearDownTestSuite() {
-    delete addIn;
-    addIn = nullptr;
-  }
+  WeighAddIn() : AddInFixture(WEIGHSIM_FILE, u"Orvik_WeighSim_3001") {}
 
   void SetUp() override {
-    ASSERT_NE(addIn, nullptr);
     folder = std::filesystem::path(testhost::Utf8ToUtf16(testhost::FreshDataFolder()));
     ASSERT_FALSE(folder.empty());
     ClearOperator();
-    component = addIn->Create(u"Orvik_WeighSim_3001", memory);
-    ASSERT_NE(component, nullptr);
-    ASSERT_TRUE(component->Init(connection));
-    ASSERT_TRUE(component->SetMemManager());
-    std::optional<std::u16string> name;
-    ASSERT_TRUE(component->RegisterExtensionAs(name));
+    AddInFixture::SetUp();
   }
 
   void TearDown() override {
-    component.reset();
+    AddInFixture::TearDown();
     ClearOperator();
-    EXPECT_TRUE(memory.Clean()) << memory.Summary();
-    EXPECT_TRUE(connection.Errors().empty()) << Narrow(connection.Errors().front().description);
   }
 
   void ClearOperator() {
@@ -114,11 +98,7 @@ protected:
     return TextOf(params[0], &memory);
   }
 
-  static inline testhost::AddIn* addIn = nullptr;
   std::filesystem::path folder;
-  testhost::CountingMemory memory;
-  testhost::RecordingConnection connection;
-  std::unique_ptr<testhost::Component> component;
 };
 
 } // namespace weightest
