@@ -89,13 +89,13 @@ int wmain(int argc, wchar_t** argv) {
   testhost::Component* component = ready->component.get();
   testhost::ValueList open(memory, 1);
   tVariant result = testhost::EmptyValue();
-  component->CallAsFunc(component->FindMethod(u"Open"), result, open);
+  component->CallAsFunc(component->RequireMethod(u"Open"), result, open);
   testhost::ReleaseValue(memory, result);
 
   testhost::ValueList params(memory);
   params.Add(open[0]);
   open[0] = testhost::EmptyValue();
-  const long index = component->FindMethod(std::u16string(method.begin(), method.end()));
+  const long index = component->RequireMethod(std::u16string(method.begin(), method.end()));
   for (long k = 1; k < component->GetNParams(index); ++k)
     params.Add(k == 2 ? testhost::DoubleValue(amount) : testhost::EmptyValue());
 

@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
   testhost::Component& printer = *ready->component;
   const auto call = [&](const char16_t* method, testhost::ValueList& params) {
     tVariant result = testhost::EmptyValue();
-    const bool done = printer.CallAsFunc(printer.FindMethod(method), result, params) &&
+    const bool done = printer.CallAsFunc(printer.RequireMethod(method), result, params) &&
                       testhost::TypeOf(result) == VTYPE_BOOL && result.bVal;
     testhost::ReleaseValue(memory, result);
     return done;
