@@ -1,6 +1,7 @@
 // The customer display's logic without a window: row splitting, the running
 // line, the cells that painting shows, the settings and the display methods.
 #include "PanelSim.h"
+#include "EmulatorFixture.h"
 #include "TestHost.h"
 
 #include <gtest/gtest.h>
@@ -11,8 +12,6 @@
 #include <vector>
 
 namespace {
-
-using testhost::ValueList;
 
 TEST(PanelRows, SplittingReplacesOnlyRowsWithText) {
   TPanelRows rows;
@@ -104,40 +103,9 @@ TEST(PanelSettings, DocumentIsExact) {
 }
 
 // The emulator object, called as the bridge calls it.
-class PanelObject : public ::testing::Test {
+class PanelObject : public testenv::EmulatorFixture<TPanelSim_3001> {
 protected:
-  void SetUp() override {
-    panel.AfterConstruction();
-    panel.MemManager = static_cast<v8abi::MemoryManager*>(memory.HostPointer());
-    id = Call(u"Open", {}, 1) == 1 ? Text(0) : u"";
-  }
-
-  // Calls a method with the given values (then empty slots up to count);
-  // gives the boolean result, -1 for any other. The values stay in params.
-  int Call(std::u16string_view method, std::vector<tVariant> values, size_t count = 0) {
-    params = std::make_unique<ValueList>(memory);
-    values.resize(std::max(values.size(), count), testhost::EmptyValue());
-    for (const tVariant& value : values)
-      params->Add(value);
-    tVariant result = testhost::EmptyValue();
-    panel.CallMethod(std::u16string(method), panel.FindMethod(method), result, params->Data(),
-                     params->Count());
-    const int outcome = testhost::TypeOf(result) == VTYPE_BOOL ? result.bVal : -1;
-    testhost::ReleaseValue(memory, result);
-    return outcome;
-  }
-  tVariant Str(std::u16string_view text) { return testhost::StringValue(memory, text); }
-  std::u16string Text(size_t k) { return testhost::TextOf((*params)[k]); }
-  int32_t Int(size_t k) { return (*params)[k].lVal; }
-  std::u16string LastError() {
-    Call(u"GetLastError", {}, 1);
-    return Text(0);
-  }
-
-  testhost::CountingMemory memory;
-  TPanelSim_3001 panel;
-  std::unique_ptr<ValueList> params;
-  std::u16string id;
+  TPanelSim_3001& panel = object;
 };
 
 TEST_F(PanelObject, DisplayMethodsCheckTheDevice) {

@@ -1,6 +1,7 @@
 // The receipt printer object, called as the bridge calls it (no window): the
 // device checks, what reaches the tape and its file, and the settings.
 #include "ReceiptSim.h"
+#include "EmulatorFixture.h"
 #include "TestEnv.h"
 #include "TestHost.h"
 #include "TextCodec.h"
@@ -16,8 +17,6 @@
 
 namespace {
 
-using testhost::ValueList;
-
 std::string ReadFile(const std::u16string& path) {
   std::ifstream in(std::filesystem::path(path), std::ios::binary);
   std::ostringstream bytes;
@@ -25,43 +24,17 @@ std::string ReadFile(const std::u16string& path) {
   return bytes.str();
 }
 
-class PrinterObject : public ::testing::Test {
+class PrinterObject : public testenv::EmulatorFixture<TReceiptSim_3001> {
 protected:
   void SetUp() override {
-    printer.AfterConstruction();
-    printer.MemManager = static_cast<v8abi::MemoryManager*>(memory.HostPointer());
+    EmulatorFixture::SetUp();
     tapePath = testenv::LogFilePath(printer.TapeFileName());
     std::filesystem::remove(std::filesystem::path(tapePath));
-    id = Call(u"Open", {}, 1) == 1 ? Text(0) : u"";
   }
 
-  // Calls a method with the given values (then empty slots up to count);
-  // gives the boolean result, -1 for any other. The values stay in params.
-  int Call(std::u16string_view method, std::vector<tVariant> values, size_t count = 0) {
-    params = std::make_unique<ValueList>(memory);
-    for (const tVariant& value : values)
-      params->Add(value);
-    while (static_cast<size_t>(params->Count()) < count)
-      params->Add(testhost::EmptyValue());
-    tVariant result = testhost::EmptyValue();
-    printer.CallMethod(std::u16string(method), printer.FindMethod(method), result, params->Data(),
-                       params->Count());
-    const int outcome = testhost::TypeOf(result) == VTYPE_BOOL ? result.bVal : -1;
-    testhost::ReleaseValue(memory, result);
-    return outcome;
-  }
-  tVariant Str(std::u16string_view text) { return testhost::StringValue(memory, text); }
-  std::u16string Text(size_t k) { return testhost::TextOf((*params)[k]); }
-  std::u16string LastError() {
-    Call(u"GetLastError", {}, 1);
-    return Text(0);
-  }
   int Print(std::u16string_view xml) { return Call(u"PrintTextDocument", {Str(id), Str(xml)}); }
 
-  testhost::CountingMemory memory;
-  TReceiptSim_3001 printer;
-  std::unique_ptr<ValueList> params;
-  std::u16string id;
+  TReceiptSim_3001& printer = object;
   std::u16string tapePath;
 };
 
