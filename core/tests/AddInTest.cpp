@@ -20,16 +20,6 @@ using testhost::TypeOf;
 constexpr char16_t kName[] = u"Эмулятор \"Тест\" <A&B>";
 const std::u16string kVersion = testenv::BuildVersion();
 
-std::string ReadFrom(const std::u16string& path, uintmax_t offset) {
-  std::ifstream in(std::filesystem::path(path), std::ios::binary);
-  if (!in)
-    return {};
-  in.seekg(static_cast<std::streamoff>(offset));
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 uintmax_t SizeOf(const std::u16string& path) {
   std::error_code error;
   const uintmax_t size = std::filesystem::file_size(std::filesystem::path(path), error);
@@ -326,7 +316,7 @@ TEST_F(CoreAddIn, LogHoldsWholeEntries) {
   }
   const uintmax_t start = SizeOf(path);
   ASSERT_GT(start, 0u);
-  const std::string before = ReadFrom(path, 0);
+  const std::string before = testenv::ReadFileBytes(path, 0);
   {
     auto sim = Create(u"Orvik_TestSim_2001");
     ASSERT_TRUE(sim);
@@ -347,8 +337,8 @@ TEST_F(CoreAddIn, LogHoldsWholeEntries) {
     Call(*sim, u"Echo", mixed);
     sim->CallAsProc(sim->FindMethod(u"GetVersion"), nullptr, 0);
   }
-  EXPECT_EQ(ReadFrom(path, 0).substr(0, before.size()), before);
-  const std::u16string log = testenv::DecodeLog(ReadFrom(path, start));
+  EXPECT_EQ(testenv::ReadFileBytes(path, 0).substr(0, before.size()), before);
+  const std::u16string log = testenv::DecodeLog(testenv::ReadFileBytes(path, start));
   ExpectEntries(log,
                 {
                     CreationLine(u"TestSim_2001"),
@@ -391,7 +381,7 @@ TEST_F(CoreAddIn, HugeParameterIsLoggedWhole) {
   ASSERT_TRUE(Call(*sim, u"Echo", echo));
   ASSERT_EQ(TextOf(echo[1]).size(), huge.size() + 5);
   echo.Release();
-  const std::u16string log = testenv::DecodeLog(ReadFrom(path, start));
+  const std::u16string log = testenv::DecodeLog(testenv::ReadFileBytes(path, start));
   ExpectEntries(log, {u"Метод: Echo\r\nВходные параметры:\r\nПараметр1=\"" + id + u"\"\r\nПараметр2=\"" +
                       huge + u"\"\r\nВыходные параметры:\r\nПараметр1 без изменений\r\nПараметр2=\"echo:" +
                       huge + u"\"\r\nРезультат=Истина\r\n"});
@@ -447,7 +437,7 @@ TEST_F(CoreAddIn, ManyProcessesLoseNothing) {
   for (const int code : codes)
     ASSERT_EQ(code, 0);
 
-  const std::u16string log = testenv::DecodeLog(ReadFrom(path, start));
+  const std::u16string log = testenv::DecodeLog(testenv::ReadFileBytes(path, start));
   std::map<unsigned long, int> nextCall; // per process
   int calls = 0;
   size_t at = 0;

@@ -50,13 +50,6 @@ private:
   std::string name_;
 };
 
-std::string ReadAll(const std::u16string& path) {
-  std::ifstream in(std::filesystem::path(path), std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 // The test emulator under names of its own, so that these tests have log files
 // of their own.
 class TUnitSim_2001 : public TTestSim_2001 {
@@ -214,7 +207,7 @@ TEST_F(CoreUnit, VersionComesFromTheModuleThatHoldsTheCode) {
 TEST_F(CoreUnit, CallPathGuardsTheMethodIndexAndLogsRaisedErrors) {
   auto emulator = Make<TUnitSim_3001>();
   ASSERT_TRUE(emulator->LogIsOpen());
-  const size_t before = ReadAll(emulator->LogFilePath).size();
+  const size_t before = testenv::ReadFileBytes(emulator->LogFilePath).size();
   tVariant result = testhost::EmptyValue();
   testhost::ValueList params(memory);
   params.AddString(u"x");
@@ -225,7 +218,7 @@ TEST_F(CoreUnit, CallPathGuardsTheMethodIndexAndLogsRaisedErrors) {
   // A raised error goes to the host, but the entry is written first.
   testhost::ValueList none(memory);
   EXPECT_THROW(Call(*emulator, u"Fail", result, none), EV8Error);
-  const std::u16string log = testenv::DecodeLog(ReadAll(emulator->LogFilePath).substr(before));
+  const std::u16string log = testenv::DecodeLog(testenv::ReadFileBytes(emulator->LogFilePath).substr(before));
   EXPECT_NE(log.find(u"\tМетод: Ghost\r\nВходные параметры:\r\nПараметр1=\"x\"\r\nВыходные "
                      u"параметры:\r\nПараметр1 без изменений\r\nРезультат=Неопределено\r\n\r\n"),
             std::u16string::npos);
@@ -349,12 +342,13 @@ TEST_F(CoreUnit, TextChangedWhereItLiesIsLoggedAsChanged) {
       {u"c" + std::u16string(5000, u'z'), u"Параметр1=\"c\""},
       {u"x" + std::u16string(5000, u'z'), u"Параметр1 без изменений"}};
   for (const auto& [text, logged] : cases) {
-    const size_t before = ReadAll(emulator->LogFilePath).size();
+    const size_t before = testenv::ReadFileBytes(emulator->LogFilePath).size();
     tVariant result = testhost::EmptyValue();
     testhost::ValueList params(memory);
     params.AddString(text);
     ASSERT_TRUE(Call(*emulator, u"DoAdditionalAction", result, params));
-    const std::u16string log = testenv::DecodeLog(ReadAll(emulator->LogFilePath).substr(before));
+    const std::u16string log =
+        testenv::DecodeLog(testenv::ReadFileBytes(emulator->LogFilePath).substr(before));
     EXPECT_NE(log.find(u"Выходные параметры:\r\n" + logged + u"\r\n"), std::u16string::npos)
         << Utf16ToUtf8(log);
   }

@@ -3,10 +3,22 @@
 #include "TestHost.h"
 #include "orvik_version.h"
 
+#include <fstream>
+#include <sstream>
+
 namespace testenv {
 
 std::u16string BuildVersion() {
   return testhost::Utf8ToUtf16(ORVIK_VERSION_TEXT);
+}
+
+std::string ReadFileBytes(const std::filesystem::path& path, uintmax_t from) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in || !in.seekg(static_cast<std::streamoff>(from)))
+    return {};
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
 }
 
 } // namespace testenv

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,9 @@ std::u16string LogFilePath(const std::u16string& fileName);
 std::u16string DecodeLog(const std::string& bytes);
 // The system's ANSI code page on Windows, 65001 elsewhere.
 unsigned LogCodePage();
+
+// The bytes of a file from offset from on; empty when it cannot be read.
+std::string ReadFileBytes(const std::filesystem::path& path, uintmax_t from = 0);
 
 // The version the libraries of this build carry (the generated version header).
 std::u16string BuildVersion();

@@ -45,11 +45,7 @@ protected:
   }
   // What this test added to the card terminal's call log.
   std::u16string LogOfThisTest() {
-    std::ifstream in(folder / "CardSim_2001_emulator.log", std::ios::binary);
-    in.seekg(static_cast<std::streamoff>(logStart));
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return testenv::DecodeLog(bytes.str());
+    return testenv::DecodeLog(testenv::ReadFileBytes(folder / "CardSim_2001_emulator.log", logStart));
   }
   static size_t Count(std::u16string_view text, std::u16string_view part) {
     size_t n = 0;

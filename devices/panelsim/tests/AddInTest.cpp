@@ -1,6 +1,7 @@
 // The real library through its exports, on every platform: a session as the
 // host runs it, apart from the windows.
 #include "PanelHost.h"
+#include "TestEnv.h"
 
 #include <filesystem>
 #include <fstream>
@@ -56,12 +57,7 @@ TEST(PanelAddIn, SessionThroughTheHostInterface) {
 // of the rows follows every output, the device test's included.
 TEST(PanelAddIn, UnattendedDeviceTestAndTheDisplayRecord) {
   const std::filesystem::path folder(testhost::Utf8ToUtf16(testhost::FreshDataFolder()));
-  const auto record = [&] {
-    std::ifstream in(folder / "PanelSim_3001_display.txt", std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-  };
+  const auto record = [&] { return testenv::ReadFileBytes(folder / "PanelSim_3001_display.txt"); };
   std::error_code ignored;
   std::filesystem::remove(folder / "operator.txt", ignored);
   PanelHost host;

@@ -43,8 +43,9 @@ TEST_F(ReceiptSimAddin, PrintsOnTheTapeFileAndRefusesMalformedDocuments) {
   EXPECT_EQ(Call(u"PrintTextDocument", {Text(id), Text(u"<Document><Positions><TextString Text=\"x\">")}), 0);
   EXPECT_EQ(U8(LastError()), "Ошибка разбора XML : текст закончился раньше документа (строка 1, позиция 43)");
   EXPECT_EQ(Call(u"OpenCashDrawer", {Text(id)}), 1);
-  EXPECT_EQ(ReadFile(tape), "Кофе 1 x 150,00\r\n[CODE39 ORVIK-1]\r\n~~~~~~~~~~~~ отрез ~~~~~~~~~~~~~\r\n"
-                            "*** Денежный ящик открыт ***\r\n");
+  EXPECT_EQ(testenv::ReadFileBytes(tape),
+            "Кофе 1 x 150,00\r\n[CODE39 ORVIK-1]\r\n~~~~~~~~~~~~ отрез ~~~~~~~~~~~~~\r\n"
+            "*** Денежный ящик открыт ***\r\n");
 
   EXPECT_EQ(Call(u"OpenCashDrawer", {Text(u"ReceiptSim_3001#5")}), 0);
   EXPECT_EQ(U8(LastError()), "DeviceID ReceiptSim_3001#5не найдено!");

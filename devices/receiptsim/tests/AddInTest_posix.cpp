@@ -83,7 +83,7 @@ TEST_F(ReceiptSimAddin, WithoutADisplayOnlyTheFileIsWritten) {
   const int threads = xtest::ThreadCount();
   EXPECT_EQ(Print(Open(), kReceipt), 1);
   EXPECT_EQ(xtest::ThreadCount(), threads);
-  EXPECT_NE(ReadFile(tape).find("[EAN13 4601234567893]"), std::string::npos);
+  EXPECT_NE(testenv::ReadFileBytes(tape).find("[EAN13 4601234567893]"), std::string::npos);
 }
 
 } // namespace

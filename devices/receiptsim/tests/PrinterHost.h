@@ -24,13 +24,6 @@ inline std::string U8(std::u16string_view text) {
   return Utf16ToUtf8(text);
 }
 
-inline std::string ReadFile(const std::u16string& path) {
-  std::ifstream in(std::filesystem::path(path), std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
 class ReceiptSimAddin : public testenv::AddInFixture {
 protected:
   ReceiptSimAddin() : AddInFixture(RECEIPTSIM_FILE, kClass) {}

@@ -17,13 +17,6 @@
 
 namespace {
 
-std::string ReadFile(const std::u16string& path) {
-  std::ifstream in(std::filesystem::path(path), std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
 class PrinterObject : public testenv::EmulatorFixture<TReceiptSim_3001> {
 protected:
   void SetUp() override {
@@ -52,8 +45,9 @@ TEST_F(PrinterObject, PrintsAcceptedDocumentsOnTheTapeAndItsFile) {
   EXPECT_EQ(LastError(), u"Ошибка разбора XML : не найден атрибут \"Text\" у элемента \"TextString\"");
   EXPECT_EQ(Print(u"<Document><Positions><TextString Text=\"Чек 2\"/></Positions></Document>"), 1);
   const std::string cut = std::string(17, '~') + " отрез " + std::string(18, '~');
-  EXPECT_EQ(ReadFile(tapePath), "Чек 1\r\n[EAN13 4601234567893]\r\n" + cut +
-                                    "\r\n*** Денежный ящик открыт ***\r\nЧек 2\r\n" + cut + "\r\n");
+  EXPECT_EQ(testenv::ReadFileBytes(tapePath), "Чек 1\r\n[EAN13 4601234567893]\r\n" + cut +
+                                                  "\r\n*** Денежный ящик открыт ***\r\nЧек 2\r\n" + cut +
+                                                  "\r\n");
   ASSERT_EQ(printer.Tape.size(), 6u);
   EXPECT_EQ(printer.Tape[1].Kind, TTapeKind::Barcode);
   EXPECT_EQ(printer.Tape[3].Kind, TTapeKind::Drawer);

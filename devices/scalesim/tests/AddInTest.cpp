@@ -107,11 +107,7 @@ protected:
   }
 
   static std::u16string ReadLog(const std::u16string& path, uintmax_t from) {
-    std::ifstream in(std::filesystem::path(path), std::ios::binary);
-    in.seekg(static_cast<std::streamoff>(from));
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return testenv::DecodeLog(bytes.str());
+    return testenv::DecodeLog(testenv::ReadFileBytes(path, from));
   }
 };
 

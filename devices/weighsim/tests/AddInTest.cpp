@@ -69,11 +69,8 @@ TEST_F(WeighAddIn, ControlFileGivesTheWeight) {
   EXPECT_EQ(Weigh(id), std::nullopt);
   EXPECT_NE(LastError().find(u"Неизвестный ответ оператора \"maybe\""), std::u16string::npos);
 
-  std::ifstream in(folder / "WeighSim_3001_emulator.log", std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  EXPECT_NE(testenv::DecodeLog(bytes.str()).find(u"Вес из файла " + file + u": 12.346"),
-            std::u16string::npos);
+  const std::string log = testenv::ReadFileBytes(folder / "WeighSim_3001_emulator.log");
+  EXPECT_NE(testenv::DecodeLog(log).find(u"Вес из файла " + file + u": 12.346"), std::u16string::npos);
 }
 
 // A DeviceID of a megabyte is named in the message whole, and costs nothing else.
