@@ -2,7 +2,8 @@
 # Takes the README's pictures of the Linux windows on a Xvfb display of its own
 # and checks the display's pixels: docs/img/linux-panelsim-display.png (the
 # display with a running line), docs/img/linux-panelsim-test.png (the device
-# test) and docs/img/linux-cardsim-dialog.png (a payment of 1234.50), and
+# test), docs/img/linux-cardsim-dialog.png (a payment of 1234.50),
+# docs/img/linux-weighsim-dialog.png (the weighing window) and
 # docs/img/linux-receiptsim-paper.png (the receipt printer's tape). No window
 # manager runs, so the pictures show the windows without frames.
 # Builds nothing: the libraries come from dist/ (else from the build tree), the
@@ -94,25 +95,23 @@ xdotool key Escape
 wait "$run_pid"
 run_pid=
 
-# The card terminal's operation window for a payment, refused with Escape.
-printf '%s\n' 'Open($id)' 'PayByPaymentCard($id, $card, 1234.5, $receipt, $rrn, $auth, $slip)' >"$work/card.txt"
-"$addinhost" -q --script "$work/card.txt" "$cardsim" >"$work/run.log" 2>&1 &
-run_pid=$!
-shoot CardSim "$out_dir/linux-cardsim-dialog.png" 0.5
-xdotool key Escape
-wait "$run_pid"
-run_pid=
+# operator_shot LIBRARY CLASS PICTURE CALL: the host calls CALL on an opened
+# device, the modal window of CLASS it shows is taken, then closed with Escape.
+operator_shot() {
+  printf '%s\n' 'Open($id)' "$4" >"$work/call.txt"
+  "$addinhost" -q --script "$work/call.txt" "$1" >"$work/run.log" 2>&1 &
+  run_pid=$!
+  shoot "$2" "$out_dir/$3" 0.5
+  xdotool key Escape
+  wait "$run_pid"
+  run_pid=
+}
 
-# The electronic scale's weighing window, prefilled with the default weight,
-# closed with Escape: docs/img/linux-weighsim-dialog.png.
-weighsim=$(library WEIGHSIM_3001_64.so weighsim)
-printf '%s\n' 'Open($id)' 'GetWeight($id, $weight)' >"$work/weigh.txt"
-"$addinhost" -q --script "$work/weigh.txt" "$weighsim" >"$work/run.log" 2>&1 &
-run_pid=$!
-shoot WeighSim "$out_dir/linux-weighsim-dialog.png" 0.5
-xdotool key Escape
-wait "$run_pid"
-run_pid=
+# The card terminal's operation window for a payment.
+operator_shot "$cardsim" CardSim linux-cardsim-dialog.png \
+  'PayByPaymentCard($id, $card, 1234.5, $receipt, $rrn, $auth, $slip)'
+# The electronic scale's weighing window, prefilled with the default weight.
+operator_shot "$(library WEIGHSIM_3001_64.so weighsim)" WeighSim linux-weighsim-dialog.png 'GetWeight($id, $weight)'
 
 # The receipt printer's paper: the demonstration receipt and the drawer.
 receiptsim=$(library RECEIPTSIM_3001_64.so receiptsim)
