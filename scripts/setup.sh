@@ -43,65 +43,57 @@ if [ ${#missing[@]} -gt 0 ] || ! sources_present; then
   fi
 fi
 
-# pugixml source, unpacked into an ignored folder.
-if [ ! -f "$here/third_party/pugixml-src/src/pugixml.cpp" ]; then
+# fetch_source PACKAGE FILE DEST: Debian's source package PACKAGE unpacked, with
+# Debian's patches, into the ignored folder third_party/DEST, which is the
+# package's folder that holds FILE (a path such as lib/xmlparse.c); its
+# DEBIAN_VERSION file names the version. Nothing is done when DEST holds FILE.
+# The archive may have lost files of a version (a security update whose .dsc
+# or .debian.tar.xz answers 404): then an upstream tarball that came down is
+# unpacked once its SHA-256 matches the .dsc's (a Debian revision changes the
+# packaging, rarely the source), else every older version the package lists
+# know is tried, newest first.
+fetch_source() {
+  local package=$1 file=$2 dest=$here/third_party/$3 tmp versions v src dsc orig want
+  [ -f "$dest/$file" ] && return
   mkdir -p "$here/third_party"
   tmp=$(mktemp -d)
-  (cd "$tmp" && apt-get source -qq pugixml >/dev/null 2>&1)
-  src=$(find "$tmp" -maxdepth 1 -type d -name 'pugixml-*' | head -n 1)
-  [ -n "$src" ] && [ -f "$src/src/pugixml.cpp" ] || { echo "setup.sh: pugixml source not found" >&2; exit 1; }
-  rm -rf "$here/third_party/pugixml-src"
-  mv "$src" "$here/third_party/pugixml-src"
-  rm -rf "$tmp"
-fi
-# expat source (the XML parser of the scale, built into every library),
-# unpacked with Debian's patches into an ignored folder. The newest revision's
-# files may be missing from the archive (a security update whose .dsc answers
-# 404): then every other version the package lists know is tried, newest first.
-if [ ! -f "$here/third_party/expat-src/lib/xmlparse.c" ]; then
-  mkdir -p "$here/third_party"
-  tmp=$(mktemp -d)
-  versions=$(apt-cache showsrc expat 2>/dev/null | awk '/^Version:/ { print $2 }' | sort -rV | uniq)
-  [ -n "$versions" ] || { echo "setup.sh: no source version of expat is known to apt (deb-src entries?)" >&2; exit 1; }
-  got=
+  versions=$(apt-cache showsrc "$package" 2>/dev/null | awk '/^Version:/ { print $2 }' | sort -rV | uniq)
+  [ -n "$versions" ] || { echo "setup.sh: no source version of $package is known to apt (deb-src entries?)" >&2; exit 1; }
   for v in $versions; do
     rm -rf "${tmp:?}"/*
-    if (cd "$tmp" && apt-get source -qq "expat=$v" >"$tmp.log" 2>&1); then
-      src=$(find "$tmp" -maxdepth 4 -type f -path '*/expat/lib/xmlparse.c' | head -n 1)
-      if [ -n "$src" ]; then got=$v; break; fi
+    (cd "$tmp" && apt-get source -qq "$package=$v" >"$tmp.log" 2>&1) || true
+    src=$(find "$tmp" -mindepth 2 -maxdepth 5 -type f -path "*/$file" | head -n 1)
+    if [ -z "$src" ]; then
+      dsc=$(find "$tmp" -maxdepth 1 -name "${package}_*.dsc" | head -n 1)
+      orig=$(find "$tmp" -maxdepth 1 -name "${package}_*.orig.tar.*" | head -n 1)
+      if [ -n "$dsc" ] && [ -n "$orig" ]; then
+        want=$(awk -v f="$(basename "$orig")" '/^Checksums-Sha256:/ { on = 1; next } /^[^ ]/ { on = 0 } on && $3 == f { print $1 }' "$dsc")
+        if [ -n "$want" ] && [ "$want" = "$(sha256sum "$orig" | awk '{ print $1 }')" ]; then
+          mkdir -p "$tmp/orig" && tar -xf "$orig" -C "$tmp/orig"
+          src=$(find "$tmp/orig" -mindepth 2 -maxdepth 5 -type f -path "*/$file" | head -n 1)
+        fi
+      fi
     fi
-    echo "setup.sh: expat $v could not be fetched, trying an older version" >&2
+    if [ -n "$src" ]; then
+      src=${src%/"$file"}
+      rm -rf "$dest"
+      mv "$src" "$dest"
+      echo "$package $v" >"$dest/DEBIAN_VERSION"
+      rm -rf "$tmp" "$tmp.log"
+      return
+    fi
+    echo "setup.sh: $package $v could not be fetched, trying an older version" >&2
   done
-  [ -n "$got" ] || { cat "$tmp.log" >&2; echo "setup.sh: no version of expat's source could be fetched" >&2; exit 1; }
-  rm -rf "$here/third_party/expat-src"
-  mv "$(dirname "$(dirname "$src")")" "$here/third_party/expat-src"
-  echo "$got" >"$here/third_party/expat-src/DEBIAN_VERSION"
-  rm -rf "$tmp" "$tmp.log"
-fi
-# QR Code generator source (the receipt printer's window draws QR codes with
-# its C library), Debian's qr-code-generator. The archive may have lost the
-# revision's .debian.tar.xz (404) while keeping the .dsc and the upstream
-# tarball: then that tarball is unpacked once its SHA-256 matches the .dsc's
-# (Debian's revision changes only the packaging, not the library's source).
-if [ ! -f "$here/third_party/qrcodegen-src/c/qrcodegen.c" ]; then
-  mkdir -p "$here/third_party"
-  tmp=$(mktemp -d)
-  (cd "$tmp" && apt-get source -qq qr-code-generator >"$tmp.log" 2>&1) || true
-  src=$(find "$tmp" -maxdepth 3 -type f -path '*/c/qrcodegen.c' | head -n 1)
-  if [ -z "$src" ]; then
-    dsc=$(find "$tmp" -maxdepth 1 -name 'qr-code-generator_*.dsc' | head -n 1)
-    orig=$(find "$tmp" -maxdepth 1 -name 'qr-code-generator_*.orig.tar.*' | head -n 1)
-    [ -n "$dsc" ] && [ -n "$orig" ] || { cat "$tmp.log" >&2; echo "setup.sh: qr-code-generator's source could not be fetched" >&2; exit 1; }
-    want=$(awk -v f="$(basename "$orig")" '/^Checksums-Sha256:/ { on = 1; next } /^[^ ]/ { on = 0 } on && $3 == f { print $1 }' "$dsc")
-    have=$(sha256sum "$orig" | awk '{ print $1 }')
-    [ -n "$want" ] && [ "$want" = "$have" ] || { echo "setup.sh: $(basename "$orig") does not match its .dsc" >&2; exit 1; }
-    tar -xf "$orig" -C "$tmp"
-    src=$(find "$tmp" -maxdepth 3 -type f -path '*/c/qrcodegen.c' | head -n 1)
-    [ -n "$src" ] || { echo "setup.sh: qrcodegen.c not found in $(basename "$orig")" >&2; exit 1; }
-  fi
-  rm -rf "$here/third_party/qrcodegen-src"
-  mv "$(dirname "$(dirname "$src")")" "$here/third_party/qrcodegen-src"
-  basename "$(find "$tmp" -maxdepth 1 -name 'qr-code-generator_*.dsc' | head -n 1)" .dsc >"$here/third_party/qrcodegen-src/DEBIAN_VERSION"
-  rm -rf "$tmp" "$tmp.log"
-fi
+  cat "$tmp.log" >&2
+  echo "setup.sh: no version of $package's source could be fetched" >&2
+  exit 1
+}
+
+# pugixml (the package check's MANIFEST.XML reader and the benchmark's baseline),
+# expat (the XML parser of the scale and the receipt printer, built into every
+# library) and the QR Code generator (the receipt printer's window draws QR
+# codes with its C library).
+fetch_source pugixml src/pugixml.cpp pugixml-src
+fetch_source expat lib/xmlparse.c expat-src
+fetch_source qr-code-generator c/qrcodegen.c qrcodegen-src
 echo "setup: all dependencies present"
