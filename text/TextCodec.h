@@ -1,6 +1,6 @@
 // The one text codec of the libraries: UTF-16 (all text that crosses the host
-// boundary) to and from UTF-8 and the system's ANSI code page, surrogate
-// helpers, and case folding. It depends on nothing else of the system; the
+// boundary) to and from UTF-8 and to the system's ANSI code page (what the
+// call log stores), surrogate helpers, and case folding. It depends on nothing else of the system; the
 // bridge, the core and the devices all use it.
 #pragma once
 
