@@ -139,6 +139,9 @@ void TWindowThread::Run(const std::string& displayName) {
         Paint_(surface.get());
         SetState(TState::Shown);
         Serve(*connection, window, surface.get());
+        // Ended before the window leaves the screen: a host that finds it gone
+        // and shows a new document must make a new window, not repaint this one.
+        SetState(TState::Ended);
       }
     }
   } catch (...) {
