@@ -14,6 +14,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// How long a repaint waits for the thread to read the window's events.
+constexpr auto kRepaintWait = std::chrono::seconds(1);
+
 // Window threads that run, so that unloading the library stops them all. A
 // plain list and a statically initialised mutex: neither has a destructor
 // that a late call after the unit's end could trip over.
@@ -71,14 +74,21 @@ bool TWindowThread::Ended() {
   return State_ == TState::Ended;
 }
 
-void TWindowThread::Repaint() {
-  {
-    const std::lock_guard lock(Lock_);
-    if (RepaintAsked_)
-      return;
-    RepaintAsked_ = true;
+bool TWindowThread::Repaint() {
+  std::unique_lock lock(Lock_);
+  if (State_ == TState::Ended)
+    return false;
+  const unsigned long long ticket = ++Asked_;
+  if (!std::exchange(RepaintAsked_, true)) {
+    lock.unlock();
+    Wake();
+    lock.lock();
   }
-  Wake();
+  // A window still on its way, or a caller the thread may be waiting for,
+  // does not wait.
+  if (State_ == TState::Shown && !TXGuard::Held())
+    Changed_.wait_for(lock, kRepaintWait, [&] { return State_ == TState::Ended || Read_ >= ticket; });
+  return State_ != TState::Ended;
 }
 
 void TWindowThread::Stop() {
@@ -155,6 +165,7 @@ void TWindowThread::Run(const std::string& displayName) {
 void TWindowThread::Serve(TConnection& connection, const TTopWindow& window, void* surface) {
   const bool ticking = static_cast<bool>(Tick_) && Period_.count() > 0;
   Clock::time_point next = Clock::now() + Period_;
+  unsigned long long seen = 0;
   for (;;) {
     int timeout = -1;
     if (ticking)
@@ -165,11 +176,13 @@ void TWindowThread::Serve(TConnection& connection, const TTopWindow& window, voi
     while (read(Wake_[0], drain, sizeof drain) > 0) {
     }
     bool paint = false;
+    unsigned long long asked = 0;
     {
       const std::lock_guard lock(Lock_);
       if (StopAsked_)
         return;
       paint = std::exchange(RepaintAsked_, false);
+      asked = Asked_;
     }
     while (connection.X.XPending(connection.Dpy) > 0) {
       XEvent event;
@@ -178,6 +191,14 @@ void TWindowThread::Serve(TConnection& connection, const TTopWindow& window, voi
         return;
       if (event.type == Expose && event.xexpose.count == 0)
         paint = true;
+    }
+    if (asked != seen) { // the window is still there: the host's repaint may go on
+      seen = asked;
+      {
+        const std::lock_guard lock(Lock_);
+        Read_ = asked;
+      }
+      Changed_.notify_all();
     }
     if (ticking && Clock::now() >= next) {
       Tick_(surface);

@@ -39,8 +39,11 @@ public:
   bool WaitShown(std::chrono::steady_clock::duration limit);
   // The window was closed (by the user or by someone else) or never came.
   bool Ended();
-  // Asks the thread to paint the window again.
-  void Repaint();
+  // Asks the thread to paint the window again. Unless the caller holds the X
+  // lock, it waits (a second at most) until the thread has read what befell
+  // the window so far: false when the window turned out to be closed or
+  // destroyed, so that the caller makes a new one instead.
+  bool Repaint();
   // Closes the window and ends the thread; nothing of it runs afterwards.
   void Stop();
 
@@ -65,6 +68,8 @@ private:
   TState State_ = TState::Starting;
   bool StopAsked_ = false;
   bool RepaintAsked_ = false;
+  unsigned long long Asked_ = 0; // repaints asked for, and the last one
+  unsigned long long Read_ = 0;  // after which the window's events were read
   int Wake_[2] = {-1, -1};
   std::thread Thread_;
   TWindowThread* Previous_ = nullptr; // under the list's lock

@@ -70,15 +70,22 @@ unsigned long Component(unsigned value, unsigned long mask) {
 // Statically initialised and never destroyed: a thread may still take it
 // while the library's other statics go.
 pthread_mutex_t XMutex = PTHREAD_RECURSIVE_MUTEX_INITIALIZER_NP;
+thread_local int GuardDepth = 0;
 
 } // namespace
 
 TXGuard::TXGuard() {
   pthread_mutex_lock(&XMutex);
+  ++GuardDepth;
 }
 
 TXGuard::~TXGuard() {
+  --GuardDepth;
   pthread_mutex_unlock(&XMutex);
+}
+
+bool TXGuard::Held() {
+  return GuardDepth > 0;
 }
 
 const TApi* Api() {

@@ -67,6 +67,10 @@ public:
   ~TXGuard();
   TXGuard(const TXGuard&) = delete;
   TXGuard& operator=(const TXGuard&) = delete;
+
+  // This thread works with X under a guard of its own (and must not wait for
+  // another thread that needs the lock).
+  static bool Held();
 };
 
 // A connection of our own to an X display, for one thread. X errors on it

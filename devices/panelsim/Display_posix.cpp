@@ -53,10 +53,8 @@ struct TPanelSurface {
 
 bool TPanelSim_2001::ShowDisplayWindow() {
   if (auto* display = static_cast<x11::TWindowThread*>(WindowHandle)) {
-    if (!display->Ended()) {
-      display->Repaint();
+    if (display->Repaint())
       return true;
-    }
     DestroyDisplayWindow(); // closed by the user: the output makes a new one
   }
   const std::string displayName = x11::DisplayName();

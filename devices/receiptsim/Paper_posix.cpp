@@ -60,10 +60,8 @@ private:
 
 bool TReceiptSim_3001::ShowPaperWindow() {
   if (auto* paper = static_cast<x11::TWindowThread*>(WindowHandle)) {
-    if (!paper->Ended() && PaperLength_ == LineLength) {
-      paper->Repaint();
+    if (PaperLength_ == LineLength && paper->Repaint())
       return true;
-    }
     DestroyPaperWindow(); // closed by the user, or the paper changed its width
   }
   const std::string displayName = x11::DisplayName();
