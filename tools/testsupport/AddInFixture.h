@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace testenv {
 
@@ -40,6 +41,32 @@ protected:
     EXPECT_TRUE(memory.Clean()) << memory.Summary();
     for (const auto& error : connection.Errors())
       ADD_FAILURE() << "error reported to the host: " << testhost::Utf16ToUtf8(error.description);
+  }
+
+  // Calls a method by name as a function; the result value (host text in it
+  // is the caller's to release).
+  tVariant Call(std::u16string_view method, testhost::ValueList& params) {
+    const long index = component->FindMethod(method);
+    EXPECT_GE(index, 0) << testhost::Utf16ToUtf8(method);
+    tVariant result = testhost::EmptyValue();
+    EXPECT_TRUE(component->CallAsFunc(index, result, params));
+    return result;
+  }
+  // The same for a method whose result must be a boolean: that boolean.
+  bool CallBool(std::u16string_view method, testhost::ValueList& params) {
+    tVariant result = Call(method, params);
+    EXPECT_EQ(testhost::TypeOf(result), VTYPE_BOOL) << testhost::Utf16ToUtf8(method);
+    const bool b = testhost::TypeOf(result) == VTYPE_BOOL && result.bVal;
+    testhost::ReleaseValue(memory, result);
+    return b;
+  }
+
+  // Opens a device, which must succeed: its DeviceID.
+  std::u16string Open() {
+    testhost::ValueList params(memory);
+    params.Add(testhost::EmptyValue());
+    EXPECT_TRUE(CallBool(u"Open", params));
+    return testhost::TextOf(params[0], &memory);
   }
 
   testhost::AddIn* addIn = nullptr;

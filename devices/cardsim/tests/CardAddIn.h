@@ -20,29 +20,6 @@ class CardAddIn : public testenv::AddInFixture {
 protected:
   CardAddIn() : AddInFixture(CARDSIM_FILE, u"Orvik_CardSim_2001") {}
 
-  // Calls a method by name as a function; the result value (host text in it is the caller's to release).
-  tVariant Call(std::u16string_view name, ValueList& params) {
-    const long index = component->FindMethod(name);
-    EXPECT_GE(index, 0) << Narrow(name);
-    tVariant result = testhost::EmptyValue();
-    EXPECT_TRUE(component->CallAsFunc(index, result, params));
-    return result;
-  }
-  bool CallBool(std::u16string_view name, ValueList& params) {
-    tVariant result = Call(name, params);
-    EXPECT_EQ(TypeOf(result), VTYPE_BOOL) << Narrow(name);
-    const bool b = TypeOf(result) == VTYPE_BOOL && result.bVal;
-    testhost::ReleaseValue(memory, result);
-    return b;
-  }
-
-  std::u16string Open() {
-    ValueList params(memory);
-    params.Add(testhost::EmptyValue());
-    EXPECT_TRUE(CallBool(u"Open", params));
-    return TextOf(params[0]);
-  }
-
   std::u16string LastError() {
     ValueList params(memory);
     params.Add(testhost::EmptyValue());

@@ -32,13 +32,10 @@ protected:
   // parameters' texts after the call in outputs.
   int Call(std::u16string_view method, std::vector<tVariant> params,
            std::vector<std::u16string>* outputs = nullptr, int32_t* integer = nullptr) {
-    const long index = component->FindMethod(method);
-    EXPECT_GE(index, 0) << U8(method);
     ValueList list(memory);
     for (const tVariant& value : params)
       list.Add(value);
-    tVariant result = EmptyValue();
-    EXPECT_TRUE(component->CallAsFunc(index, result, list));
+    tVariant result = AddInFixture::Call(method, list);
     for (long k = 0; outputs != nullptr && k < list.Count(); ++k)
       outputs->push_back(TextOf(list[static_cast<size_t>(k)], &memory));
     if (integer != nullptr && list.Count() > 1 && TypeOf(list[1]) == VTYPE_I4)
@@ -49,12 +46,6 @@ protected:
   }
 
   tVariant Text(std::u16string_view text) { return StringValue(memory, text); }
-
-  std::u16string Open() {
-    std::vector<std::u16string> out;
-    EXPECT_EQ(Call(u"Open", {EmptyValue()}, &out), 1);
-    return out.at(0);
-  }
 
   int Print(std::u16string_view id, std::u16string_view xml) {
     return Call(u"PrintTextDocument", {Text(id), Text(xml)});

@@ -44,13 +44,10 @@ protected:
   // and leaves the parameters' values after the call in outputs.
   tVariant Call(std::u16string_view method, std::vector<tVariant> params,
                 std::vector<std::u16string>* outputs = nullptr) {
-    const long index = component->FindMethod(method);
-    EXPECT_GE(index, 0) << U8(method);
     ValueList list(memory);
     for (const tVariant& value : params)
       list.Add(value);
-    tVariant result = EmptyValue();
-    EXPECT_TRUE(component->CallAsFunc(index, result, list));
+    tVariant result = AddInFixture::Call(method, list);
     for (long k = 0; outputs != nullptr && k < list.Count(); ++k)
       outputs->push_back(TextOf(list[static_cast<size_t>(k)], &memory));
     return result;
@@ -64,13 +61,6 @@ protected:
     const bool b = result.bVal;
     ReleaseValue(memory, result);
     return b;
-  }
-
-  std::u16string Open() {
-    std::vector<std::u16string> out;
-    tVariant result = Call(u"Open", {EmptyValue()}, &out);
-    EXPECT_TRUE(TypeOf(result) == VTYPE_BOOL && result.bVal);
-    return out.at(0);
   }
 
   std::u16string LastError() {

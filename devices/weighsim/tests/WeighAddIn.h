@@ -49,25 +49,6 @@ protected:
     std::ofstream(folder / "operator.txt", std::ios::binary | std::ios::trunc) << bytes;
   }
 
-  // Calls a method by name with params; its boolean result.
-  bool CallBool(std::u16string_view name, ValueList& params) {
-    const long index = component->FindMethod(name);
-    EXPECT_GE(index, 0) << Narrow(name);
-    tVariant result = testhost::EmptyValue();
-    EXPECT_TRUE(component->CallAsFunc(index, result, params));
-    EXPECT_EQ(TypeOf(result), VTYPE_BOOL) << Narrow(name);
-    const bool b = TypeOf(result) == VTYPE_BOOL && result.bVal;
-    testhost::ReleaseValue(memory, result);
-    return b;
-  }
-
-  std::u16string Open() {
-    ValueList params(memory);
-    params.Add(testhost::EmptyValue());
-    EXPECT_TRUE(CallBool(u"Open", params));
-    return TextOf(params[0], &memory);
-  }
-
   bool Tare(const std::u16string& id, const tVariant& tare) {
     ValueList params(memory);
     params.AddString(id);
