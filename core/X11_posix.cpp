@@ -213,6 +213,17 @@ int RunModal(TConnection& connection, TTopWindow& window, int closed,
   }
 }
 
+int RunDialog(int noWindow, const std::function<int(TConnection&, TFont&)>& run) {
+  const TXGuard guard;
+  auto connection = TConnection::Open(DisplayName());
+  if (!connection)
+    return noWindow;
+  auto font = TFont::Open(*connection, {.PixelSize = 13});
+  if (!font)
+    return noWindow;
+  return run(*connection, *font);
+}
+
 KeySym KeyOf(TConnection& connection, XKeyEvent& event) {
   return connection.X.XLookupKeysym(&event, 0);
 }

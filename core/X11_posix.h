@@ -278,6 +278,12 @@ void PaintButton(TCanvas& canvas, TFont& font, std::u16string_view text, bool fo
 int RunModal(TConnection& connection, TTopWindow& window, int closed,
              const std::function<int(XEvent&)>& handle);
 
+// A modal dialog of the calling thread: holds the X lock (let go while the
+// dialog waits), opens a connection of its own to the display and the
+// dialogs' font, and gives what run answers on them; noWindow where there is
+// no display, no X library or no font.
+int RunDialog(int noWindow, const std::function<int(TConnection&, TFont&)>& run);
+
 // The keysym of a key event, read without any input method.
 KeySym KeyOf(TConnection& connection, XKeyEvent& event);
 

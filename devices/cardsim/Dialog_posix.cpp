@@ -139,15 +139,11 @@ private:
 class TWindowPrompt final : public IOperatorPrompt {
 public:
   int Ask(const std::u16string& caption, const std::u16string& amountText) override {
-    const x11::TXGuard guard; // let go while the window waits
-    auto connection = x11::TConnection::Open(x11::DisplayName());
-    if (!connection)
-      return kPromptRefused; // no window can be shown: refused as if closed
-    auto font = x11::TFont::Open(*connection, {.PixelSize = 13});
-    if (!font)
-      return kPromptRefused;
-    TOperationWindow window(*connection, *font, caption, amountText);
-    return window.Run();
+    // No window can be shown: refused as if closed.
+    return x11::RunDialog(kPromptRefused, [&](x11::TConnection& connection, x11::TFont& font) {
+      TOperationWindow window(connection, font, caption, amountText);
+      return window.Run();
+    });
   }
 };
 

@@ -254,15 +254,10 @@ private:
 class TWindowPrompt final : public IWeightPrompt {
 public:
   int Ask(std::u16string& weight) override {
-    const x11::TXGuard guard; // let go while the window waits
-    auto connection = x11::TConnection::Open(x11::DisplayName());
-    if (!connection)
-      return kWeightNoWindow;
-    auto font = x11::TFont::Open(*connection, {.PixelSize = 13});
-    if (!font)
-      return kWeightNoWindow;
-    TWeighWindow window(*connection, *font, weight);
-    return window.Run(weight);
+    return x11::RunDialog(kWeightNoWindow, [&weight](x11::TConnection& connection, x11::TFont& font) {
+      TWeighWindow window(connection, font, weight);
+      return window.Run(weight);
+    });
   }
 };
 
