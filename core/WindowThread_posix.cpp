@@ -79,11 +79,8 @@ bool TWindowThread::Repaint() {
   if (State_ == TState::Ended)
     return false;
   const unsigned long long ticket = ++Asked_;
-  if (!std::exchange(RepaintAsked_, true)) {
-    lock.unlock();
-    Wake();
-    lock.lock();
-  }
+  if (!std::exchange(RepaintAsked_, true))
+    Wake(); // else the thread is woken already and takes this one too
   // A window still on its way, or a caller the thread may be waiting for,
   // does not wait.
   if (State_ == TState::Shown && !TXGuard::Held())
