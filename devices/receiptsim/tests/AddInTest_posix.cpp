@@ -35,9 +35,6 @@ int DarkPixels(const xtest::TPicture& picture, int top, int bottom) {
   return dark;
 }
 
-constexpr char16_t kReceipt[] = u"<Document><Positions><TextString Text=\"ИТОГО 150,00\"/>"
-                                u"<Barcode Type=\"EAN13\" Value=\"4601234567893\"/></Positions></Document>";
-
 TEST_F(ReceiptWindow, ShowsTheTapeAboveOthersAndComesBackAfterClosing) {
   const std::u16string id = Open();
   EXPECT_EQ(Print(id, kReceipt), 1);

@@ -19,6 +19,10 @@
 using namespace testhost;
 
 inline constexpr char16_t kClass[] = u"Orvik_ReceiptSim_3001";
+// A receipt of a text line and a barcode, as the window tests print it.
+inline constexpr char16_t kReceipt[] =
+    u"<Document><Positions><TextString Text=\"ИТОГО 150,00\"/>"
+    u"<Barcode Type=\"EAN13\" Value=\"4601234567893\"/></Positions></Document>";
 
 inline std::string U8(std::u16string_view text) {
   return Utf16ToUtf8(text);
