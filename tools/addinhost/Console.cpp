@@ -1,9 +1,6 @@
 // The console services that need no operating-system call of their own.
 #include "Console.h"
 
-#include <iostream>
-#include <iterator>
-
 namespace addinhost {
 
 bool ReadWholeFile(const std::string& path, std::string& contents, std::string& error) {
@@ -22,8 +19,16 @@ bool ReadWholeFile(const std::string& path, std::string& contents, std::string& 
   return !failed;
 }
 
-std::string ReadStandardInput() {
-  return std::string(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+bool ReadLine(std::FILE* file, std::string& line) {
+  line.clear();
+  bool any = false;
+  for (int c = std::getc(file); c != EOF; c = std::getc(file)) {
+    any = true;
+    if (c == '\n')
+      return true;
+    line.push_back(static_cast<char>(c));
+  }
+  return any;
 }
 
 } // namespace addinhost

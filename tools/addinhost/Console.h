@@ -15,7 +15,11 @@ void PrepareUtf8Output();
 std::FILE* OpenForReading(const std::string& path, std::string& error);
 // Reads a whole file (UTF-8 path); false with a message.
 bool ReadWholeFile(const std::string& path, std::string& contents, std::string& error);
-// Reads standard input to its end.
-std::string ReadStandardInput();
+// Reads one line of bytes, taking no byte past its line feed, which is dropped
+// (a carriage return before it stays). False at the end of the file.
+bool ReadLine(std::FILE* file, std::string& line);
+// Reads one line of standard input, waiting only for that line; the line feed
+// is dropped (a carriage return before it stays). False at the end of input.
+bool ReadStandardInputLine(std::string& line);
 
 } // namespace addinhost

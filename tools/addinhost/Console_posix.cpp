@@ -20,4 +20,8 @@ std::FILE* OpenForReading(const std::string& path, std::string& error) {
   return file;
 }
 
+bool ReadStandardInputLine(std::string& line) {
+  return ReadLine(stdin, line);
+}
+
 } // namespace addinhost

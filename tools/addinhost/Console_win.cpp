@@ -12,6 +12,7 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <iterator>
 
 namespace addinhost {
 
@@ -20,6 +21,35 @@ namespace {
 std::wstring Wide(const std::string& utf8) {
   const std::u16string text = testhost::Utf8ToUtf16(utf8);
   return std::wstring(text.begin(), text.end());
+}
+
+// A line typed at a console, read as UTF-16 from the console itself: the bytes
+// of standard input would be in the console's code page. A line that starts
+// with Ctrl+Z ends the input, as for other console programs.
+bool ReadConsoleLine(HANDLE input, std::string& line) {
+  static std::u16string pending; // what the console gave past the last line
+  for (;;) {
+    if (const size_t nl = pending.find(u'\n'); nl != std::u16string::npos) {
+      std::u16string text = pending.substr(0, nl);
+      pending.erase(0, nl + 1);
+      if (!text.empty() && text.back() == u'\r')
+        text.pop_back();
+      if (text.starts_with(u'\x1A'))
+        return false;
+      line = testhost::Utf16ToUtf8(text);
+      return true;
+    }
+    wchar_t buffer[1024];
+    DWORD read = 0;
+    if (!ReadConsoleW(input, buffer, static_cast<DWORD>(std::size(buffer)), &read, nullptr) || read == 0) {
+      if (pending.empty() || pending.starts_with(u'\x1A'))
+        return false;
+      line = testhost::Utf16ToUtf8(pending);
+      pending.clear();
+      return true;
+    }
+    pending.append(buffer, buffer + read);
+  }
 }
 
 } // namespace
@@ -50,6 +80,16 @@ std::FILE* OpenForReading(const std::string& path, std::string& error) {
   if (file == nullptr)
     error = "cannot be opened";
   return file;
+}
+
+bool ReadStandardInputLine(std::string& line) {
+  line.clear();
+  const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  DWORD mode = 0;
+  if (input != nullptr && input != INVALID_HANDLE_VALUE && GetConsoleMode(input, &mode))
+    return ReadConsoleLine(input, line);
+  // A pipe or a file: UTF-8 bytes, untranslated (binary mode).
+  return ReadLine(stdin, line);
 }
 
 } // namespace addinhost

@@ -1,7 +1,7 @@
 // addinhost: loads an add-in library as the platform does and runs calls on
 // one of its objects, printing every result, output parameter and AddError.
-#include "CallSyntax.h"
 #include "Console.h"
+#include "Runner.h"
 #include "Session.h"
 #include "TestHost.h"
 
@@ -12,17 +12,7 @@
 
 namespace {
 
-using addinhost::Session;
-using addinhost::Statement;
-
-enum ExitCode : int {
-  kOk = 0,
-  kUsage = 1,         // bad options, a statement that does not parse or cannot be used
-  kLoadFailed = 2,    // the library cannot be loaded or lacks an export
-  kUnknownClass = 3,  // no such class, or GetClassObject refused it
-  kUnknownMember = 4, // no such method or property
-  kMemoryMisuse = 5   // the component freed foreign or freed memory twice, or memory stayed live
-};
+using namespace addinhost;
 
 const char kHelp[] = R"(usage: addinhost [options] LIBRARY [STATEMENT ...]
 
@@ -34,7 +24,12 @@ that changed and every AddError the object reported.
 
 options:
   --class NAME        the class to create (default: the first of GetClassNames)
-  --script FILE       run the statements of FILE, one per line ("-": standard input)
+  --script FILE       run the statements of FILE, one per line; "-" reads
+                      standard input line by line and runs each statement as
+                      it arrives: its output, ended by an empty line, is
+                      flushed before the next line is read, so a program (or
+                      a person) can drive the object step by step through a
+                      pipe, e.g. change operator.txt between two calls
   --locale LOCALE     call SetLocale with LOCALE after creating the object
   --ui-language CODE  call SetUserInterfaceLanguageCode with CODE (e.g. ru)
   --methods-tsv       print only the methods, as tab-separated values with a
@@ -66,87 +61,29 @@ arguments:
                 device id for later calls such as Close($dev)
   Missing trailing parameters are filled from GetParamDefValue.
 
-example:
-  addinhost SCALESIM_3001_64.so 'Open($dev)' 'UploadGoods($dev, @goods.xml, "first")' 'Close($dev)'
+output:
+  Each statement is echoed after "> ", then its result, the output parameters
+  that changed and the AddError reports. Numbers are written in full with "."
+  as the decimal separator, never with an exponent: the shortest decimal that
+  reads back as the same double (1000, 0.001, 0.0000001, -2.5); whole doubles
+  have no fraction, as the platform shows them. A value no platform number
+  holds prints as nan, inf or -inf; a negative zero as -0.
+  The first statement that does not parse, names an unknown member or cannot
+  be used ends the run with its exit status.
+
+examples (from the repository's root, after a build of the linux preset):
+  build/linux/tools/addinhost/addinhost dist/SCALESIM_3001_64.so 'Open($dev)' \
+    'UploadGoods($dev, @devices/scalesim/demo/goods.xml, "first")' 'Close($dev)'
+  printf '%s\n' 'Open($dev)' 'GetWeight($dev, $kg)' | ORVIK_OPERATOR=approve \
+    build/linux/tools/addinhost/addinhost -q dist/WEIGHSIM_3001_64.so --script -
 
 exit status: 0 done, 1 bad usage or statement, 2 the library cannot be loaded,
 3 unknown class, 4 unknown method or property, 5 host memory misused or leaked.
 )";
 
-bool IsAbsolute(const std::string& path) {
-  return !path.empty() && (path[0] == '/' || path[0] == '\\' || (path.size() > 1 && path[1] == ':'));
-}
-
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.find_last_of("/\\");
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
 struct Step {
   bool script;
   std::string text; // a statement, or a script file name
-};
-
-class Runner {
-public:
-  Runner(Session& session, std::ostream& out) : session_(session), out_(out) {}
-
-  // Runs one line; a non-zero exit code stops the run.
-  int Line(const std::string& line, const std::string& folder, const std::string& where) {
-    const addinhost::FileReader reader = [&folder](const std::string& path, std::string& contents,
-                                                   std::string& error) {
-      return addinhost::ReadWholeFile(IsAbsolute(path) ? path : folder + path, contents, error);
-    };
-    Statement statement;
-    std::string error;
-    if (!addinhost::ParseStatement(line, reader, statement, error)) {
-      out_.flush();
-      std::cerr << where << ": " << error << "\n";
-      return kUsage;
-    }
-    if (statement.kind == Statement::Kind::Nothing)
-      return kOk;
-    size_t start = line.find_first_not_of(" \t");
-    size_t end = line.find_last_not_of(" \t\r\n");
-    out_ << "> " << line.substr(start, end - start + 1) << "\n";
-    switch (session_.Run(statement)) {
-    case Session::Outcome::Done:
-      return kOk;
-    case Session::Outcome::UnknownName:
-      return kUnknownMember;
-    case Session::Outcome::BadUse:
-      return kUsage;
-    }
-    return kOk;
-  }
-
-  int Script(const std::string& file) {
-    std::string text, error;
-    if (file == "-") {
-      text = addinhost::ReadStandardInput();
-    } else if (!addinhost::ReadWholeFile(file, text, error)) {
-      std::cerr << file << ": " << error << "\n";
-      return kUsage;
-    }
-    if (text.starts_with("\xEF\xBB\xBF"))
-      text.erase(0, 3);
-    const std::string folder = file == "-" ? std::string() : FolderOf(file);
-    size_t start = 0;
-    for (int number = 1; start <= text.size(); ++number) {
-      const size_t nl = text.find('\n', start);
-      const std::string line = text.substr(start, nl == std::string::npos ? std::string::npos : nl - start);
-      if (const int code = Line(line, folder, file + ":" + std::to_string(number)); code != kOk)
-        return code;
-      if (nl == std::string::npos)
-        break;
-      start = nl + 1;
-    }
-    return kOk;
-  }
-
-private:
-  Session& session_;
-  std::ostream& out_;
 };
 
 int Run(const std::vector<std::string>& args) {
@@ -241,7 +178,7 @@ int Run(const std::vector<std::string>& args) {
       session.ListMethodsTsv(className);
     else if (!quiet)
       session.ListMembers();
-    Runner runner(session, std::cout);
+    Runner runner(session, std::cout, std::cerr);
     for (size_t i = 0; i < steps.size() && code == kOk; ++i)
       code = steps[i].script ? runner.Script(steps[i].text)
                              : runner.Line(steps[i].text, std::string(), "argument " + std::to_string(i + 1));

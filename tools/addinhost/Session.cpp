@@ -2,6 +2,7 @@
 #include "Session.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <vector>
 
@@ -63,11 +64,31 @@ std::string TsvField(const std::string& text) {
   return field;
 }
 
+template <typename Float> std::string Fixed(Float value) {
+  if (std::isnan(value))
+    return "nan";
+  if (std::isinf(value))
+    return value < 0 ? "-inf" : "inf";
+  // Enough for the longest: 309 whole digits of the largest double, or 326
+  // characters of the smallest subnormal one.
+  char text[400];
+  const auto [end, ec] = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
+  return ec == std::errc() ? std::string(text, end) : std::string("?");
+}
+
 std::string Plural(long n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
 } // namespace
+
+std::string FormatNumber(double value) {
+  return Fixed(value);
+}
+
+std::string FormatNumber(float value) {
+  return Fixed(value);
+}
 
 Session::Session(testhost::Component& component, testhost::CountingMemory& memory,
                  testhost::RecordingConnection& connection, std::ostream& out)
@@ -216,6 +237,17 @@ Literal Session::Keep(const tVariant& value) const {
   return kept;
 }
 
+std::string Session::Describe(const tVariant& value) const {
+  switch (testhost::TypeOf(value)) {
+  case VTYPE_R4:
+    return FormatNumber(value.fltVal);
+  case VTYPE_R8:
+    return FormatNumber(value.dblVal);
+  default:
+    return testhost::DescribeValue(value, &memory_);
+  }
+}
+
 void Session::PrintValue(const std::string& label, const tVariant& value) {
   if (testhost::TypeOf(value) == VTYPE_PWSTR && value.pwstrVal != nullptr) {
     const std::u16string text = testhost::TextOf(value, &memory_);
@@ -240,15 +272,19 @@ void Session::PrintValue(const std::string& label, const tVariant& value) {
       return;
     }
   }
-  out_ << "  " << label << ": " << testhost::DescribeValue(value, &memory_) << "\n";
+  out_ << "  " << label << ": " << Describe(value) << "\n";
 }
 
 void Session::PrintErrors(size_t from) {
   const auto& errors = connection_.Errors();
   for (size_t i = from; i < errors.size(); ++i) {
     const testhost::ErrorReport& e = errors[i];
-    out_ << "  AddError " << e.code << " \"" << Utf16ToUtf8(e.source) << "\": " << Utf16ToUtf8(e.description)
-         << " (scode " << e.scode << ")\n";
+    // Further lines of a description are indented: no output line is empty.
+    std::string description = Utf16ToUtf8(e.description);
+    for (size_t nl = description.find('\n'); nl != std::string::npos; nl = description.find('\n', nl + 1))
+      description.insert(nl + 1, "    ");
+    out_ << "  AddError " << e.code << " \"" << Utf16ToUtf8(e.source) << "\": " << description << " (scode "
+         << e.scode << ")\n";
   }
 }
 
@@ -270,8 +306,7 @@ Session::Outcome Session::Call(const Statement& statement) {
   for (long i = static_cast<long>(statement.arguments.size()); i < count; ++i) {
     const bool given = component_.GetParamDefValue(method, i, params[static_cast<size_t>(i)]);
     out_ << "  param " << i + 1 << " omitted: "
-         << (given ? "default " + testhost::DescribeValue(params[static_cast<size_t>(i)], &memory_)
-                   : std::string("no default value"))
+         << (given ? "default " + Describe(params[static_cast<size_t>(i)]) : std::string("no default value"))
          << "\n";
   }
   std::vector<std::string> before;

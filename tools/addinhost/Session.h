@@ -7,8 +7,16 @@
 
 #include <map>
 #include <ostream>
+#include <string>
 
 namespace addinhost {
+
+// A number as addinhost prints it, as the platform shows one: in full, never
+// with an exponent, the shortest decimal that reads back as the same value,
+// "." before the fraction and none for a whole number (1000, 0.001, -2.5).
+// nan, inf and -inf name what no platform number holds; -0 stays -0.
+std::string FormatNumber(double value);
+std::string FormatNumber(float value);
 
 class Session {
 public:
@@ -41,6 +49,7 @@ private:
   Outcome SetProperty(const Statement& statement);
   tVariant MakeValue(const Argument& argument);
   Literal Keep(const tVariant& value) const;
+  std::string Describe(const tVariant& value) const;
   void PrintValue(const std::string& label, const tVariant& value);
   void PrintErrors(size_t from);
 
