@@ -1,7 +1,18 @@
 #!/usr/bin/env bash
-# Builds everything (Linux x86_64, Windows x64 and x86), packs the add-in ZIP,
+# Builds everything (Linux x86_64, Windows x64 and x86), packs the ZIP archives
 # and runs a demonstration session: the host CLI drives each real library the
 # way the platform does, then shows the tail of each call log.
+#
+# Unattended unless asked otherwise: the operator windows (the card terminal's
+# operation window and the electronic scale's "Весы", which wait for a person)
+# are answered through ORVIK_OPERATOR and operator.txt in the demonstration's
+# own data folder build/demo-data, and the Linux libraries run without a
+# display. The Wine card payment shows its real window on a Xvfb display of its
+# own, where the script itself presses Enter.
+#   ORVIK_DEMO_WINDOWS=1 bash scripts/demo.sh
+# with DISPLAY set shows the Linux windows instead: the customer display and
+# the receipt printer for the length of their steps, and the card payment and
+# the weighings wait for you (a line says so before each).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh linux win64 win32
@@ -13,7 +24,22 @@ export XDG_DATA_HOME=$PWD/build/demo-data
 mkdir -p "$XDG_DATA_HOME/Orvik"
 # The operator's answer of the shell that runs the demonstration is not its own.
 unset ORVIK_OPERATOR
-rm -f "$XDG_DATA_HOME/Orvik/operator.txt"
+control=$XDG_DATA_HOME/Orvik/operator.txt
+rm -f "$control"
+
+windows=
+if [ "${ORVIK_DEMO_WINDOWS:-}" = 1 ]; then
+  if [ -n "${DISPLAY:-}" ]; then
+    windows=1
+  else
+    echo "demo: ORVIK_DEMO_WINDOWS=1 needs a display (DISPLAY is not set); running unattended"
+  fi
+fi
+# The Linux libraries see the display only when windows were asked for.
+linux() {
+  if [ -n "$windows" ]; then "$@"; else DISPLAY= "$@"; fi
+}
+waits() { printf '\033[1m>> %s\033[0m\n' "$*"; }
 
 section() { printf '\n\033[1m== %s\033[0m\n' "$*"; }
 
@@ -23,49 +49,64 @@ ls -l dist/
 section "Label scale: SCALESIM_3001_64.so"
 "$host" dist/SCALESIM_3001_64.so --script devices/scalesim/demo/scalesim.addin
 
-section "Customer display: PANELSIM_3001_64.so (on Linux the rows are kept, no window is shown)"
-"$host" dist/PANELSIM_3001_64.so --script devices/panelsim/demo/panelsim.addin
+if [ -n "$windows" ]; then
+  section "Customer display: PANELSIM_3001_64.so, the window \"Дисплей покупателя\" at 50, 50 while the script runs"
+else
+  section "Customer display: PANELSIM_3001_64.so, no display: the rows are kept and written to PanelSim_3001_display.txt"
+fi
+linux "$host" dist/PANELSIM_3001_64.so --script devices/panelsim/demo/panelsim.addin
 
-section "Card terminal: CARDSIM_2001_64.so (on Linux every card operation is refused, as a closed window)"
-"$host" dist/CARDSIM_2001_64.so --script devices/cardsim/demo/cardsim.addin
-
-section "Card terminal unattended, as an automated test runs it: ORVIK_OPERATOR=approve, no window"
-ORVIK_OPERATOR=approve "$host" -q dist/CARDSIM_2001_64.so 'Open($device)' \
-  'PayByPaymentCard($device, $card, 1234.5, $receipt, $reference, $authcode, $slip)' 'Close($device)'
+if [ -n "$windows" ]; then
+  section "Card terminal: CARDSIM_2001_64.so, the operator is you"
+  waits "The payment of 1234.50 opens the window \"Операция по банковскому терминалу\" on $DISPLAY and waits: Enter or \"Оплата\" approves, Escape or \"Закрыть\" refuses"
+  ORVIK_OPERATOR=dialog "$host" dist/CARDSIM_2001_64.so --script devices/cardsim/demo/cardsim.addin
+else
+  section "Card terminal: CARDSIM_2001_64.so, ORVIK_OPERATOR=approve: approved at once, no window (ORVIK_DEMO_WINDOWS=1 shows it)"
+  ORVIK_OPERATOR=approve linux "$host" dist/CARDSIM_2001_64.so --script devices/cardsim/demo/cardsim.addin
+fi
 
 section "The control file overrides the variable: fixed card number and reference, then a refusal"
-control=$XDG_DATA_HOME/Orvik/operator.txt
 printf 'approve\nCardNumber=4276 **** **** 0001\nRRNCode=000123456789\n' >"$control"
 cat "$control"
-ORVIK_OPERATOR=refuse "$host" -q dist/CARDSIM_2001_64.so 'Open($device)' \
+ORVIK_OPERATOR=refuse linux "$host" -q dist/CARDSIM_2001_64.so 'Open($device)' \
   'PayByPaymentCard($device, $card, 1234.5, $receipt, $reference, $authcode, $slip)' 'Close($device)'
 printf 'refuse\n' >"$control"
-ORVIK_OPERATOR=approve "$host" -q dist/CARDSIM_2001_64.so 'Open($device)' \
+ORVIK_OPERATOR=approve linux "$host" -q dist/CARDSIM_2001_64.so 'Open($device)' \
   'ReturnPaymentByPaymentCard($device, $card, 100, $receipt, $reference, $authcode, $slip)' 'Close($device)'
 rm -f "$control"
 
-section "Electronic scale unattended: WEIGHSIM_3001_64.so, ORVIK_OPERATOR=approve, the weight from the setting DefaultWeight"
-ORVIK_OPERATOR=approve "$host" -q dist/WEIGHSIM_3001_64.so --script devices/weighsim/demo/weighsim.addin
+if [ -n "$windows" ]; then
+  section "Electronic scale: WEIGHSIM_3001_64.so, the operator is you"
+  waits "Each of the three weighings opens the window \"Весы\" on $DISPLAY and waits: type the gross weight and press Enter (Escape refuses)"
+  ORVIK_OPERATOR=dialog "$host" -q dist/WEIGHSIM_3001_64.so --script devices/weighsim/demo/weighsim.addin
+else
+  section "Electronic scale: WEIGHSIM_3001_64.so, ORVIK_OPERATOR=approve: no window, the weight from the setting DefaultWeight"
+  ORVIK_OPERATOR=approve linux "$host" -q dist/WEIGHSIM_3001_64.so --script devices/weighsim/demo/weighsim.addin
+fi
 section "The control file's weight=2,345 less a tare of 0.345 kg; then a refusal, as a closed window \"Весы\""
 printf 'approve\nweight=2,345\n' >"$control"
-"$host" -q dist/WEIGHSIM_3001_64.so 'Open($device)' 'Calibrate($device, 0.345)' 'GetWeight($device, $weight)' \
+linux "$host" -q dist/WEIGHSIM_3001_64.so 'Open($device)' 'Calibrate($device, 0.345)' 'GetWeight($device, $weight)' \
   'Close($device)'
 printf 'refuse\n' >"$control"
-"$host" -q dist/WEIGHSIM_3001_64.so 'Open($device)' 'GetWeight($device, $weight)' 'GetLastError($error)' \
+linux "$host" -q dist/WEIGHSIM_3001_64.so 'Open($device)' 'GetWeight($device, $weight)' 'GetLastError($error)' \
   'Close($device)'
 rm -f "$control"
 
-section "What the customer display shows, without a screen: $XDG_DATA_HOME/Orvik/PanelSim_3001_display.txt"
+section "What the customer display shows, for a test to read: $XDG_DATA_HOME/Orvik/PanelSim_3001_display.txt"
 tr -d '\r' <"$XDG_DATA_HOME/Orvik/PanelSim_3001_display.txt"
 
-section "Receipt printer: RECEIPTSIM_3001_64.so (no display here: the tape goes to its file only)"
+if [ -n "$windows" ]; then
+  section "Receipt printer: RECEIPTSIM_3001_64.so, the window \"Принтер чеков\" at 330, 50 while the script runs, and the tape file"
+else
+  section "Receipt printer: RECEIPTSIM_3001_64.so, no display: the tape goes to its file only"
+fi
 rm -f "$XDG_DATA_HOME/Orvik/ReceiptSim_3001_tape.txt" # the tape is appended to
-DISPLAY= "$host" dist/RECEIPTSIM_3001_64.so --script devices/receiptsim/demo/receiptsim.addin
+linux "$host" dist/RECEIPTSIM_3001_64.so --script devices/receiptsim/demo/receiptsim.addin
 
 section "What the receipt printer printed: $XDG_DATA_HOME/Orvik/ReceiptSim_3001_tape.txt"
 tr -d '\r' <"$XDG_DATA_HOME/Orvik/ReceiptSim_3001_tape.txt"
 
-section "The same scale as a Windows x64 DLL, under Wine"
+section "The same scale as a Windows x64 DLL, under Wine (no window)"
 wine_out=$(mktemp)
 if bash scripts/wine-run.sh build/win64 build/win64/tools/addinhost/addinhost.exe -q \
     dist/SCALESIM_3001_64.dll 'Open($dev)' 'UploadGoods($dev, @devices/scalesim/demo/goods.xml, "first")' \
@@ -80,10 +121,10 @@ rm -f "$wine_out"
 . scripts/lib/wine.sh
 wine32_check
 if [ -z "$WINE32_REASON" ]; then
-  section "A card payment approved in the real window: CARDSIM_2001_32.dll under Wine (the operator presses Enter)"
+  section "A card payment approved in the real window: CARDSIM_2001_32.dll under Wine, on a Xvfb display of its own where the script presses Enter"
   bash devices/cardsim/demo/wine-demo.sh build/win32 approve || echo "(the Wine run failed)"
 else
-  section "A card payment approved in the real window: CARDSIM_2001_64.dll under Wine (the operator presses Enter)"
+  section "A card payment approved in the real window: CARDSIM_2001_64.dll under Wine, on a Xvfb display of its own where the script presses Enter"
   echo "(CARDSIM_2001_32.dll cannot run here: $WINE32_REASON; the x64 DLL stands in)"
   bash devices/cardsim/demo/wine-demo.sh build/win64 approve || echo "(the Wine run failed)"
 fi
