@@ -76,6 +76,44 @@ TEST(TextDocument, RefusesStructuralFaultsAndPrintsNothing) {
   EXPECT_EQ(Check(""), kXml + "текст закончился раньше документа (строка 1, позиция 1)");
 }
 
+// A surrogate that is not half of a pair is refused wherever it stands, as
+// the parser refuses any character XML does not allow, and is never taken
+// together with the unit after it.
+TEST(TextDocument, RefusesLoneSurrogatesAndKeepsPairs) {
+  const std::u16string head = u"<Document><Positions><TextString Text=\"a"; // the unit after it: 41
+  const std::u16string tail = u"\"/></Positions></Document>";
+  const std::string refused = kXml + "недопустимый символ или неверная разметка (строка 1, позиция ";
+  const struct {
+    std::u16string units;
+    std::string position;
+  } cases[] = {
+      {u"\xD800"
+       u"b",
+       "41)"},
+      {u"\xDBFF\xD800\xDC00", "41)"},                       // a high one before a pair
+      {u"\U0001F600\xDC00\xD800", "42)"},                   // a pair is one character; then reversed
+      {u"\xDFFF", "41)"},                                   // a low one alone
+      {u"b\xD800", "42)"},                                  // before the closing quote
+      {u"b\xD800\"/></Positions></Document>\xD800", "42)"}, // the first one is named
+  };
+  for (const auto& c : cases) {
+    std::vector<TPrintItem> items;
+    EXPECT_EQ(Utf16ToUtf8(ReadTextDocument(head + c.units + tail, items)), refused + c.position)
+        << Utf16ToUtf8(c.units);
+    EXPECT_TRUE(items.empty());
+  }
+  // Outside the root, in a comment (named by its beginning), at the very end: the same answer.
+  std::vector<TPrintItem> items;
+  const std::u16string doc = u"<Document><Positions/></Document>";
+  EXPECT_EQ(Utf16ToUtf8(ReadTextDocument(u"<!--\xD800-->" + doc, items)), refused + "1)");
+  EXPECT_EQ(Utf16ToUtf8(ReadTextDocument(doc + u"\xD800", items)), refused + "34)");
+  EXPECT_EQ(Utf16ToUtf8(ReadTextDocument(u"\xD800" + doc, items)), refused + "1)");
+  // Pairs are characters like any other.
+  EXPECT_EQ(Utf16ToUtf8(ReadTextDocument(head + u"\U0001F600\U00010000\U0010FFFF" + tail, items)), "");
+  ASSERT_EQ(items.size(), 1u);
+  EXPECT_EQ(items[0].Text, u"a\U0001F600\U00010000\U0010FFFF");
+}
+
 TEST(TextDocument, ChecksBarcodeTypesAndValues) {
   EXPECT_EQ(
       Check(Doc("<Barcode Type=\"UPC\" Value=\"1\"/>")),
