@@ -147,6 +147,34 @@ TEST(TextDocument, ChecksBarcodeTypesAndValues) {
   EXPECT_LT(message.size(), 300u);
 }
 
+// Each of the ten check digits, for both lengths: added to a value without
+// it, accepted when it is given right and refused when it is any other digit.
+TEST(TextDocument, EveryCheckDigitIsAddedAndVerified) {
+  const char* const withCheckDigit[] = {
+      "4601234567800", "4601234567831", "4601234567862", "4601234567893", "4601234567824",
+      "4601234567855", "4601234567886", "4601234567817", "4601234567848", "4601234567879",
+      "96385050",      "96385081",      "96385012",      "96385043",      "96385074",
+      "96385005",      "96385036",      "96385067",      "96385098",      "96385029",
+  };
+  for (const std::string good : withCheckDigit) {
+    const std::string type = good.size() == 13 ? "EAN13" : "EAN8";
+    const auto barcode = [&type](const std::string& value) {
+      return Doc("<Barcode Type=\"" + type + "\" Value=\"" + value + "\"/>");
+    };
+    const std::string prefix = good.substr(0, good.size() - 1);
+    std::vector<TPrintItem> items;
+    ASSERT_EQ(Check(barcode(prefix), &items), "") << prefix;
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(Utf16ToUtf8(items[0].Text), good);
+    EXPECT_EQ(Check(barcode(good)), "") << good;
+    for (char digit = '0'; digit <= '9'; ++digit)
+      if (digit != good.back())
+        EXPECT_EQ(Check(barcode(prefix + digit)),
+                  Barcode("неверная контрольная цифра в значении атрибута", "Value"))
+            << prefix + digit;
+  }
+}
+
 TEST(Tape, WrapsTextsAtTheLineLengthAndCutsAfterTheDocument) {
   std::vector<TPrintItem> items(3);
   items[0].Text = std::u16string(20, u'a') + u"\U0001F600b\r\nc\td";
