@@ -134,14 +134,23 @@ TEST(TextDocument, ChecksBarcodeTypesAndValues) {
         << bad;
   EXPECT_EQ(Check(Doc("<Barcode Type=\"EAN8\" Value=\"96385070\"/>")),
             Barcode("неверная контрольная цифра в значении атрибута", "Value"));
-  EXPECT_EQ(Check(Doc("<Barcode Type=\"CODE39\" Value=\"ab\"/>")),
-            Barcode("неверное значение атрибута", "Value"));
-  EXPECT_EQ(Check(Doc("<Barcode Type=\"CODE39\" Value=\"*A*\"/>")),
-            Barcode("неверное значение атрибута", "Value"));
+  // A CODE39 refusal names the first character the code does not take.
+  const std::string code39 = ", ожидается 0-9, A-Z, пробел или - . $ / + %";
+  for (const auto& [value, shown] : {std::pair<std::string, std::string>{"AB-a", "\"a\""},
+                                     {"*A*", "\"*\""},
+                                     {"A&#9;B", "U+0009"},
+                                     {"A&#x85;", "U+0085"},
+                                     {"AЖ", "\"Ж\""},
+                                     {"A\U0001F600", "\"\U0001F600\""},
+                                     {"AB\"", "\"\"\""}})
+    EXPECT_EQ(Check(Doc("<Barcode Type=\"CODE39\" Value='" + value + "'/>")),
+              Barcode("недопустимый символ " + shown + " в значении атрибута", "Value") + code39)
+        << value;
   EXPECT_EQ(Check(Doc("<Barcode Type=\"QR\" Value=\"\"/>")), Barcode("пустое значение атрибута", "Value"));
+  // A QR value up to the limit in bytes of UTF-8; a refusal names the limit.
   EXPECT_EQ(Check(Doc("<Barcode Type=\"QR\" Value=\"" + std::string(kQrValueLimit, 'x') + "\"/>")), "");
   EXPECT_EQ(Check(Doc("<Barcode Type=\"QR\" Value=\"" + std::string(kQrValueLimit - 1, 'x') + "ы\"/>")),
-            Barcode("слишком длинное значение атрибута", "Value"));
+            Barcode("слишком длинное значение атрибута", "Value") + ", ожидается не более 2953 байт в UTF-8");
   // A long unknown type is named by its beginning.
   const std::string message = Check(Doc("<Barcode Type=\"" + std::string(5000, 'Z') + "\" Value=\"1\"/>"));
   EXPECT_LT(message.size(), 300u);
