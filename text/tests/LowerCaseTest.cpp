@@ -44,8 +44,9 @@ TEST(LowerCase, EveryLetterOfTheAlternatingRuns) {
       const auto lower = static_cast<char32_t>(static_cast<int32_t>(cp) + run.delta);
       EXPECT_EQ(Lower(cp), lower) << std::hex << uint32_t(cp);
       EXPECT_EQ(Lower(lower), lower) << std::hex << uint32_t(lower);
-      if (cp + 1 <= run.last)
+      if (cp + 1 <= run.last) {
         EXPECT_EQ(Lower(cp + 1), cp + 1) << std::hex << uint32_t(cp + 1);
+      }
     }
   }
   EXPECT_GT(pairs, 500u); // the table has these runs at all

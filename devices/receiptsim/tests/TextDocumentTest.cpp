@@ -177,10 +177,11 @@ TEST(TextDocument, EveryCheckDigitIsAddedAndVerified) {
     EXPECT_EQ(Utf16ToUtf8(items[0].Text), good);
     EXPECT_EQ(Check(barcode(good)), "") << good;
     for (char digit = '0'; digit <= '9'; ++digit)
-      if (digit != good.back())
+      if (digit != good.back()) {
         EXPECT_EQ(Check(barcode(prefix + digit)),
                   Barcode("неверная контрольная цифра в значении атрибута", "Value"))
             << prefix + digit;
+      }
   }
 }
 
