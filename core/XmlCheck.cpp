@@ -105,10 +105,11 @@ constexpr std::u16string_view kRefusedUnit = u"\xDC00";
 // The index of the first surrogate that is not half of a pair, or the size.
 size_t FirstLoneSurrogate(std::u16string_view text) {
   for (size_t i = 0; i < text.size(); ++i) {
-    if (IsSurrogatePair(text, i))
-      ++i;
-    else if (IsSurrogate(text[i]))
+    if (!IsSurrogate(text[i]))
+      continue; // nearly every unit: one test
+    if (!IsSurrogatePair(text, i))
       return i;
+    ++i;
   }
   return text.size();
 }
