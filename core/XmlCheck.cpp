@@ -178,6 +178,14 @@ std::u16string TXmlCheck::Check(std::u16string_view text) {
 }
 
 bool TXmlCheck::Parse(std::u16string_view text, bool last) {
+  if (!last) {
+    if (text.empty())
+      return true; // expat is never handed nothing before its end
+    // A piece before the end is read where it lies, and expat then points its
+    // own buffer at what it left over: that buffer must exist by then.
+    if (XML_GetBuffer(parser_, 2) == nullptr)
+      return false;
+  }
   do {
     const size_t n = std::min(text.size(), kPieceUnits);
     if (XML_Parse(parser_, reinterpret_cast<const char*>(text.data()), static_cast<int>(n * 2),
