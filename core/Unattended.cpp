@@ -31,22 +31,37 @@ std::u16string_view Trim(std::u16string_view text) {
   return text;
 }
 
+std::u16string DecodeUtf16(std::string_view bytes, bool little) {
+  std::u16string text;
+  text.reserve(bytes.size() / 2);
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    const auto a = static_cast<unsigned char>(bytes[i]);
+    const auto b = static_cast<unsigned char>(bytes[i + 1]);
+    text.push_back(static_cast<char16_t>(little ? a | (b << 8) : (a << 8) | b));
+  }
+  return text;
+}
+
 // UTF-16 with a byte-order mark (what Windows PowerShell 5 writes by
-// default), else UTF-8 with or without one.
+// default), else UTF-8 with or without one. Text with zero bytes is no UTF-8:
+// it is UTF-16 without a mark (as some tools write it), whose ASCII
+// characters, the word among them, have their zero byte second in little-endian
+// order and first in big-endian order.
 std::u16string DecodeFile(std::string_view bytes) {
   const bool little = bytes.starts_with("\xFF\xFE");
-  if (little || bytes.starts_with("\xFE\xFF")) {
-    std::u16string text;
-    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-      const auto a = static_cast<unsigned char>(bytes[i]);
-      const auto b = static_cast<unsigned char>(bytes[i + 1]);
-      text.push_back(static_cast<char16_t>(little ? a | (b << 8) : (a << 8) | b));
-    }
-    return text;
-  }
+  if (little || bytes.starts_with("\xFE\xFF"))
+    return DecodeUtf16(bytes.substr(2), little);
   if (bytes.starts_with("\xEF\xBB\xBF"))
-    bytes.remove_prefix(3);
-  return Utf8ToUtf16(bytes);
+    return Utf8ToUtf16(bytes.substr(3));
+  size_t zerosFirst = 0;
+  size_t zerosSecond = 0;
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    zerosFirst += bytes[i] == 0 ? 1 : 0;
+    zerosSecond += bytes[i + 1] == 0 ? 1 : 0;
+  }
+  if (zerosFirst == 0 && zerosSecond == 0)
+    return Utf8ToUtf16(bytes);
+  return DecodeUtf16(bytes, zerosSecond >= zerosFirst);
 }
 
 std::u16string Quoted(std::u16string_view word) {
@@ -113,9 +128,13 @@ TOperatorSetting OperatorSettingFromFile(std::string_view bytes, std::u16string_
   std::u16string_view rest = text;
   bool first = true;
   while (first || !rest.empty()) {
-    const size_t end = rest.find(u'\n');
+    // A line ends at CR LF, LF or CR.
+    const size_t end = rest.find_first_of(u"\r\n");
     const std::u16string_view line = Trim(rest.substr(0, end));
-    rest = end == std::u16string_view::npos ? std::u16string_view() : rest.substr(end + 1);
+    if (end == std::u16string_view::npos)
+      rest = {};
+    else
+      rest.remove_prefix(rest.substr(end).starts_with(u"\r\n") ? end + 2 : end + 1);
     if (first) {
       first = false;
       if (line.empty())

@@ -48,7 +48,8 @@ struct TOperatorSetting {
 // else a person answers.
 TOperatorSetting ReadOperatorSetting();
 // The setting from a control file's bytes (UTF-8 with or without a byte-order
-// mark, or UTF-16 with one; any line ends) found at path.
+// mark, or UTF-16 with or without one; lines ending at CR LF, LF or CR)
+// found at path.
 TOperatorSetting OperatorSettingFromFile(std::string_view bytes, std::u16string_view path);
 // The setting from the variable's value; nullopt or an empty value is no setting.
 TOperatorSetting OperatorSettingFromVariable(const std::optional<std::u16string>& value);

@@ -98,6 +98,22 @@ constexpr XML_Char kHostEncoding[] = {
 // The text goes to the parser in pieces whose byte count fits its int.
 constexpr size_t kPieceUnits = size_t{1} << 28;
 
+// What the parser reads in place of a lone surrogate: a low surrogate with no
+// high one before it, which it never takes for a character.
+constexpr std::u16string_view kRefusedUnit = u"\xDC00";
+
+// The index of the first surrogate that is not half of a pair, or the size.
+size_t FirstLoneSurrogate(std::u16string_view text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (!IsSurrogate(text[i]))
+      continue; // nearly every unit: one test
+    if (!IsSurrogatePair(text, i))
+      return i;
+    ++i;
+  }
+  return text.size();
+}
+
 } // namespace
 
 bool XmlNameIs(const char* name, std::string_view lower) {
@@ -142,14 +158,18 @@ TXmlCheck::~TXmlCheck() {
 std::u16string TXmlCheck::Check(std::u16string_view text) {
   if (parser_ == nullptr)
     return XmlFault(ErrorText(XML_ERROR_NO_MEMORY));
-  bool parsed = true;
-  do {
-    const size_t n = std::min(text.size(), kPieceUnits);
-    const bool last = n == text.size();
-    parsed = XML_Parse(parser_, reinterpret_cast<const char*>(text.data()), static_cast<int>(n * 2), last) ==
-             XML_STATUS_OK;
-    text.remove_prefix(n);
-  } while (parsed && !text.empty());
+  // expat takes a high surrogate and whatever unit follows it for a pair, so
+  // a lone one would come out as another character and swallow the next. The
+  // parser gets the text up to the first lone surrogate and then, in its
+  // place, a lone low surrogate, which it refuses wherever it stands, as it
+  // refuses every other character that XML does not allow.
+  const size_t lone = FirstLoneSurrogate(text);
+  bool parsed = Parse(text.substr(0, lone), lone == text.size());
+  if (parsed && lone < text.size()) {
+    parsed = Parse(kRefusedUnit, false);
+    if (parsed) // never so: the unit is no XML character
+      return PositionedFault(XML_ERROR_INVALID_TOKEN);
+  }
   if (!parsed)
     return ParseError();
   if (!fault_.empty())
@@ -157,8 +177,31 @@ std::u16string TXmlCheck::Check(std::u16string_view text) {
   return Finish();
 }
 
+bool TXmlCheck::Parse(std::u16string_view text, bool last) {
+  if (!last) {
+    if (text.empty())
+      return true; // expat is never handed nothing before its end
+    // A piece before the end is read where it lies, and expat then points its
+    // own buffer at what it left over: that buffer must exist by then.
+    if (XML_GetBuffer(parser_, 2) == nullptr)
+      return false;
+  }
+  do {
+    const size_t n = std::min(text.size(), kPieceUnits);
+    if (XML_Parse(parser_, reinterpret_cast<const char*>(text.data()), static_cast<int>(n * 2),
+                  last && n == text.size()) != XML_STATUS_OK)
+      return false;
+    text.remove_prefix(n);
+  } while (!text.empty());
+  return true;
+}
+
 std::u16string TXmlCheck::ParseError() const {
-  std::u16string message = XmlFault(ErrorText(XML_GetErrorCode(parser_)));
+  return PositionedFault(XML_GetErrorCode(parser_));
+}
+
+std::u16string TXmlCheck::PositionedFault(int code) const {
+  std::u16string message = XmlFault(ErrorText(static_cast<XML_Error>(code)));
   message += u" (строка ";
   message += Decimal(XML_GetCurrentLineNumber(parser_));
   message += u", позиция ";

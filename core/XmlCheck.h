@@ -45,7 +45,8 @@ public:
   // Parses the whole text. Empty when it is well-formed and the check found
   // no fault, else the message: the parser's error in Russian with where it
   // was found ("(строка 3, позиция 17)", lines and characters from 1), else
-  // the check's first fault, else what Finish says.
+  // the check's first fault, else what Finish says. A surrogate that is not
+  // half of a pair is a character XML does not allow, wherever it stands.
   std::u16string Check(std::u16string_view text);
 
 protected:
@@ -62,7 +63,11 @@ protected:
 private:
   static void OnStartElement(void* self, const char* name, const char** attributes);
   static void OnEndElement(void* self, const char* name);
+  // Feeds text to the parser in pieces; false at its first error.
+  bool Parse(std::u16string_view text, bool last);
   std::u16string ParseError() const;
+  // The parser's error code (an XML_Error) in Russian, where it stopped.
+  std::u16string PositionedFault(int code) const;
 
   XML_ParserStruct* parser_;
   size_t depth_ = 0;

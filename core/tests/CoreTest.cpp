@@ -389,6 +389,53 @@ TEST(OperatorSetting, ControlFileInTheFormsToolsWriteIt) {
                   u" пуста: ожидается dialog, approve или refuse");
 }
 
+// Every line end and every encoding a file can come in gives the same
+// setting: the word and the values of the further lines.
+TEST(OperatorSetting, AnyLineEndsAndUtf16WithOrWithoutAMark) {
+  const std::u16string path = u"operator.txt";
+  const auto expectApproveWithWeight = [&path](std::string_view bytes, const std::string& what) {
+    const TOperatorSetting setting = OperatorSettingFromFile(bytes, path);
+    EXPECT_EQ(setting.Mode, TOperatorMode::Approve) << what << ": " << Utf16ToUtf8(setting.Error);
+    const std::u16string* weight = setting.Value(u"weight");
+    ASSERT_NE(weight, nullptr) << what;
+    EXPECT_EQ(*weight, u"3,5 кг") << what;
+    ASSERT_NE(setting.Value(u"slip"), nullptr) << what;
+    EXPECT_EQ(*setting.Value(u"slip"), u"") << what;
+  };
+  const auto utf16 = [](std::u16string_view text, bool little) {
+    std::string bytes;
+    for (const char16_t unit : text) {
+      const char low = static_cast<char>(unit & 0xFF);
+      const char high = static_cast<char>(unit >> 8);
+      bytes += little ? low : high;
+      bytes += little ? high : low;
+    }
+    return bytes;
+  };
+  for (const std::u16string end : {u"\r\n", u"\n", u"\r"}) {
+    const std::string name = end == u"\r" ? "CR" : end == u"\n" ? "LF" : "CR LF";
+    const std::u16string text =
+        u"approve" + end + u"# комментарий" + end + end + u"slip=" + end + u"weight = 3,5 кг" + end;
+    expectApproveWithWeight(Utf16ToUtf8(text), name + ", UTF-8");
+    expectApproveWithWeight("\xEF\xBB\xBF" + Utf16ToUtf8(text), name + ", UTF-8 with a mark");
+    for (const bool little : {true, false}) {
+      const std::string order = little ? ", UTF-16LE" : ", UTF-16BE";
+      expectApproveWithWeight(utf16(u"\uFEFF" + text, little), name + order + " with a mark");
+      expectApproveWithWeight(utf16(text, little), name + order);
+      // The last line without its end, the word alone.
+      expectApproveWithWeight(utf16(text.substr(0, text.size() - end.size()), little),
+                              name + order + ", no end");
+      EXPECT_EQ(OperatorSettingFromFile(utf16(u"refuse", little), path).Mode, TOperatorMode::Refuse) << order;
+    }
+  }
+  // A blank first line ended by CR alone is still blank; mixed ends end one line each.
+  EXPECT_TRUE(OperatorSettingFromFile("\rapprove", path)
+                  .Error.ends_with(u" пуста: ожидается dialog, approve или refuse"));
+  const TOperatorSetting mixed = OperatorSettingFromFile("approve\r\r\nweight=1\n\rslip=2", path);
+  EXPECT_EQ(mixed.Mode, TOperatorMode::Approve);
+  EXPECT_EQ(mixed.Values.size(), 2u);
+}
+
 TEST(OperatorSetting, VariableAndItsUnknownWords) {
   EXPECT_EQ(OperatorSettingFromVariable(std::nullopt).Mode, TOperatorMode::Dialog);
   EXPECT_EQ(OperatorSettingFromVariable(u"  ").Source, TOperatorSource::None);

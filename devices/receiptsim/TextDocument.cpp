@@ -30,6 +30,25 @@ bool IsCode39Character(char16_t c) {
          std::u16string_view(u" -.$/+%").find(c) != std::u16string_view::npos;
 }
 
+// The character at text[i] (a pair whole) for a message: in quotes, or as
+// its code point when it is a control character that would not show.
+std::u16string ShownCharacter(std::u16string_view text, size_t i) {
+  const char16_t c = text[i];
+  if (c >= 0x20 && !(c >= 0x7F && c <= 0x9F))
+    return u"\"" + std::u16string(text.substr(i, IsSurrogatePair(text, i) ? 2 : 1)) + u"\"";
+  static constexpr char16_t kHex[] = u"0123456789ABCDEF";
+  std::u16string code = u"U+00";
+  code += kHex[c >> 4];
+  code += kHex[c & 15];
+  return code;
+}
+
+// The longest QR value in the message that refuses a longer one.
+std::u16string QrLimitText() {
+  const std::string limit = std::to_string(kQrValueLimit);
+  return u", ожидается не более " + std::u16string(limit.begin(), limit.end()) + u" байт в UTF-8";
+}
+
 bool AllDigits(std::u16string_view text) {
   for (const char16_t c : text)
     if (c < u'0' || c > u'9')
@@ -91,15 +110,17 @@ std::u16string CheckBarcodeValue(TBarcodeType type, const char* value, std::u16s
     return XmlAttributeFault(u"пустое значение атрибута", name, kBarcode);
   if (type == TBarcodeType::QR) {
     if (std::strlen(value) > kQrValueLimit)
-      return XmlAttributeFault(u"слишком длинное значение атрибута", name, kBarcode);
+      return XmlAttributeFault(u"слишком длинное значение атрибута", name, kBarcode) + QrLimitText();
     item.Text = Utf8ToUtf16(value);
     return {};
   }
   std::u16string text = Utf8ToUtf16(value);
   if (type == TBarcodeType::CODE39) {
-    for (const char16_t c : text)
-      if (!IsCode39Character(c))
-        return XmlAttributeFault(u"неверное значение атрибута", name, kBarcode);
+    for (size_t i = 0; i < text.size(); ++i)
+      if (!IsCode39Character(text[i]))
+        return XmlAttributeFault(u"недопустимый символ " + ShownCharacter(text, i) + u" в значении атрибута",
+                                 name, kBarcode) +
+               u", ожидается 0-9, A-Z, пробел или - . $ / + %";
     item.Text = std::move(text);
     return {};
   }

@@ -47,7 +47,8 @@ inline constexpr size_t kQrValueLimit = 2953;
 // - the type is EAN8, EAN13, CODE39 or QR in any letter case;
 // - an EAN value is its digits, with the check digit (which must be right) or
 //   without it (it is then added); CODE39 takes 0-9, A-Z, blank and
-//   - . $ / + %; a QR value is any text up to kQrValueLimit bytes; no value
+//   - . $ / + % (a refusal names the first other character); a QR value is
+//   any text up to kQrValueLimit bytes (a refusal names the limit); no value
 //   is empty.
 std::u16string ReadTextDocument(std::u16string_view xml, std::vector<TPrintItem>& items);
 

@@ -53,6 +53,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Expect(items.empty(), "a refused document left items");
     return 0;
   }
+  // A lone surrogate is no XML character: no document with one is accepted.
+  for (size_t i = 0; i < xml.size(); ++i) {
+    if (IsSurrogatePair(xml, i))
+      ++i;
+    else
+      Expect(!IsSurrogate(xml[i]), "a lone surrogate accepted");
+  }
   // Every text line fits the line length; the document ends with its cut.
   const int32_t width = head & 0x7F;
   const std::vector<TTapeLine> lines = LayOutDocument(items, width);

@@ -76,6 +76,44 @@ TEST(TextDocument, RefusesStructuralFaultsAndPrintsNothing) {
   EXPECT_EQ(Check(""), kXml + "текст закончился раньше документа (строка 1, позиция 1)");
 }
 
+// A surrogate that is not half of a pair is refused wherever it stands, as
+// the parser refuses any character XML does not allow, and is never taken
+// together with the unit after it.
+TEST(TextDocument, RefusesLoneSurrogatesAndKeepsPairs) {
+  const std::u16string head = u"<Document><Positions><TextString Text=\"a"; // the unit after it: 41
+  const std::u16string tail = u"\"/></Positions></Document>";
+  const std::string refused = kXml + "недопустимый символ или неверная разметка (строка 1, позиция ";
+  const struct {
+    std::u16string units;
+    std::string position;
+  } cases[] = {
+      {u"\xD800"
+       u"b",
+       "41)"},
+      {u"\xDBFF\xD800\xDC00", "41)"},                       // a high one before a pair
+      {u"\U0001F600\xDC00\xD800", "42)"},                   // a pair is one character; then reversed
+      {u"\xDFFF", "41)"},                                   // a low one alone
+      {u"b\xD800", "42)"},                                  // before the closing quote
+      {u"b\xD800\"/></Positions></Document>\xD800", "42)"}, // the first one is named
+  };
+  for (const auto& c : cases) {
+    std::vector<TPrintItem> items;
+    EXPECT_EQ(Utf16ToUtf8(ReadTextDocument(head + c.units + tail, items)), refused + c.position)
+        << Utf16ToUtf8(c.units);
+    EXPECT_TRUE(items.empty());
+  }
+  // Outside the root, in a comment (named by its beginning), at the very end: the same answer.
+  std::vector<TPrintItem> items;
+  const std::u16string doc = u"<Document><Positions/></Document>";
+  EXPECT_EQ(Utf16ToUtf8(ReadTextDocument(u"<!--\xD800-->" + doc, items)), refused + "1)");
+  EXPECT_EQ(Utf16ToUtf8(ReadTextDocument(doc + u"\xD800", items)), refused + "34)");
+  EXPECT_EQ(Utf16ToUtf8(ReadTextDocument(u"\xD800" + doc, items)), refused + "1)");
+  // Pairs are characters like any other.
+  EXPECT_EQ(Utf16ToUtf8(ReadTextDocument(head + u"\U0001F600\U00010000\U0010FFFF" + tail, items)), "");
+  ASSERT_EQ(items.size(), 1u);
+  EXPECT_EQ(items[0].Text, u"a\U0001F600\U00010000\U0010FFFF");
+}
+
 TEST(TextDocument, ChecksBarcodeTypesAndValues) {
   EXPECT_EQ(
       Check(Doc("<Barcode Type=\"UPC\" Value=\"1\"/>")),
@@ -96,17 +134,55 @@ TEST(TextDocument, ChecksBarcodeTypesAndValues) {
         << bad;
   EXPECT_EQ(Check(Doc("<Barcode Type=\"EAN8\" Value=\"96385070\"/>")),
             Barcode("неверная контрольная цифра в значении атрибута", "Value"));
-  EXPECT_EQ(Check(Doc("<Barcode Type=\"CODE39\" Value=\"ab\"/>")),
-            Barcode("неверное значение атрибута", "Value"));
-  EXPECT_EQ(Check(Doc("<Barcode Type=\"CODE39\" Value=\"*A*\"/>")),
-            Barcode("неверное значение атрибута", "Value"));
+  // A CODE39 refusal names the first character the code does not take.
+  const std::string code39 = ", ожидается 0-9, A-Z, пробел или - . $ / + %";
+  for (const auto& [value, shown] : {std::pair<std::string, std::string>{"AB-a", "\"a\""},
+                                     {"*A*", "\"*\""},
+                                     {"A&#9;B", "U+0009"},
+                                     {"A&#x85;", "U+0085"},
+                                     {"AЖ", "\"Ж\""},
+                                     {"A\U0001F600", "\"\U0001F600\""},
+                                     {"AB\"", "\"\"\""}})
+    EXPECT_EQ(Check(Doc("<Barcode Type=\"CODE39\" Value='" + value + "'/>")),
+              Barcode("недопустимый символ " + shown + " в значении атрибута", "Value") + code39)
+        << value;
   EXPECT_EQ(Check(Doc("<Barcode Type=\"QR\" Value=\"\"/>")), Barcode("пустое значение атрибута", "Value"));
+  // A QR value up to the limit in bytes of UTF-8; a refusal names the limit.
   EXPECT_EQ(Check(Doc("<Barcode Type=\"QR\" Value=\"" + std::string(kQrValueLimit, 'x') + "\"/>")), "");
   EXPECT_EQ(Check(Doc("<Barcode Type=\"QR\" Value=\"" + std::string(kQrValueLimit - 1, 'x') + "ы\"/>")),
-            Barcode("слишком длинное значение атрибута", "Value"));
+            Barcode("слишком длинное значение атрибута", "Value") + ", ожидается не более 2953 байт в UTF-8");
   // A long unknown type is named by its beginning.
   const std::string message = Check(Doc("<Barcode Type=\"" + std::string(5000, 'Z') + "\" Value=\"1\"/>"));
   EXPECT_LT(message.size(), 300u);
+}
+
+// Each of the ten check digits, for both lengths: added to a value without
+// it, accepted when it is given right and refused when it is any other digit.
+TEST(TextDocument, EveryCheckDigitIsAddedAndVerified) {
+  const char* const withCheckDigit[] = {
+      "4601234567800", "4601234567831", "4601234567862", "4601234567893", "4601234567824",
+      "4601234567855", "4601234567886", "4601234567817", "4601234567848", "4601234567879",
+      "96385050",      "96385081",      "96385012",      "96385043",      "96385074",
+      "96385005",      "96385036",      "96385067",      "96385098",      "96385029",
+  };
+  for (const std::string good : withCheckDigit) {
+    const std::string type = good.size() == 13 ? "EAN13" : "EAN8";
+    const auto barcode = [&type](const std::string& value) {
+      return Doc("<Barcode Type=\"" + type + "\" Value=\"" + value + "\"/>");
+    };
+    const std::string prefix = good.substr(0, good.size() - 1);
+    std::vector<TPrintItem> items;
+    ASSERT_EQ(Check(barcode(prefix), &items), "") << prefix;
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(Utf16ToUtf8(items[0].Text), good);
+    EXPECT_EQ(Check(barcode(good)), "") << good;
+    for (char digit = '0'; digit <= '9'; ++digit)
+      if (digit != good.back()) {
+        EXPECT_EQ(Check(barcode(prefix + digit)),
+                  Barcode("неверная контрольная цифра в значении атрибута", "Value"))
+            << prefix + digit;
+      }
+  }
 }
 
 TEST(Tape, WrapsTextsAtTheLineLengthAndCutsAfterTheDocument) {

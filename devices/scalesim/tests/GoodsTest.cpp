@@ -246,6 +246,13 @@ TEST_F(HostileGoods, BrokenText) {
       std::u16string(1, u'\xDC00') + u"\"/></Table>";
   EXPECT_EQ(Utf16ToUtf8(CheckGoodsUpload(lone, u"first")),
             kXml + "недопустимый символ или неверная разметка (строка 1, позиция 70)");
+  // A lone high one alike, never taken together with the unit after it.
+  std::u16string high = lone;
+  high.replace(high.find(u'\xDC00'), 1,
+               u"\xD800"
+               u"b");
+  EXPECT_EQ(Utf16ToUtf8(CheckGoodsUpload(high, u"first")),
+            kXml + "недопустимый символ или неверная разметка (строка 1, позиция 70)");
   EXPECT_EQ(Check(std::string("<Table>\0<Record/></Table>", 25)),
             kXml + "недопустимый символ или неверная разметка (строка 1, позиция 8)");
   // U+FFFD (what the test's conversion makes of bytes that are no UTF-8) is a character like any other.
