@@ -33,7 +33,7 @@ public:
   // written, flushed to disk and renamed over it, so that a reader sees the
   // old or the new bytes and never a part. 0 on success, else the system's
   // error code; no temporary file is left behind either way.
-  static int ReplaceFile(const std::filesystem::path& path, std::string_view bytes);
+  static int ReplaceWhole(const std::filesystem::path& path, std::string_view bytes);
   // A path as the user reads it (a name that is no valid UTF-8 shows stand-in
   // characters: for display only, never to be opened again).
   static std::u16string DisplayPath(const std::filesystem::path& path);

@@ -238,7 +238,7 @@ bool TCallLog::Append(std::span<const std::string_view> pieces) {
   return written;
 }
 
-int TCallLog::ReplaceFile(const fs::path& path, std::string_view bytes) {
+int TCallLog::ReplaceWhole(const fs::path& path, std::string_view bytes) {
   // A name of its own for the new text (writers in other processes each have
   // theirs); the rename puts one whole text in place.
   static std::atomic<uint64_t> counter{0};

@@ -195,7 +195,7 @@ TDataFileResult WriteDataFile(std::u16string_view fileName, std::u16string_view 
   const fs::path file = DataFile(fileName, result);
   if (file.empty())
     return result;
-  if (const int error = TCallLog::ReplaceFile(file, Utf16ToUtf8(text)); error != 0)
+  if (const int error = TCallLog::ReplaceWhole(file, Utf16ToUtf8(text)); error != 0)
     result.Error = TCallLog::ErrorText(error);
   return result;
 }
