@@ -1,6 +1,5 @@
 // The files that tests read, when writing them fails for real (a file size
-// limit, /dev/full, a data home under a file), and a data folder whose path is
-// no UTF-8.
+// limit, a data home under a file), and a data folder whose path is no UTF-8.
 #include "CallLog.h"
 #include "FileSizeLimit_posix.h"
 #include "TestEnv.h"
@@ -60,20 +59,6 @@ TEST(DataFiles, AnAppendLandsWholeOrLeavesTheFileAsItWas) {
   pieces.insert(pieces.begin() + 5, std::string_view()); // empty pieces are passed over
   EXPECT_TRUE(file->Append(pieces));
   EXPECT_EQ(testenv::ReadFileBytes(path), "0123456789abcdef" + joined);
-}
-
-TEST(DataFiles, AFullDiskIsReportedAsSuch) {
-  if (!fs::exists("/dev/full"))
-    GTEST_SKIP() << "no /dev/full here";
-  const fs::path path = FreshFolder("full") / "tape.txt";
-  fs::create_symlink("/dev/full", path);
-  int error = 0;
-  const auto file = TCallLog::OpenFile(path, &error);
-  ASSERT_NE(file, nullptr) << error;
-  EXPECT_FALSE(file->Append("x"));
-  EXPECT_EQ(file->Error(), ENOSPC);
-  EXPECT_EQ(TCallLog::ErrorText(file->Error()), u"нет места на диске");
-  EXPECT_EQ(TCallLog::ErrorText(EROFS), u"нет доступа");
 }
 
 TEST(DataFiles, TheLogCountsLostEntriesAndSaysSoWhenItCanWriteAgain) {
