@@ -2,6 +2,8 @@
 #include "TextCodec.h"
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -37,11 +39,11 @@ void TCallLog::WriteCallEntry() {
   if (stamp.size() == kStampSize && head.size() >= kStampSize) {
     std::copy(stamp.begin(), stamp.end(), head_.data.get());
     const std::string_view pieces[] = {head, tail, kEnd};
-    Append(pieces);
+    AppendEntry(pieces);
   } else { // a time stamp of another width still makes a whole entry
     head.remove_prefix(std::min(head.size(), kStampSize));
     const std::string_view pieces[] = {stamp, head, tail, kEnd};
-    Append(pieces);
+    AppendEntry(pieces);
   }
   head_.Trim();
   tail_.Trim();
@@ -52,5 +54,29 @@ void TCallLog::Write(std::u16string_view text) {
   entry.push_back('\t');
   AppendEncoded(entry, text);
   entry.append("\r\n");
-  Append(entry);
+  const std::string_view piece = entry;
+  AppendEntry({&piece, 1});
+}
+
+void TCallLog::AppendEntry(std::span<const std::string_view> pieces) {
+  if (lost_ == 0) {
+    if (!Append(pieces))
+      ++lost_;
+    return;
+  }
+  // The count goes as an entry of its own in the same write as the entry
+  // that follows it: both land, or neither and the count grows.
+  std::string lost = Timestamp();
+  lost.push_back('\t');
+  AppendEncoded(lost, u"Не записано в журнал записей: ");
+  lost += std::to_string(lost_);
+  lost.append("\r\n");
+  std::vector<std::string_view> all;
+  all.reserve(pieces.size() + 1);
+  all.push_back(lost);
+  all.insert(all.end(), pieces.begin(), pieces.end());
+  if (Append(all))
+    lost_ = 0;
+  else
+    ++lost_;
 }

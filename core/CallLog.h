@@ -6,6 +6,7 @@
 #include "TextCodec.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <span>
 #include <string>
@@ -15,15 +16,31 @@ class TCallLog {
 public:
   // The emulators' data folder: the log's folder, where the files that
   // automated tests read and write live too. Made (with missing parents on
-  // Linux) when make is true; empty when it cannot be found or made.
-  static std::u16string DataFolder(bool make);
+  // Linux) when make is true; empty when it cannot be found or made, and then
+  // *error (when given) receives the system's error code. The path is the
+  // system's own form (bytes on Linux, kept as they are even when they are no
+  // UTF-8; UTF-16 on Windows).
+  static std::filesystem::path DataFolder(bool make, int* error = nullptr);
   // Opens fileName in the user's log folder, creating the folder when it is
-  // missing. path receives the file's full path once the folder exists, even
-  // when the file itself cannot be opened; it stays empty when there is no
-  // folder. Null when no file could be opened.
+  // missing. path receives the file's full path (for display) once the folder
+  // exists, even when the file itself cannot be opened; it stays empty when
+  // there is no folder. Null when no file could be opened.
   static std::unique_ptr<TCallLog> Open(std::u16string_view fileName, std::u16string& path);
-  // Opens a file by its full path for appending (created when missing).
-  static std::unique_ptr<TCallLog> OpenFile(const std::u16string& path);
+  // Opens a file by its full path for appending (created when missing); null
+  // when it cannot, with the system's error code in *error when given.
+  static std::unique_ptr<TCallLog> OpenFile(const std::filesystem::path& path, int* error = nullptr);
+  // Replaces the file at path whole with bytes: a temporary file beside it is
+  // written, flushed to disk and renamed over it, so that a reader sees the
+  // old or the new bytes and never a part. 0 on success, else the system's
+  // error code; no temporary file is left behind either way.
+  static int ReplaceWhole(const std::filesystem::path& path, std::string_view bytes);
+  // A path as the user reads it (a name that is no valid UTF-8 shows stand-in
+  // characters: for display only, never to be opened again).
+  static std::u16string DisplayPath(const std::filesystem::path& path);
+  // The reason of a system error code as the user reads it: a short Russian
+  // text for the common faults of a file (no space, no access), else the
+  // system's own text.
+  static std::u16string ErrorText(int code);
 
   ~TCallLog();
   TCallLog(const TCallLog&) = delete;
@@ -31,7 +48,9 @@ public:
 
   // Writes one entry: the local date and time, a tab, the text, CR LF. The
   // entry is built whole and lands at the end of the file with one write,
-  // flushed to disk before the call returns.
+  // flushed to disk before the call returns. An entry that cannot be written
+  // leaves the file as it was and is counted; the next entry that can be
+  // written is preceded by one that says how many were lost.
   void Write(std::u16string_view text);
 
   // A call entry is made in two parts: the head (method and input values)
@@ -48,9 +67,16 @@ public:
 
   // Appends bytes at the end of the file with one write and flushes them.
   bool Append(std::string_view bytes) { return Append(std::span<const std::string_view>(&bytes, 1)); }
-  // Appends the pieces, in order, as one uninterrupted write (one system call
-  // on Linux; under the writers' lock on Windows) and flushes them.
+  // Appends the pieces, in order, as one uninterrupted write and flushes them,
+  // under an exclusive lock that every writer of the file takes (flock on
+  // Linux, a byte far beyond the end on Windows). Either all of it lands or
+  // the file is cut back to the size it had: false then, and Error() tells
+  // why.
   bool Append(std::span<const std::string_view> pieces);
+  // The system's error code of the last failed Append.
+  int Error() const { return error_; }
+  // Entries of this log that could not be written since the last one that was.
+  uint64_t LostEntries() const { return lost_; }
 
   // The local date and time as "dd.mm.yyyy hh:nn:ss".
   static std::string Timestamp();
@@ -74,6 +100,10 @@ private:
     void Trim();                 // gives a very large buffer back after use
   };
 
+  // Appends a log entry's pieces, preceded by the lost entries' count when
+  // entries were lost before it; counts the entry as lost when it fails.
+  void AppendEntry(std::span<const std::string_view> pieces);
+
   template <class Texts> static void Make(TBuffer& buffer, size_t room, Texts& texts) {
     size_t bytes = room;
     texts([&bytes](std::u16string_view text) { bytes += AnsiSize(text); });
@@ -83,6 +113,8 @@ private:
   }
 
   intptr_t handle_;
+  int error_ = 0;
+  uint64_t lost_ = 0;
   TBuffer head_;
   TBuffer tail_;
 };

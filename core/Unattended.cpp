@@ -5,9 +5,6 @@
 #include "CallLog.h"
 #include "TextCodec.h"
 
-#include <atomic>
-#include <chrono>
-#include <cstdint>
 #include <filesystem>
 #include <fstream>
 
@@ -169,10 +166,10 @@ TOperatorSetting OperatorSettingFromVariable(const std::optional<std::u16string>
 }
 
 TOperatorSetting ReadOperatorSetting() {
-  const std::u16string folder = TCallLog::DataFolder(false);
+  const fs::path folder = TCallLog::DataFolder(false);
   if (!folder.empty()) {
-    const fs::path file = fs::path(folder) / fs::path(kOperatorFileName);
-    const std::u16string path = file.u16string();
+    const fs::path file = folder / fs::path(kOperatorFileName);
+    const std::u16string path = TCallLog::DisplayPath(file);
     std::error_code error;
     const fs::file_status status = fs::status(file, error);
     if (status.type() != fs::file_type::not_found && !error) {
@@ -193,44 +190,45 @@ TOperatorSetting ReadOperatorSetting() {
   return OperatorSettingFromVariable(EnvironmentVariable(kOperatorVariable));
 }
 
-bool WriteDataFile(std::u16string_view fileName, std::u16string_view text) {
-  const std::u16string folder = TCallLog::DataFolder(true);
-  if (folder.empty())
-    return false;
-  const fs::path target = fs::path(folder) / fs::path(fileName);
-  // A name of its own for the new text: writers in other processes each have
-  // theirs, and the rename puts one whole text in place.
-  static std::atomic<uint64_t> counter{0};
-  const uint64_t unique = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-                          (reinterpret_cast<uintptr_t>(&counter) << 16) ^ ++counter;
-  fs::path temporary = target;
-  temporary += ".tmp" + std::to_string(unique);
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    const std::string bytes = Utf16ToUtf8(text);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    std::error_code ignored;
-    if (!out) {
-      fs::remove(temporary, ignored);
-      return false;
-    }
+namespace {
+
+// The file of the data folder (made when missing); result receives its path,
+// or the reason when there is no folder.
+fs::path DataFile(std::u16string_view fileName, TDataFileResult& result) {
+  int error = 0;
+  const fs::path folder = TCallLog::DataFolder(true, &error);
+  if (folder.empty()) {
+    result.Path = fileName;
+    result.Error = u"нет папки данных (" + TCallLog::ErrorText(error) + u")";
+    return {};
   }
-  std::error_code error;
-  fs::rename(temporary, target, error);
-  if (error) {
-    std::error_code ignored;
-    fs::remove(temporary, ignored);
-    return false;
-  }
-  return true;
+  fs::path file = folder / fs::path(fileName);
+  result.Path = TCallLog::DisplayPath(file);
+  return file;
 }
 
-bool AppendDataFile(std::u16string_view fileName, std::u16string_view text) {
-  const std::u16string folder = TCallLog::DataFolder(true);
-  if (folder.empty())
-    return false;
-  const std::unique_ptr<TCallLog> file =
-      TCallLog::OpenFile((fs::path(folder) / fs::path(fileName)).u16string());
-  return file != nullptr && file->Append(Utf16ToUtf8(text));
+} // namespace
+
+TDataFileResult WriteDataFile(std::u16string_view fileName, std::u16string_view text) {
+  TDataFileResult result;
+  const fs::path file = DataFile(fileName, result);
+  if (file.empty())
+    return result;
+  if (const int error = TCallLog::ReplaceWhole(file, Utf16ToUtf8(text)); error != 0)
+    result.Error = TCallLog::ErrorText(error);
+  return result;
+}
+
+TDataFileResult AppendDataFile(std::u16string_view fileName, std::u16string_view text) {
+  TDataFileResult result;
+  const fs::path file = DataFile(fileName, result);
+  if (file.empty())
+    return result;
+  int error = 0;
+  const std::unique_ptr<TCallLog> log = TCallLog::OpenFile(file, &error);
+  if (log == nullptr)
+    result.Error = TCallLog::ErrorText(error);
+  else if (!log->Append(Utf16ToUtf8(text)))
+    result.Error = TCallLog::ErrorText(log->Error());
+  return result;
 }

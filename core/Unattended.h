@@ -54,13 +54,21 @@ TOperatorSetting OperatorSettingFromFile(std::string_view bytes, std::u16string_
 // The setting from the variable's value; nullopt or an empty value is no setting.
 TOperatorSetting OperatorSettingFromVariable(const std::optional<std::u16string>& value);
 
-// Replaces a file of the data folder whole with text in UTF-8, so that a
-// reader sees either the old or the new text; false when it cannot.
-bool WriteDataFile(std::u16string_view fileName, std::u16string_view text);
+// What became of writing a file of the data folder.
+struct TDataFileResult {
+  std::u16string Path;  // the file's full path as the user reads it; its name alone without a folder
+  std::u16string Error; // why it was not written (the system's reason); empty when it was
+  explicit operator bool() const { return Error.empty(); }
+};
+
+// Replaces a file of the data folder whole with text in UTF-8 (a temporary
+// file renamed over it), so that a reader sees either the old or the new text
+// and no temporary is left behind.
+TDataFileResult WriteDataFile(std::u16string_view fileName, std::u16string_view text);
 // Appends text in UTF-8 to a file of the data folder (made when missing) with
 // one write, flushed before it returns, so that a reader sees whole pieces;
-// false when it cannot.
-bool AppendDataFile(std::u16string_view fileName, std::u16string_view text);
+// a failed append leaves the file as it was.
+TDataFileResult AppendDataFile(std::u16string_view fileName, std::u16string_view text);
 
 // The value of an environment variable of the process; nullopt when it is
 // not set (Environment_<platform>.cpp).

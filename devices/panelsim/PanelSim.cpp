@@ -187,22 +187,21 @@ void TPanelSim_2001::ExecuteMethod(TMethodID methodId, tVariant& result, TParams
 void TPanelSim_2001::StringOutputOnPanelSim(tVariant& result, TParams& params) {
   if (!RequireDevice(result, params))
     return;
-  if (params.IsText(1)) {
-    const std::lock_guard lock(StateLock);
-    Lines.Split(params.Units(1), Rows);
-  }
-  ShowDisplay();
+  TPanelRows rows = CurrentRows();
+  if (params.IsText(1))
+    rows.Split(params.Units(1), Rows);
+  if (const std::u16string failure = ShowRows(std::move(rows)); !failure.empty())
+    return Fail(result, failure);
   SetResult(result, true);
 }
 
 void TPanelSim_2001::ClearPanelSim(tVariant& result, TParams& params) {
   if (!RequireDevice(result, params))
     return;
-  {
-    const std::lock_guard lock(StateLock);
-    Lines.ClearText();
-  }
-  ShowDisplay();
+  TPanelRows rows = CurrentRows();
+  rows.ClearText();
+  if (const std::u16string failure = ShowRows(std::move(rows)); !failure.empty())
+    return Fail(result, failure);
   SetResult(result, true);
 }
 
@@ -247,11 +246,14 @@ void TPanelSim_2001::DeviceTest(tVariant& result, TParams& params) {
     SetResult(result, false);
     return;
   }
+  TPanelRows rows = CurrentRows();
+  rows.SetTestText();
+  if (const std::u16string failure = RecordDisplay(rows); !failure.empty())
+    return Fail(result, failure);
   {
     const std::lock_guard lock(StateLock);
-    Lines.SetTestText();
+    Lines = std::move(rows);
   }
-  RecordDisplay();
   if (!setting.Automatic())
     RunTestWindow();
 }
@@ -260,20 +262,35 @@ std::u16string TPanelSim_2001::RecordFileName() const {
   return Utf8ToUtf16(ComponentName) + u"_display.txt";
 }
 
-void TPanelSim_2001::RecordDisplay() {
-  std::u16string text;
-  for (int i = 0; i < std::min<int32_t>(Rows, kPanelRowSlots); ++i) {
-    text += Lines.RowText[static_cast<size_t>(i)];
-    text += u"\r\n";
-  }
-  WriteDataFile(RecordFileName(), text);
+TPanelRows TPanelSim_2001::CurrentRows() {
+  const std::lock_guard lock(StateLock);
+  return Lines;
 }
 
-bool TPanelSim_2001::ShowDisplay() {
-  RecordDisplay(); // whether or not the rows are shown on screen
-  if (!ShowOnScreen)
-    return false; // an open window stays as it is
-  return ShowDisplayWindow();
+std::u16string TPanelSim_2001::RecordDisplay(const TPanelRows& rows) {
+  std::u16string text;
+  for (int i = 0; i < std::min<int32_t>(Rows, kPanelRowSlots); ++i) {
+    text += rows.RowText[static_cast<size_t>(i)];
+    text += u"\r\n";
+  }
+  const TDataFileResult written = WriteDataFile(RecordFileName(), text);
+  if (!written)
+    return u"Не удалось записать строки дисплея в файл " + written.Path + u": " + written.Error;
+  return {};
+}
+
+std::u16string TPanelSim_2001::ShowRows(TPanelRows rows) {
+  // The record is what the display promised (whether or not the rows are
+  // shown on screen): rows it could not take are not shown either.
+  if (std::u16string failure = RecordDisplay(rows); !failure.empty())
+    return failure;
+  {
+    const std::lock_guard lock(StateLock);
+    Lines = std::move(rows);
+  }
+  if (ShowOnScreen)
+    ShowDisplayWindow(); // an open window stays as it is when the rows are hidden
+  return {};
 }
 
 void TPanelSim_2001::TimerTick(void* window) {

@@ -91,12 +91,17 @@ public:
   void ClearPanelSim(tVariant& result, TParams& params);
   void GetOutputOptions(tVariant& result, TParams& params);
 
-  // Shows the rows: makes the display window when there is none, else
-  // repaints it. False when nothing is shown.
-  bool ShowDisplay();
+  // A copy of the rows as they are, for a method to change and then show.
+  TPanelRows CurrentRows();
+  // Shows new rows: records them, then makes them the display's and makes
+  // the display window when there is none, else repaints it. When the record
+  // cannot be written the rows stay as they were and the message says why;
+  // empty on success.
+  std::u16string ShowRows(TPanelRows rows);
   // Rewrites the readable record of the rows (RecordFileName in the data
-  // folder): rows 1 to Rows, one a line, UTF-8, CR LF.
-  void RecordDisplay();
+  // folder): rows 1 to Rows, one a line, UTF-8, CR LF. Empty on success,
+  // else the message naming the file and the reason.
+  std::u16string RecordDisplay(const TPanelRows& rows);
   // "<component>_display.txt".
   std::u16string RecordFileName() const;
 

@@ -63,14 +63,18 @@ void TReceiptSim_3001::PrintTextDocument(tVariant& result, TParams& params) {
   const std::u16string fault = ReadTextDocument(params.TextView(1), items);
   if (!fault.empty())
     return Fail(result, fault);
-  Feed(LayOutDocument(items, LineLength));
+  if (const std::u16string failure = Feed(LayOutDocument(items, LineLength)); !failure.empty())
+    return Fail(result, failure);
   SetResult(result, true);
 }
 
 void TReceiptSim_3001::OpenCashDrawer(tVariant& result, TParams& params) {
   if (!RequireDevice(result, params))
     return;
-  Feed({TTapeLine{TTapeKind::Drawer, TBarcodeType::EAN13, kReceiptDrawerText}});
+  const std::u16string failure =
+      Feed({TTapeLine{TTapeKind::Drawer, TBarcodeType::EAN13, kReceiptDrawerText}});
+  if (!failure.empty())
+    return Fail(result, failure);
   SetResult(result, true);
 }
 
@@ -99,7 +103,12 @@ std::u16string TReceiptSim_3001::TapeFileName() const {
   return Utf8ToUtf16(ComponentName) + u"_tape.txt";
 }
 
-void TReceiptSim_3001::Feed(const std::vector<TTapeLine>& lines) {
+std::u16string TReceiptSim_3001::Feed(const std::vector<TTapeLine>& lines) {
+  // The file is what the printer promised: lines it did not take were not
+  // printed, so neither the kept tape nor the window gets them.
+  const TDataFileResult written = AppendDataFile(TapeFileName(), TapeFileText(lines));
+  if (!written)
+    return u"Не удалось записать ленту в файл " + written.Path + u": " + written.Error;
   {
     const std::lock_guard lock(StateLock);
     for (const TTapeLine& line : lines) {
@@ -108,10 +117,9 @@ void TReceiptSim_3001::Feed(const std::vector<TTapeLine>& lines) {
       Tape.push_back(line);
     }
   }
-  if (const std::u16string file = TapeFileName(); !AppendDataFile(file, TapeFileText(lines)))
-    NoteInLog(u"Лента не записана в файл " + file);
   if (ShowOnScreen)
     ShowPaperWindow(); // an open window stays as it is when the tape is hidden
+  return {};
 }
 
 std::vector<TTapeLine> TReceiptSim_3001::NewestLines() {

@@ -2,11 +2,16 @@
 // line, the cells that painting shows, the settings and the display methods.
 #include "PanelSim.h"
 #include "EmulatorFixture.h"
+#include "TestEnv.h"
 #include "TestHost.h"
+#ifndef _WIN32
+#include "FileSizeLimit_posix.h"
+#endif
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -178,5 +183,34 @@ TEST_F(PanelObject, SettingsAreClampedAndTakeEffectOnTheNextOutput) {
   EXPECT_EQ(Call(u"GetParameters", {}, 1), 1);
   EXPECT_EQ(Text(0), PanelSettingsXml(panel.LogFilePath)); // defaults, not the settings
 }
+
+#ifndef _WIN32
+// A record that cannot be written (a file size limit): every method that
+// shows rows fails with the reason; the rows and the record stay as they were
+// and no temporary file is left.
+TEST_F(PanelObject, ShowingRowsWhoseRecordCannotBeWrittenFails) {
+  const std::filesystem::path record(testenv::LogFilePath(panel.RecordFileName()));
+  EXPECT_EQ(Call(u"StringOutputOnPanelSim", {Str(id), Str(u"Старое")}), 1);
+  const std::string before = testenv::ReadFileBytes(record);
+  {
+    testenv::TFileSizeLimit limit(3); // less than even the cleared rows' line ends
+    ASSERT_TRUE(limit.Set());
+    const std::u16string message = u"Не удалось записать строки дисплея в файл " + record.u16string() +
+                                   u": файл превысил допустимый размер";
+    EXPECT_EQ(Call(u"StringOutputOnPanelSim", {Str(id), Str(u"Новое")}), 0);
+    EXPECT_EQ(LastError(), message);
+    EXPECT_EQ(Call(u"ClearPanelSim", {Str(id)}), 0);
+    EXPECT_EQ(LastError(), message);
+    EXPECT_EQ(Call(u"DeviceTest", {}, 2), 0);
+    EXPECT_EQ(LastError(), message);
+  }
+  EXPECT_EQ(panel.Lines.RowText[0], u"Старое");
+  EXPECT_EQ(testenv::ReadFileBytes(record), before);
+  for (const auto& entry : std::filesystem::directory_iterator(record.parent_path()))
+    EXPECT_EQ(entry.path().native().find(".tmp"), std::string::npos) << entry.path();
+  EXPECT_EQ(Call(u"ClearPanelSim", {Str(id)}), 1);
+  EXPECT_EQ(testenv::ReadFileBytes(record), "\r\n\r\n");
+}
+#endif
 
 } // namespace

@@ -5,6 +5,9 @@
 #include "TestEnv.h"
 #include "TestHost.h"
 #include "TextCodec.h"
+#ifndef _WIN32
+#include "FileSizeLimit_posix.h"
+#endif
 
 #include <gtest/gtest.h>
 
@@ -101,5 +104,37 @@ TEST_F(PrinterObject, KeepsOnlyTheLastLinesForTheWindow) {
   EXPECT_EQ(printer.Tape.front().Text, u"402"); // of 2402 lines printed
   EXPECT_EQ(printer.Tape.back().Kind, TTapeKind::Cut);
 }
+
+#ifndef _WIN32
+// A tape file that takes nothing (/dev/full: no space for any write), then
+// one that takes a part (a file size limit): what did not land was not
+// printed, and the call says why.
+TEST_F(PrinterObject, WhatTheTapeFileDoesNotTakeIsNotPrinted) {
+  const std::u16string document = u"<Document><Positions><TextString Text=\"Чек\"/></Positions></Document>";
+  if (std::filesystem::exists("/dev/full")) {
+    std::filesystem::create_symlink("/dev/full", std::filesystem::path(tapePath));
+    const std::u16string full = u"Не удалось записать ленту в файл " + tapePath + u": нет места на диске";
+    EXPECT_EQ(Print(document), 0);
+    EXPECT_EQ(LastError(), full);
+    EXPECT_EQ(Call(u"OpenCashDrawer", {Str(id)}), 0);
+    EXPECT_EQ(LastError(), full);
+    EXPECT_TRUE(printer.Tape.empty());
+    std::filesystem::remove(std::filesystem::path(tapePath));
+  }
+  EXPECT_EQ(Print(document), 1);
+  const std::string before = testenv::ReadFileBytes(tapePath);
+  {
+    testenv::TFileSizeLimit limit(before.size() + 5);
+    ASSERT_TRUE(limit.Set());
+    EXPECT_EQ(Call(u"OpenCashDrawer", {Str(id)}), 0);
+    EXPECT_EQ(LastError(),
+              u"Не удалось записать ленту в файл " + tapePath + u": файл превысил допустимый размер");
+    EXPECT_EQ(testenv::ReadFileBytes(tapePath), before);
+  }
+  EXPECT_EQ(printer.Tape.size(), 2u);
+  EXPECT_EQ(Call(u"OpenCashDrawer", {Str(id)}), 1);
+  EXPECT_EQ(testenv::ReadFileBytes(tapePath), before + "*** Денежный ящик открыт ***\r\n");
+}
+#endif
 
 } // namespace
