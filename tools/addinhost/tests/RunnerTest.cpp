@@ -1,6 +1,7 @@
 // Statements that come one line at a time, as from a pipe: each runs, and its
 // output reaches the stream's destination, before the next line is asked for.
 #include "Runner.h"
+#include "SessionFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -24,24 +25,9 @@ protected:
   }
 };
 
-class RunnerTest : public ::testing::Test {
+class RunnerTest : public SessionFixture {
 protected:
-  void SetUp() override {
-    std::string error;
-    addIn_ = AddIn::Load(BesideExecutable(TESTADDIN_FILE), error);
-    ASSERT_NE(addIn_, nullptr) << error;
-    component_ = addIn_->Create(u"Test.First", memory_);
-    ASSERT_NE(component_, nullptr);
-    component_->Init(connection_);
-    component_->SetMemManager();
-    session_ = std::make_unique<Session>(*component_, memory_, connection_, out_);
-  }
-
-  void TearDown() override {
-    session_.reset();
-    component_.reset();
-    EXPECT_TRUE(memory_.Clean()) << memory_.Summary();
-  }
+  RunnerTest() : SessionFixture(out_) {}
 
   // Hands out the lines one per call, noting what had been flushed before each;
   // every answer ends with an empty line, as on standard input.
@@ -60,14 +46,9 @@ protected:
         "", "-", true);
   }
 
-  CountingMemory memory_;
-  RecordingConnection connection_;
-  std::unique_ptr<AddIn> addIn_;
-  std::unique_ptr<Component> component_;
   FlushRecorder recorder_;
   std::ostream out_{&recorder_};
   std::ostringstream err_;
-  std::unique_ptr<Session> session_;
   std::vector<std::string> seen_; // flushed output when each line was asked for
 };
 

@@ -1,5 +1,5 @@
 // addinhost's statements run against TESTADDIN: what the developer sees.
-#include "Session.h"
+#include "SessionFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -10,24 +10,9 @@ namespace {
 using namespace addinhost;
 using namespace testhost;
 
-class SessionTest : public ::testing::Test {
+class SessionTest : public SessionFixture {
 protected:
-  void SetUp() override {
-    std::string error;
-    addIn_ = AddIn::Load(BesideExecutable(TESTADDIN_FILE), error);
-    ASSERT_NE(addIn_, nullptr) << error;
-    component_ = addIn_->Create(u"Test.First", memory_);
-    ASSERT_NE(component_, nullptr);
-    component_->Init(connection_);
-    component_->SetMemManager();
-    session_ = std::make_unique<Session>(*component_, memory_, connection_, out_);
-  }
-
-  void TearDown() override {
-    session_.reset();
-    component_.reset();
-    EXPECT_TRUE(memory_.Clean()) << memory_.Summary();
-  }
+  SessionTest() : SessionFixture(out_) {}
 
   // Runs the lines and gives what was printed.
   std::string Run(std::initializer_list<const char*> lines,
@@ -42,11 +27,6 @@ protected:
     return out_.str();
   }
 
-  CountingMemory memory_;
-  RecordingConnection connection_;
-  std::unique_ptr<AddIn> addIn_;
-  std::unique_ptr<Component> component_;
-  std::unique_ptr<Session> session_;
   std::ostringstream out_;
 };
 
