@@ -2,6 +2,7 @@
 #include "TextCodec.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace {
 
@@ -11,13 +12,17 @@ constexpr size_t kKeptBytes = size_t{64} << 20;
 } // namespace
 
 char* TCallLog::TBuffer::Reserve(size_t bytes) {
+  size = 0;
   if (bytes > capacity) {
-    data.reset(); // the old bytes are not needed: never two buffers at once
-    const size_t grown = bytes + bytes / 8;
+    // The old bytes are not needed: never two buffers at once. Until the new
+    // one is there the buffer is empty, so that a refused allocation leaves
+    // it whole (no capacity without memory) for the next entry.
+    data.reset();
+    capacity = 0;
+    const size_t grown = bytes > SIZE_MAX - bytes / 8 ? bytes : bytes + bytes / 8;
     data.reset(new char[grown]); // not zero-filled
     capacity = grown;
   }
-  size = 0;
   return data.get();
 }
 
