@@ -101,12 +101,21 @@ std::u16string TReceiptSim_3001::TapeFileName() const {
 
 void TReceiptSim_3001::Feed(const std::vector<TTapeLine>& lines) {
   {
+    // The new lines go on first and the oldest come off afterwards: a
+    // refused allocation takes back what it added and leaves the tape as it
+    // was, with no half of a document on it.
     const std::lock_guard lock(StateLock);
-    for (const TTapeLine& line : lines) {
-      if (Tape.size() == kReceiptTapeLimit)
-        Tape.pop_front();
-      Tape.push_back(line);
+    const size_t kept = Tape.size();
+    try {
+      for (const TTapeLine& line : lines)
+        Tape.push_back(line);
+    } catch (...) {
+      while (Tape.size() > kept)
+        Tape.pop_back();
+      throw;
     }
+    while (Tape.size() > kReceiptTapeLimit)
+      Tape.pop_front();
   }
   if (const std::u16string file = TapeFileName(); !AppendDataFile(file, TapeFileText(lines)))
     NoteInLog(u"Лента не записана в файл " + file);
