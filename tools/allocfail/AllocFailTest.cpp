@@ -360,7 +360,7 @@ TEST_P(RefusedAllocation, EveryCallAfterARefusalAnswers) {
   ASSERT_NE(addIn, nullptr) << error;
   void* entry = nullptr;
   {
-    // Any code address of the library: a name list it hands out lies in its data.
+    // The library's code: the executable segments of the object that holds an export.
     std::unique_ptr<SharedLibrary> probe = OpenSharedLibrary(device.path, error);
     ASSERT_NE(probe, nullptr) << error;
     entry = probe->Symbol("GetClassObject");
