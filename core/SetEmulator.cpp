@@ -478,7 +478,10 @@ void TSetEmulator::Open(tVariant& result, TParams& params) {
   DeviceList.push_back(id);
   ++DeviceCounter;
   LastDeviceID = std::move(id);
-  params.SetText(0, LastDeviceID);
+  if (!params.SetText(0, LastDeviceID)) {
+    DeviceList.pop_back(); // a DeviceID the host never got is no open device
+    return;
+  }
   Connected = true;
   SetResult(result, true);
 }

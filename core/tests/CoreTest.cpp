@@ -262,6 +262,7 @@ TEST_F(CoreUnit, RefusedOutputTextFailsTheCall) {
   EXPECT_EQ(error, message);
   EXPECT_TRUE(emulator->LastErrorText.empty());
   EXPECT_EQ(call(u"GetParameters", 0), 1);
+  EXPECT_TRUE(emulator->DeviceList.empty()); // the refused DeviceID is not open
 }
 
 TEST_F(CoreUnit, OpenRefusesToRepeatADeviceID) {
