@@ -136,11 +136,16 @@ Step Close(Context& c) {
           [](const tVariant& r, ValueList&) { return IsTrue(r); }};
 }
 
-Step GetParameters() {
-  return {u"GetParameters", [](ValueList& p) { p.Add(EmptyValue()); },
-          [](const tVariant& r, ValueList& p) {
-            return IsTrue(r) && Out(p, 0).find(u"Name=\"LogFile\"") != std::u16string::npos;
+// A common method with one output, a document that holds part.
+Step Document(std::u16string method, std::u16string part) {
+  return {method, [](ValueList& p) { p.Add(EmptyValue()); },
+          [part](const tVariant& r, ValueList& p) {
+            return IsTrue(r) && Out(p, 0).find(part) != std::u16string::npos;
           }};
+}
+
+Step GetParameters() {
+  return Document(u"GetParameters", u"Name=\"LogFile\"");
 }
 
 Step SetParameter(Context& c, std::u16string name, tVariant value) {
@@ -167,20 +172,6 @@ Step DeviceTest() {
             p.Add(EmptyValue());
           },
           [](const tVariant& r, ValueList& p) { return IsTrue(r) && Out(p, 0).starts_with(u"Эмулятор"); }};
-}
-
-Step GetDescription3001() {
-  return {u"GetDescription", [](ValueList& p) { p.Add(EmptyValue()); },
-          [](const tVariant& r, ValueList& p) {
-            return IsTrue(r) && Out(p, 0).find(u"<DriverDescription") != std::u16string::npos;
-          }};
-}
-
-Step GetAdditionalActions() {
-  return {u"GetAdditionalActions", [](ValueList& p) { p.Add(EmptyValue()); },
-          [](const tVariant& r, ValueList& p) {
-            return IsTrue(r) && Out(p, 0).find(u"<Actions>") != std::u16string::npos;
-          }};
 }
 
 // A device method given the DeviceID and further text or values, answering True.
@@ -236,8 +227,8 @@ std::vector<Step> ScaleSteps(Context& c) {
           GetLastError(u"Ошибка разбора XML : не найден атрибут"),
           DeviceCall(c, u"ClearGoods", {}),
           DeviceTest(),
-          GetDescription3001(),
-          GetAdditionalActions(),
+          Document(u"GetDescription", u"<DriverDescription"),
+          Document(u"GetAdditionalActions", u"<Actions>"),
           Close(c)};
 }
 
@@ -251,7 +242,7 @@ std::vector<Step> PanelSteps(Context& c) {
           DeviceCall(c, u"ClearPanelSim", {}),
           DeviceTest(),
           GetParameters(),
-          GetDescription3001(),
+          Document(u"GetDescription", u"<DriverDescription"),
           Close(c)};
 }
 
