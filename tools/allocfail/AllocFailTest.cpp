@@ -199,6 +199,7 @@ struct Device {
   const char* name;
   const char* path;
   const char16_t* className;
+  const char* log; // the call log's file name
   std::function<std::vector<Step>(Context&)> steps;
 };
 
@@ -313,11 +314,11 @@ void PrintTo(const Device& device, std::ostream* out) {
 }
 
 const Device kDevices[] = {
-    {"scalesim", SCALESIM_PATH, u"Orvik_ScaleSim_3001", ScaleSteps},
-    {"panelsim", PANELSIM_PATH, u"Orvik_PanelSim_3001", PanelSteps},
-    {"cardsim", CARDSIM_PATH, u"Orvik_CardSim_2001", CardSteps},
-    {"weighsim", WEIGHSIM_PATH, u"Orvik_WeighSim_3001", WeighSteps},
-    {"receiptsim", RECEIPTSIM_PATH, u"Orvik_ReceiptSim_3001", ReceiptSteps},
+    {"scalesim", SCALESIM_PATH, u"Orvik_ScaleSim_3001", "ScaleSim_3001_emulator.log", ScaleSteps},
+    {"panelsim", PANELSIM_PATH, u"Orvik_PanelSim_3001", "PanelSim_3001_emulator.log", PanelSteps},
+    {"cardsim", CARDSIM_PATH, u"Orvik_CardSim_2001", "CardSim_2001_emulator.log", CardSteps},
+    {"weighsim", WEIGHSIM_PATH, u"Orvik_WeighSim_3001", "WeighSim_3001_emulator.log", WeighSteps},
+    {"receiptsim", RECEIPTSIM_PATH, u"Orvik_ReceiptSim_3001", "ReceiptSim_3001_emulator.log", ReceiptSteps},
 };
 
 // Beyond this many runs a sequence is taken to loop.
@@ -397,6 +398,13 @@ TEST_P(RefusedAllocation, EveryCallAfterARefusalAnswers) {
     }
   }
   EXPECT_LE(run, kMostRuns);
+  // The runs went with the call log on: the library wrote its log.
+  const char* data = std::getenv("XDG_DATA_HOME");
+  ASSERT_NE(data, nullptr);
+  std::error_code missing;
+  const uintmax_t size =
+      std::filesystem::file_size(std::filesystem::path(data) / "Orvik" / device.log, missing);
+  EXPECT_TRUE(!missing && size > 0) << device.log;
   std::printf("%s: %llu runs, %llu refused calls failed cleanly and answered again\n", device.name,
               static_cast<unsigned long long>(run - 1), static_cast<unsigned long long>(refusedCalls));
 }
