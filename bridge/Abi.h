@@ -4,7 +4,12 @@
 // The tables are plain arrays of function pointers, never C++ classes with
 // virtual functions: the Windows host is built with MSVC, whose virtual
 // destructor takes one table slot, while g++ and MinGW g++ lay out two. Each
-// table therefore starts with kDestructorSlots empty words, then the methods.
+// table therefore starts with kDestructorSlots destructor words, then the
+// methods. The platform never calls them (it ends an object through the
+// export DestroyObject), but other hosts built on the same interface end an
+// object with `delete` through its interface: the component's tables give
+// them a body that ends the object as DestroyObject does (Adapter.cpp). The
+// host's tables that the component calls keep theirs empty.
 #pragma once
 
 #include <cstddef>
@@ -21,12 +26,27 @@ using WCHAR_T = char16_t;
 
 static_assert(sizeof(WCHAR_T) == 2, "host text is UTF-16");
 
+// The destructor's calling convention: MSVC's __thiscall on x86 (this in
+// ECX, the other arguments on the stack, popped by the callee); the one
+// convention of the platform elsewhere.
+#if defined(_WIN32) && !defined(_WIN64)
+#define ADDIN_DESTRUCTOR_API __attribute__((thiscall))
+#else
+#define ADDIN_DESTRUCTOR_API
+#endif
+
 namespace v8abi {
 
 #if defined(_WIN32)
+// MSVC: one slot, the scalar deleting destructor; bit 0 of flags asks it to
+// free the object's memory too. It gives back the object's address.
 inline constexpr int kDestructorSlots = 1;
+using DestructorSlot = void*(ADDIN_DESTRUCTOR_API*)(void* self, unsigned flags);
 #else
+// Itanium C++ ABI: slot 0 the complete-object destructor (an explicit call of
+// the destructor), slot 1 the deleting destructor (what `delete p` calls).
 inline constexpr int kDestructorSlots = 2;
+using DestructorSlot = void (*)(void* self);
 #endif
 
 } // namespace v8abi
@@ -127,13 +147,13 @@ namespace v8abi {
 // ---- Host side: tables the component calls ----
 
 struct MemoryManagerTable {
-  void* destructor[kDestructorSlots];
+  DestructorSlot destructor[kDestructorSlots];
   bool(ADDIN_API* AllocMemory)(void* self, void** block, unsigned long bytes);
   void(ADDIN_API* FreeMemory)(void* self, void** block);
 };
 
 struct ConnectionTable {
-  void* destructor[kDestructorSlots];
+  DestructorSlot destructor[kDestructorSlots];
   bool(ADDIN_API* AddError)(void* self, unsigned short code, const WCHAR_T* source, const WCHAR_T* descr,
                             long scode);
   void* Read;
@@ -156,7 +176,7 @@ using Connection = HostObject<ConnectionTable>;
 // Every slot receives the address of the table word it was called through.
 
 struct InitDoneTable {
-  void* destructor[kDestructorSlots];
+  DestructorSlot destructor[kDestructorSlots];
   bool(ADDIN_API* Init)(void* self, void* connection);
   bool(ADDIN_API* setMemManager)(void* self, void* memory);
   long(ADDIN_API* GetInfo)(void* self);
@@ -164,7 +184,7 @@ struct InitDoneTable {
 };
 
 struct LanguageExtenderTable {
-  void* destructor[kDestructorSlots];
+  DestructorSlot destructor[kDestructorSlots];
   bool(ADDIN_API* RegisterExtensionAs)(void* self, WCHAR_T** name);
   long(ADDIN_API* GetNProps)(void* self);
   long(ADDIN_API* FindProp)(void* self, const WCHAR_T* name);
@@ -184,12 +204,12 @@ struct LanguageExtenderTable {
 };
 
 struct LocaleTable {
-  void* destructor[kDestructorSlots];
+  DestructorSlot destructor[kDestructorSlots];
   void(ADDIN_API* SetLocale)(void* self, const WCHAR_T* locale);
 };
 
 struct UserLanguageTable {
-  void* destructor[kDestructorSlots];
+  DestructorSlot destructor[kDestructorSlots];
   void(ADDIN_API* SetUserInterfaceLanguageCode)(void* self, const WCHAR_T* code);
 };
 

@@ -239,19 +239,73 @@ void ADDIN_API SetUserInterfaceLanguageCode(void* self, const WCHAR_T* code) {
   });
 }
 
+// ---- Destructor slots (every table) ----
+// A host that ends an object with `delete` through one of its interfaces (and
+// after Done or without it) gets what DestroyObject does: the user object and
+// the block are gone. Word is the block's word the table hangs from, so the
+// block starts Word words before the interface pointer.
+//
+// Every slot ends the object whole, also the Itanium complete-object
+// destructor (an explicit p->~Interface()) and MSVC's deleting destructor
+// called without the flag that frees the memory: the block was allocated by
+// this library, no caller can free it, and a block left behind would be lost
+// for good; a caller that then frees the memory itself was wrong about whose
+// memory it is in any case.
+
+template <int Word> void EndThrough(void* self) {
+  if (self != nullptr)
+    bridge::EndHostComponent(reinterpret_cast<v8abi::HostComponentBlock*>(static_cast<void**>(self) - Word));
+}
+
+#if defined(_WIN32)
+template <int Word> void* ADDIN_DESTRUCTOR_API DeletingDestructor(void* self, unsigned /*flags*/) {
+  EndThrough<Word>(self);
+  return self; // as MSVC's: the object's former address
+}
+#define ORVIK_DESTRUCTORS(word)                                                                              \
+  { DeletingDestructor<word> }
+#else
+template <int Word> void CompleteDestructor(void* self) {
+  EndThrough<Word>(self);
+}
+template <int Word> void DeletingDestructor(void* self) {
+  EndThrough<Word>(self);
+}
+#define ORVIK_DESTRUCTORS(word)                                                                              \
+  { CompleteDestructor<word>, DeletingDestructor<word> }
+#endif
+
+// The words of the block the tables hang from (v8abi::HostComponentBlock).
+enum : int { kInitDoneWord = 0, kLanguageExtenderWord = 1, kLocaleWord = 2, kUserLanguageWord = 3 };
+
 } // namespace
 
 namespace bridge {
 
-const v8abi::InitDoneTable kInitDoneTable = {{}, Init, SetMemManager, GetInfo, Done};
+const v8abi::InitDoneTable kInitDoneTable = {ORVIK_DESTRUCTORS(kInitDoneWord), Init, SetMemManager, GetInfo,
+                                             Done};
 
-const v8abi::LanguageExtenderTable kLanguageExtenderTable = {
-    {},         RegisterExtensionAs, GetNProps,      FindProp,    GetPropName, GetPropVal,
-    SetPropVal, IsPropReadable,      IsPropWritable, GetNMethods, FindMethod,  GetMethodName,
-    GetNParams, GetParamDefValue,    HasRetVal,      CallAsProc,  CallAsFunc};
+const v8abi::LanguageExtenderTable kLanguageExtenderTable = {ORVIK_DESTRUCTORS(kLanguageExtenderWord),
+                                                             RegisterExtensionAs,
+                                                             GetNProps,
+                                                             FindProp,
+                                                             GetPropName,
+                                                             GetPropVal,
+                                                             SetPropVal,
+                                                             IsPropReadable,
+                                                             IsPropWritable,
+                                                             GetNMethods,
+                                                             FindMethod,
+                                                             GetMethodName,
+                                                             GetNParams,
+                                                             GetParamDefValue,
+                                                             HasRetVal,
+                                                             CallAsProc,
+                                                             CallAsFunc};
 
-const v8abi::LocaleTable kLocaleTable = {{}, SetLocale};
+const v8abi::LocaleTable kLocaleTable = {ORVIK_DESTRUCTORS(kLocaleWord), SetLocale};
 
-const v8abi::UserLanguageTable kUserLanguageTable = {{}, SetUserInterfaceLanguageCode};
+const v8abi::UserLanguageTable kUserLanguageTable = {ORVIK_DESTRUCTORS(kUserLanguageWord),
+                                                     SetUserInterfaceLanguageCode};
 
 } // namespace bridge

@@ -10,4 +10,8 @@ extern const v8abi::LanguageExtenderTable kLanguageExtenderTable;
 extern const v8abi::LocaleTable kLocaleTable;
 extern const v8abi::UserLanguageTable kUserLanguageTable;
 
+// Ends an object the host was given: its user object, then its block. What
+// DestroyObject and the tables' destructor slots do.
+void EndHostComponent(v8abi::HostComponentBlock* block);
+
 } // namespace bridge

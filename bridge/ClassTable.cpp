@@ -81,15 +81,20 @@ long CreateHostComponent(const WCHAR_T* wsName, void** pIntf) {
   return 0;
 }
 
-long DestroyHostComponent(void** pIntf) {
-  if (pIntf == nullptr || *pIntf == nullptr)
-    return 0;
-  auto* block = static_cast<v8abi::HostComponentBlock*>(*pIntf);
+void bridge::EndHostComponent(v8abi::HostComponentBlock* block) {
+  if (block == nullptr)
+    return;
   try {
     delete static_cast<TV8UserObject*>(block->object[0]);
   } catch (...) {
     // the block is freed all the same
   }
   delete block;
+}
+
+long DestroyHostComponent(void** pIntf) {
+  if (pIntf == nullptr || *pIntf == nullptr)
+    return 0;
+  bridge::EndHostComponent(static_cast<v8abi::HostComponentBlock*>(*pIntf));
   return 0;
 }

@@ -2,6 +2,7 @@
 #include "TextCodec.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -13,13 +14,17 @@ constexpr size_t kKeptBytes = size_t{64} << 20;
 } // namespace
 
 char* TCallLog::TBuffer::Reserve(size_t bytes) {
+  size = 0;
   if (bytes > capacity) {
-    data.reset(); // the old bytes are not needed: never two buffers at once
-    const size_t grown = bytes + bytes / 8;
+    // The old bytes are not needed: never two buffers at once. Until the new
+    // one is there the buffer is empty, so that a refused allocation leaves
+    // it whole (no capacity without memory) for the next entry.
+    data.reset();
+    capacity = 0;
+    const size_t grown = bytes > SIZE_MAX - bytes / 8 ? bytes : bytes + bytes / 8;
     data.reset(new char[grown]); // not zero-filled
     capacity = grown;
   }
-  size = 0;
   return data.get();
 }
 
@@ -59,24 +64,29 @@ void TCallLog::Write(std::u16string_view text) {
 }
 
 void TCallLog::AppendEntry(std::span<const std::string_view> pieces) {
-  if (lost_ == 0) {
-    if (!Append(pieces))
+  try {
+    if (lost_ == 0) {
+      if (!Append(pieces))
+        ++lost_;
+      return;
+    }
+    // The count goes as an entry of its own in the same write as the entry
+    // that follows it: both land, or neither and the count grows.
+    std::string lost = Timestamp();
+    lost.push_back('\t');
+    AppendEncoded(lost, u"Не записано в журнал записей: ");
+    lost += std::to_string(lost_);
+    lost.append("\r\n");
+    std::vector<std::string_view> all;
+    all.reserve(pieces.size() + 1);
+    all.push_back(lost);
+    all.insert(all.end(), pieces.begin(), pieces.end());
+    if (Append(all))
+      lost_ = 0;
+    else
       ++lost_;
-    return;
-  }
-  // The count goes as an entry of its own in the same write as the entry
-  // that follows it: both land, or neither and the count grows.
-  std::string lost = Timestamp();
-  lost.push_back('\t');
-  AppendEncoded(lost, u"Не записано в журнал записей: ");
-  lost += std::to_string(lost_);
-  lost.append("\r\n");
-  std::vector<std::string_view> all;
-  all.reserve(pieces.size() + 1);
-  all.push_back(lost);
-  all.insert(all.end(), pieces.begin(), pieces.end());
-  if (Append(all))
-    lost_ = 0;
-  else
+  } catch (...) { // an entry that found no memory is lost too, and counted
     ++lost_;
+    throw;
+  }
 }

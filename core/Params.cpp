@@ -87,7 +87,11 @@ double TParams::Double(long k) const {
 }
 
 bool TParams::SetText(long k, std::u16string_view text) {
-  return SetWideStringValue(HostMemory(memory_), (*this)[k], text);
+  if (SetWideStringValue(HostMemory(memory_), (*this)[k], text))
+    return true;
+  if (refused_ < 0)
+    refused_ = k;
+  return false;
 }
 
 void TParams::SetInt(long k, int32_t n) {

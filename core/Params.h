@@ -46,8 +46,12 @@ public:
   bool Bool(long k) const;
   double Double(long k) const;
 
-  // Writers. SetText is false when the host's allocator refuses the text.
+  // Writers. SetText is false when the host's allocator refuses the text;
+  // the call then fails (TSetEmulator::CallMethod), whatever the method
+  // answers, for its outputs are not what it means to hand over.
   bool SetText(long k, std::u16string_view text);
+  // The first parameter whose text the host's allocator refused; -1 when none.
+  long RefusedOutput() const { return refused_; }
   void SetInt(long k, int32_t n);
   void SetBool(long k, bool b);
   void SetDouble(long k, double d);
@@ -60,6 +64,7 @@ private:
   v8abi::MemoryManager* memory_;
   tVariant* params_;
   long count_;
+  long refused_ = -1;
   tVariant& Scratch() const;
   // The scratch value record (its type is opaque here; Params.cpp checks
   // that it fits).

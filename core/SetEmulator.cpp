@@ -18,6 +18,8 @@
 namespace {
 
 constexpr char16_t kNewLine[] = u"\r\n";
+constexpr char16_t kNoMemoryForOutput[] = u"Недостаточно памяти для выходного параметра ";
+constexpr char16_t kNoMemoryForResult[] = u"Недостаточно памяти для результата метода";
 
 // The last four characters of a component name as a decimal number; -1 when
 // they are not one.
@@ -346,6 +348,14 @@ bool TSetEmulator::CallMethod(const std::u16string& methodName, long methodIndex
 
   try {
     ExecuteMethod(methodId, retValue, args);
+    if (args.RefusedOutput() >= 0) {
+      // The host's allocator refused an output text: the outputs are not
+      // what the method means to hand over, so the call fails. An error the
+      // method named (or GetLastError could not hand out) stays.
+      if (LastErrorText.empty())
+        LastErrorText = kNoMemoryForOutput + Decimal(args.RefusedOutput() + 1);
+      SetResult(retValue, false);
+    }
   } catch (const std::exception& error) {
     const std::u16string fault = Utf8ToUtf16(error.what());
     finishEntry(&fault);
@@ -355,7 +365,16 @@ bool TSetEmulator::CallMethod(const std::u16string& methodName, long methodIndex
     finishEntry(&fault);
     throw;
   }
-  finishEntry(nullptr);
+  // The method ran to its end and its work is done (a DeviceID handed out, a
+  // document printed, the last error handed over): an entry that cannot be
+  // made for want of memory is dropped rather than turning that work into a
+  // failure the host would take for the truth.
+  try {
+    finishEntry(nullptr);
+  } catch (...) {
+    callNotes_.clear();
+    ParamSnapshot.clear();
+  }
   return true;
 }
 
@@ -406,7 +425,8 @@ void TSetEmulator::ExecuteMethod(TMethodID methodId, tVariant& result, TParams& 
 // Common methods
 
 void TSetEmulator::GetVersion(tVariant& result, TParams& /*params*/) {
-  SetWideStringValue(Memory(), result, Version);
+  if (!SetWideStringValue(Memory(), result, Version))
+    Fail(result, kNoMemoryForResult);
 }
 
 void TSetEmulator::GetInterfaceRevision(tVariant& result, TParams& /*params*/) {
@@ -430,7 +450,10 @@ void TSetEmulator::GetDescription_3001(tVariant& result, TParams& params) {
 }
 
 void TSetEmulator::GetLastError(tVariant& result, TParams& params) {
-  params.SetText(0, LastErrorText);
+  // The error is handed out once; a text the host could not take stays for
+  // the next GetLastError.
+  if (!params.SetText(0, LastErrorText))
+    return;
   LastErrorText.clear();
   SetIntValue(Memory(), result, 1);
 }
@@ -450,10 +473,15 @@ void TSetEmulator::Open(tVariant& result, TParams& params) {
     Fail(result, u"Исчерпаны номера подключений!");
     return;
   }
+  // The number and the last DeviceID change only once the DeviceID is listed.
+  std::u16string id = Utf8ToUtf16(ComponentName) + u"#" + Decimal(DeviceCounter + 1);
+  DeviceList.push_back(id);
   ++DeviceCounter;
-  LastDeviceID = Utf8ToUtf16(ComponentName) + u"#" + Decimal(DeviceCounter);
-  DeviceList.push_back(LastDeviceID);
-  params.SetText(0, LastDeviceID);
+  LastDeviceID = std::move(id);
+  if (!params.SetText(0, LastDeviceID)) {
+    DeviceList.pop_back(); // a DeviceID the host never got is no open device
+    return;
+  }
   Connected = true;
   SetResult(result, true);
 }

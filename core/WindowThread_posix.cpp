@@ -1,9 +1,13 @@
 // The window thread of a non-modal device window on Linux.
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <pthread.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <utility>
 
 #include "WindowThread_posix.h"
@@ -17,22 +21,50 @@ using Clock = std::chrono::steady_clock;
 // How long a repaint waits for the thread to read the window's events.
 constexpr auto kRepaintWait = std::chrono::seconds(1);
 
-// Window threads that run, so that unloading the library stops them all. A
-// plain list and a statically initialised mutex: neither has a destructor
-// that a late call after the unit's end could trip over.
+// Window threads that run, so that the end of the process stops them all. A
+// plain list, a statically initialised mutex and condition: none has a
+// destructor that a late call after the unit's end could trip over.
 pthread_mutex_t LiveLock = PTHREAD_MUTEX_INITIALIZER;
+pthread_cond_t LiveEnded = PTHREAD_COND_INITIALIZER; // signalled when Running falls
 TWindowThread* LiveHead = nullptr;
+int Running = 0; // threads that have not yet left Run, under LiveLock
+
+// How long the end of the process waits for the window threads to end.
+constexpr auto kEndWait = std::chrono::seconds(2);
+
+// Keeps this library loaded to the end of the process once it starts a
+// window thread: a host that unloads the library under an object it never
+// destroyed must not unmap the code the thread runs, and stopping the thread
+// inside dlclose would mean waiting, under the dynamic loader's lock, for a
+// thread that may be inside Xlib or Xft, which may want that lock themselves.
+void PinLibrary() {
+  static std::atomic<bool> pinned{false};
+  if (pinned.load())
+    return;
+  Dl_info info;
+  if (dladdr(reinterpret_cast<void*>(&PinLibrary), &info) != 0 && info.dli_fname != nullptr &&
+      dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE) != nullptr)
+    pinned = true; // the handle is never closed: the library stays
+}
 
 } // namespace
 
-// When the library is unloaded (or the process ends) under objects the host
-// never destroyed, their threads stop first: no tick or paint may run in code
-// that is gone. The windows go with their threads.
+// When the process ends under objects the host never destroyed (the library,
+// pinned, is not unloaded before), their threads are asked to stop, and the
+// process waits a little for them to leave the code and the data that go
+// with it. It never joins them: a thread's owner joins it when it destroys
+// the object. The windows go with their threads.
 struct TUnloadStop {
   ~TUnloadStop() {
     pthread_mutex_lock(&LiveLock);
     for (TWindowThread* thread = LiveHead; thread != nullptr; thread = thread->Next_)
-      thread->Stop();
+      thread->AskStop();
+    timespec deadline{};
+    clock_gettime(CLOCK_REALTIME, &deadline);
+    deadline.tv_sec += static_cast<time_t>(kEndWait.count());
+    while (Running > 0)
+      if (pthread_cond_timedwait(&LiveEnded, &LiveLock, &deadline) == ETIMEDOUT)
+        break;
     pthread_mutex_unlock(&LiveLock);
   }
 };
@@ -42,16 +74,24 @@ TWindowThread::TWindowThread(const std::string& displayName, TTopWindowSpec spec
                              TSurfaceCall paint, TSurfaceCall tick, std::chrono::milliseconds period)
     : Spec_(std::move(spec)), Make_(std::move(make)), Paint_(std::move(paint)), Tick_(std::move(tick)),
       Period_(period) {
+  PinLibrary();
   Link();
   if (pipe2(Wake_, O_CLOEXEC | O_NONBLOCK) != 0) {
     Wake_[0] = Wake_[1] = -1;
     State_ = TState::Ended;
     return;
   }
+  pthread_mutex_lock(&LiveLock);
+  ++Running;
+  pthread_mutex_unlock(&LiveLock);
   try {
-    Thread_ = std::thread([this, displayName] { Run(displayName); });
+    Thread_ = std::thread([this, displayName] {
+      Run(displayName);
+      Left();
+    });
   } catch (...) {
     State_ = TState::Ended;
+    Left();
   }
 }
 
@@ -89,13 +129,24 @@ bool TWindowThread::Repaint() {
 }
 
 void TWindowThread::Stop() {
+  AskStop();
+  if (Thread_.joinable() && Thread_.get_id() != std::this_thread::get_id())
+    Thread_.join();
+}
+
+void TWindowThread::AskStop() {
   {
     const std::lock_guard lock(Lock_);
     StopAsked_ = true;
   }
   Wake();
-  if (Thread_.joinable() && Thread_.get_id() != std::this_thread::get_id())
-    Thread_.join();
+}
+
+void TWindowThread::Left() {
+  pthread_mutex_lock(&LiveLock);
+  --Running;
+  pthread_cond_broadcast(&LiveEnded);
+  pthread_mutex_unlock(&LiveLock);
 }
 
 void TWindowThread::Link() {

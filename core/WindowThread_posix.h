@@ -52,6 +52,8 @@ private:
 
   void Link();
   void Unlink();
+  void AskStop(); // Stop without waiting for the thread
+  void Left();    // the thread is done with Run
   void Wake();
   void SetState(TState state);
   void Run(const std::string& displayName);

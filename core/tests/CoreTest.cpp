@@ -236,6 +236,35 @@ TEST_F(CoreUnit, DestructionWithoutMemoryDropsTheLastEntryAndGoesOn) {
   refuseAllocations = false;
 }
 
+// An output text that the host's allocator refuses fails the call, the
+// parameter named; GetLastError keeps an error it could not hand out.
+TEST_F(CoreUnit, RefusedOutputTextFailsTheCall) {
+  auto emulator = Make<TUnitSim_3001>();
+  const auto call = [&](std::u16string_view method, int refused, std::u16string* output = nullptr) {
+    testhost::ValueList params(memory);
+    params.Add(testhost::EmptyValue());
+    tVariant result = testhost::EmptyValue();
+    memory.FailNextAllocations(refused);
+    EXPECT_TRUE(Call(*emulator, method, result, params));
+    memory.FailNextAllocations(0);
+    if (output != nullptr)
+      *output = testhost::TextOf(params[0]);
+    return TypeOf(result) == VTYPE_BOOL ? int{result.bVal} : TypeOf(result) == VTYPE_I4 ? 2 : -1;
+  };
+  const std::u16string message = u"Недостаточно памяти для выходного параметра 1";
+  for (const std::u16string_view method : {u"GetParameters", u"GetDescription", u"Open"}) {
+    EXPECT_EQ(call(method, 1), 0) << testhost::Utf16ToUtf8(method);
+    EXPECT_EQ(emulator->LastErrorText, message);
+  }
+  EXPECT_EQ(call(u"GetLastError", 1), 0);
+  std::u16string error;
+  EXPECT_EQ(call(u"GetLastError", 0, &error), 2);
+  EXPECT_EQ(error, message);
+  EXPECT_TRUE(emulator->LastErrorText.empty());
+  EXPECT_EQ(call(u"GetParameters", 0), 1);
+  EXPECT_TRUE(emulator->DeviceList.empty()); // the refused DeviceID is not open
+}
+
 TEST_F(CoreUnit, OpenRefusesToRepeatADeviceID) {
   auto emulator = Make<TUnitSim_3001>();
   emulator->DeviceCounter = std::numeric_limits<int32_t>::max();

@@ -47,36 +47,33 @@ int32_t CharacterCount(std::u16string_view text) {
 
 void TPanelRows::Split(std::u16string_view text, int32_t rows) {
   const int32_t last = std::clamp(rows, 0, static_cast<int32_t>(kPanelRowSlots));
-  int row = 0; // 0-based: row 1 of the display
-  std::u16string segment;
-  const auto store = [&] {
-    if (segment.empty())
-      return; // an empty line keeps the row's text
-    RowLength[row] = ClampToInt32(segment.size());
-    RowText[row] = std::move(segment);
-    RowOffset[row] = 0;
-    segment.clear();
-  };
   if (last == 0)
     return;
-  // Start and end of the units not yet copied into the segment, so that a
-  // long row is copied in one piece rather than unit by unit.
+  // The rows' new texts are made whole before any row changes: a refused
+  // allocation leaves the display as it was. An empty one keeps its row's text.
+  std::array<std::u16string, kPanelRowSlots> fresh;
+  int row = 0; // 0-based: row 1 of the display
+  // Start of the units not yet copied into the row's text, so that a long
+  // row is copied in one piece rather than unit by unit.
   size_t start = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
+  for (size_t i = 0; i < text.size() && row < last; ++i) {
     const char16_t unit = text[i];
     if (unit != u'\n' && unit != u'\r')
       continue;
-    segment.append(text.substr(start, i - start));
+    fresh[row].append(text.substr(start, i - start));
     start = i + 1;
-    if (unit == u'\r')
-      continue; // carriage returns are skipped
-    store();
-    segment.clear();
-    if (++row >= last)
-      return; // text after the last permitted row is dropped
+    if (unit == u'\n')
+      ++row; // carriage returns are skipped; text after the last permitted row is dropped
   }
-  segment.append(text.substr(start));
-  store();
+  if (row < last)
+    fresh[row].append(text.substr(start));
+  for (int i = 0; i < last; ++i) {
+    if (fresh[i].empty())
+      continue;
+    RowLength[i] = ClampToInt32(fresh[i].size());
+    RowText[i] = std::move(fresh[i]);
+    RowOffset[i] = 0;
+  }
 }
 
 void TPanelRows::ClearText() {

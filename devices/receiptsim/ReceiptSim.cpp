@@ -105,17 +105,32 @@ std::u16string TReceiptSim_3001::TapeFileName() const {
 
 std::u16string TReceiptSim_3001::Feed(const std::vector<TTapeLine>& lines) {
   // The file is what the printer promised: lines it did not take were not
-  // printed, so neither the kept tape nor the window gets them.
-  const TDataFileResult written = AppendDataFile(TapeFileName(), TapeFileText(lines));
-  if (!written)
-    return u"Не удалось записать ленту в файл " + written.Path + u": " + written.Error;
+  // printed, so neither the kept tape nor the window keeps them. The lines go
+  // on the kept tape first, then into the file, and are taken back when either
+  // fails (a refused allocation, a full disk): the call then fails with the
+  // file and the tape as they were. The oldest lines come off only after both.
   {
     const std::lock_guard lock(StateLock);
-    for (const TTapeLine& line : lines) {
-      if (Tape.size() == kReceiptTapeLimit)
-        Tape.pop_front();
-      Tape.push_back(line);
+    const size_t kept = Tape.size();
+    const auto takeBack = [&] {
+      while (Tape.size() > kept)
+        Tape.pop_back();
+    };
+    TDataFileResult written;
+    try {
+      for (const TTapeLine& line : lines)
+        Tape.push_back(line);
+      written = AppendDataFile(TapeFileName(), TapeFileText(lines));
+    } catch (...) {
+      takeBack();
+      throw;
     }
+    if (!written) {
+      takeBack();
+      return u"Не удалось записать ленту в файл " + written.Path + u": " + written.Error;
+    }
+    while (Tape.size() > kReceiptTapeLimit)
+      Tape.pop_front();
   }
   if (ShowOnScreen)
     ShowPaperWindow(); // an open window stays as it is when the tape is hidden

@@ -259,6 +259,20 @@ long Component::Destroy() {
   return addIn_.DestroyObject(&block);
 }
 
+void Component::DeleteThrough(int word, bool explicitCall) {
+  if (block_ == nullptr)
+    return;
+  void* self = Word(word);
+  // Every table starts with its destructor slots.
+  const v8abi::DestructorSlot* slots = *static_cast<const v8abi::DestructorSlot* const*>(self);
+  block_ = nullptr;
+#if defined(_WIN32)
+  slots[0](self, explicitCall ? 0u : 1u);
+#else
+  slots[explicitCall ? 0 : 1](self);
+#endif
+}
+
 std::unique_ptr<ReadyObject> OpenObject(const std::string& path, std::u16string_view className,
                                         std::string& error) {
   auto ready = std::make_unique<ReadyObject>();

@@ -298,6 +298,12 @@ public:
 
   // DestroyObject; later calls on the proxy do nothing.
   long Destroy();
+  // Ends the object as a host that holds it through C++ interfaces does
+  // (usually after Done): `delete` through the interface of the given word
+  // (0-3), i.e. the deleting destructor (Linux slot 1; Windows slot 0 with
+  // flags 1), or with explicitCall the destructor alone (Linux slot 0;
+  // Windows slot 0 with flags 0). Later calls on the proxy do nothing.
+  void DeleteThrough(int word, bool explicitCall = false);
   bool Destroyed() const { return block_ == nullptr; }
 
 private:

@@ -277,4 +277,31 @@ TEST_F(ScaleSimAddin, EveryCallIsLogged) {
   EXPECT_NE(passed, std::u16string::npos) << U8(log);
 }
 
+// A host that holds the object through C++ interfaces ends it with Done and
+// `delete` through its first interface: the object ends as DestroyObject ends
+// it (its last log entry written, the host's memory balanced by TearDown).
+TEST_F(ScaleSimAddin, DeleteThroughTheInterfaceEndsTheObject) {
+  const std::u16string path = LogPath();
+  std::error_code error;
+  const uintmax_t before = std::filesystem::file_size(std::filesystem::path(path), error);
+  ASSERT_FALSE(error);
+  EXPECT_TRUE(Upload(Open(), kValid, u"first"));
+  component->Done();
+  component->DeleteThrough(0);
+  ASSERT_TRUE(component->Destroyed());
+  EXPECT_TRUE(ReadLog(path, before).ends_with(u"\tУничтожен объект\r\n"));
+  // The same through the other three interfaces.
+  for (int word = 1; word < 4; ++word) {
+    std::unique_ptr<Component> other = addIn->Create(kClass, memory);
+    ASSERT_NE(other, nullptr);
+    ASSERT_TRUE(other->Init(connection));
+    ASSERT_TRUE(other->SetMemManager());
+    other->Done();
+    const uintmax_t size = std::filesystem::file_size(std::filesystem::path(path), error);
+    other->DeleteThrough(word);
+    const std::u16string log = ReadLog(path, size);
+    EXPECT_TRUE(log.ends_with(u"\tУничтожен объект\r\n")) << word << ": " << U8(log);
+  }
+}
+
 } // namespace

@@ -118,6 +118,29 @@ TEST_F(ComponentTest, BlockPointsEveryTableAtTheSameObject) {
   EXPECT_NE(words[4], nullptr);
 }
 
+// A host that holds the object through C++ interfaces ends it with `delete`
+// through any of them, after Done or without it; the object and its block go (the leak
+// check of the sanitizer build sees the library's heap), the host's memory
+// balances, and the other objects live on.
+TEST_F(ComponentTest, DeleteThroughAnyInterfaceEndsTheObject) {
+  Component& survivor = Make();
+  const bool explicitCalls[] = {false, v8abi::kDestructorSlots == 2};
+  for (const bool explicitCall : explicitCalls)
+    for (int word = 0; word < 4; ++word) {
+      Component& c = Make();
+      ValueList params(memory_);
+      params.AddString(u"эхо");
+      tVariant result = EmptyValue();
+      ASSERT_TRUE(c.CallAsFunc(kEcho, result, params));
+      ReleaseValue(memory_, result);
+      if (word != 3)
+        c.Done(); // the usual order; a host may also delete without Done
+      c.DeleteThrough(word, explicitCall);
+      EXPECT_TRUE(c.Destroyed());
+    }
+  EXPECT_EQ(Counter(survivor), 0);
+}
+
 TEST_F(ComponentTest, TwoObjectsAreIndependent) {
   Component& a = Make();
   Component& b = Make();
