@@ -21,6 +21,12 @@ constexpr char16_t kNewLine[] = u"\r\n";
 constexpr char16_t kNoMemoryForOutput[] = u"Недостаточно памяти для выходного параметра ";
 constexpr char16_t kNoMemoryForResult[] = u"Недостаточно памяти для результата метода";
 
+// Every driver method answers with a boolean but the version, revision and
+// last-error queries.
+bool ReturnsBoolean(TMethodID id) {
+  return id != m_GetVersion && id != m_GetInterfaceRevision && id != m_GetLastError;
+}
+
 // The last four characters of a component name as a decimal number; -1 when
 // they are not one.
 int32_t RevisionFromName(std::string_view name) {
@@ -352,9 +358,12 @@ bool TSetEmulator::CallMethod(const std::u16string& methodName, long methodIndex
       // The host's allocator refused an output text: the outputs are not
       // what the method means to hand over, so the call fails. An error the
       // method named (or GetLastError could not hand out) stays.
+      // The result turns false where it is a boolean; the version and the
+      // last-error queries keep the type of their result.
       if (LastErrorText.empty())
         LastErrorText = kNoMemoryForOutput + Decimal(args.RefusedOutput() + 1);
-      SetResult(retValue, false);
+      if (ReturnsBoolean(methodId))
+        SetResult(retValue, false);
     }
   } catch (const std::exception& error) {
     const std::u16string fault = Utf8ToUtf16(error.what());
@@ -425,8 +434,10 @@ void TSetEmulator::ExecuteMethod(TMethodID methodId, tVariant& result, TParams& 
 // Common methods
 
 void TSetEmulator::GetVersion(tVariant& result, TParams& /*params*/) {
+  // The version is text, never a boolean: a text the host cannot take leaves
+  // the result empty and says why in the last error.
   if (!SetWideStringValue(Memory(), result, Version))
-    Fail(result, kNoMemoryForResult);
+    LastErrorText = kNoMemoryForResult;
 }
 
 void TSetEmulator::GetInterfaceRevision(tVariant& result, TParams& /*params*/) {
@@ -452,8 +463,10 @@ void TSetEmulator::GetDescription_3001(tVariant& result, TParams& params) {
 void TSetEmulator::GetLastError(tVariant& result, TParams& params) {
   // The error is handed out once; a text the host could not take stays for
   // the next GetLastError.
-  if (!params.SetText(0, LastErrorText))
+  if (!params.SetText(0, LastErrorText)) {
+    SetIntValue(Memory(), result, 0); // no text handed out: 0 instead of 1
     return;
+  }
   LastErrorText.clear();
   SetIntValue(Memory(), result, 1);
 }
