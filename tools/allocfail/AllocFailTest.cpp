@@ -186,6 +186,15 @@ Step DeviceCall(Context& c, std::u16string method, std::vector<tVariant> more,
           [outputs](const tVariant& r, ValueList& p) { return IsTrue(r) && (!outputs || outputs(p)); }};
 }
 
+// A device method called with the open DeviceID and more, whose right answer
+// is False.
+Step RefusedCall(Context& c, std::u16string method, std::vector<tVariant> more) {
+  Step step = DeviceCall(c, std::move(method), std::move(more));
+  step.sound = [](const tVariant& r, ValueList&) { return IsFalse(r); };
+  step.negative = true;
+  return step;
+}
+
 // Text values of the steps are kept as static UTF-16 and copied per call.
 tVariant Literal(const char16_t* text) {
   tVariant value = EmptyValue();
@@ -218,13 +227,7 @@ std::vector<Step> ScaleSteps(Context& c) {
           SetParameter(c, u"Anything", IntValue(1)),
           Open(c),
           DeviceCall(c, u"UploadGoods", {Literal(kGoods), Literal(u"first")}),
-          {u"UploadGoods",
-           [&c](ValueList& p) {
-             p.Add(Text(c, c.id));
-             p.Add(Text(c, u"<Table><Record PLU=\"1\"/></Table>"));
-             p.Add(Text(c, u"last"));
-           },
-           [](const tVariant& r, ValueList&) { return IsFalse(r); }, true},
+          RefusedCall(c, u"UploadGoods", {Literal(u"<Table><Record PLU=\"1\"/></Table>"), Literal(u"last")}),
           GetLastError(u"Ошибка разбора XML : не найден атрибут"),
           DeviceCall(c, u"ClearGoods", {}),
           DeviceTest(),
@@ -266,8 +269,7 @@ std::vector<Step> CardSteps(Context& c) {
                  approved),
       DeviceCall(c, u"Settlement", {EmptyValue()}),
       DeviceCall(c, u"EmergencyReversal", {}),
-      {u"PrintSlipOnTerminal", [&c](ValueList& p) { p.Add(Text(c, c.id)); },
-       [](const tVariant& r, ValueList&) { return IsFalse(r); }, true},
+      RefusedCall(c, u"PrintSlipOnTerminal", {}),
       GetParameters(),
       DeviceTest(),
       Close(c)};
@@ -279,12 +281,7 @@ std::vector<Step> WeighSteps(Context& c) {
           DeviceCall(c, u"Calibrate", {DoubleValue(0.5)}),
           DeviceCall(c, u"GetWeight", {EmptyValue()},
                      [](ValueList& p) { return TypeOf(p[1]) == VTYPE_R8 && p[1].dblVal == 2.0; }),
-          {u"Calibrate",
-           [&c](ValueList& p) {
-             p.Add(Text(c, c.id));
-             p.Add(DoubleValue(-1));
-           },
-           [](const tVariant& r, ValueList&) { return IsFalse(r); }, true},
+          RefusedCall(c, u"Calibrate", {DoubleValue(-1)}),
           GetLastError(u"Вес тары не может быть отрицательным"),
           DeviceTest(),
           GetParameters(),
@@ -297,12 +294,8 @@ std::vector<Step> ReceiptSteps(Context& c) {
           DeviceCall(c, u"PrintTextDocument", {Literal(kReceipt)}),
           DeviceCall(c, u"OpenCashDrawer", {}),
           DeviceCall(c, u"GetLineLength", {EmptyValue()}, [](ValueList& p) { return p[1].lVal == 32; }),
-          {u"PrintTextDocument",
-           [&c](ValueList& p) {
-             p.Add(Text(c, c.id));
-             p.Add(Text(c, u"<Document><Positions><TextString/></Positions></Document>"));
-           },
-           [](const tVariant& r, ValueList&) { return IsFalse(r); }, true},
+          RefusedCall(c, u"PrintTextDocument",
+                      {Literal(u"<Document><Positions><TextString/></Positions></Document>")}),
           GetLastError(u"Ошибка разбора XML"),
           GetParameters(),
           DeviceTest(),
