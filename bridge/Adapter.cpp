@@ -265,14 +265,9 @@ template <int Word> void* ADDIN_DESTRUCTOR_API DeletingDestructor(void* self, un
 #define ORVIK_DESTRUCTORS(word)                                                                              \
   { DeletingDestructor<word> }
 #else
-template <int Word> void CompleteDestructor(void* self) {
-  EndThrough<Word>(self);
-}
-template <int Word> void DeletingDestructor(void* self) {
-  EndThrough<Word>(self);
-}
+// The complete-object and the deleting destructor alike.
 #define ORVIK_DESTRUCTORS(word)                                                                              \
-  { CompleteDestructor<word>, DeletingDestructor<word> }
+  { EndThrough<word>, EndThrough<word> }
 #endif
 
 // The words of the block the tables hang from (v8abi::HostComponentBlock).
