@@ -207,10 +207,8 @@ std::u16string TCallLog::ErrorText(int code) {
   while (!reason.empty() &&
          (reason.back() == u'\n' || reason.back() == u'\r' || reason.back() == u' ' || reason.back() == u'.'))
     reason.pop_back();
-  if (reason.empty()) {
-    const std::string digits = std::to_string(code);
-    reason = u"ошибка " + std::u16string(digits.begin(), digits.end());
-  }
+  if (reason.empty())
+    reason = u"ошибка " + Decimal(code);
   return reason;
 }
 

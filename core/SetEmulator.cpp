@@ -40,11 +40,6 @@ int32_t RevisionFromName(std::string_view name) {
   return value;
 }
 
-std::u16string Decimal(long long n) {
-  const std::string text = std::to_string(n);
-  return std::u16string(text.begin(), text.end());
-}
-
 // What a parameter held before the call, to tell afterwards whether the call
 // changed it. Equal states are exactly equal fingerprints (ValueFingerprint),
 // but text is kept as where it lay (pointer and stated length) and its units:
@@ -356,10 +351,10 @@ bool TSetEmulator::CallMethod(const std::u16string& methodName, long methodIndex
     ExecuteMethod(methodId, retValue, args);
     if (args.RefusedOutput() >= 0) {
       // The host's allocator refused an output text: the outputs are not
-      // what the method means to hand over, so the call fails. An error the
-      // method named (or GetLastError could not hand out) stays.
-      // The result turns false where it is a boolean; the version and the
-      // last-error queries keep the type of their result.
+      // what the method means to hand over, so the call fails (its result
+      // turns false where it is a boolean; the version and the last-error
+      // queries keep the type of theirs). An error the method named, or one
+      // GetLastError could not hand out, stays.
       if (LastErrorText.empty())
         LastErrorText = kNoMemoryForOutput + Decimal(args.RefusedOutput() + 1);
       if (ReturnsBoolean(methodId))

@@ -86,11 +86,6 @@ std::u16string_view ErrorText(XML_Error code) {
   }
 }
 
-std::u16string Decimal(unsigned long long n) {
-  const std::string text = std::to_string(n);
-  return std::u16string(text.begin(), text.end());
-}
-
 // expat's name for the host's UTF-16 in this machine's byte order.
 constexpr XML_Char kHostEncoding[] = {
     'U', 'T', 'F', '-', '1', '6', std::endian::native == std::endian::little ? 'L' : 'B', 'E', 0};

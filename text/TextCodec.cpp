@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -128,6 +129,11 @@ void AppendUtf8(std::string& out, std::u16string_view text) {
   const size_t at = out.size();
   out.resize(at + Utf8Size(text));
   EncodeUtf8(out.data() + at, text);
+}
+
+std::u16string Decimal(long long n) {
+  const std::string digits = std::to_string(n);
+  return std::u16string(digits.begin(), digits.end());
 }
 
 std::string Utf16ToUtf8(std::u16string_view text) {

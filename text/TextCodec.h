@@ -41,6 +41,8 @@ std::string Utf16ToUtf8(std::u16string_view text);
 size_t Utf8Size(std::u16string_view text);
 char* EncodeUtf8(char* out, std::u16string_view text);
 void AppendUtf8(std::string& out, std::u16string_view text);
+// A whole number in decimal digits, for messages and log lines.
+std::u16string Decimal(long long n);
 
 // The system's ANSI code page (Windows; UTF-8 elsewhere), the same three ways.
 // Characters the code page lacks become its stand-in character; they never

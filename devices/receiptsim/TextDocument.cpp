@@ -45,8 +45,7 @@ std::u16string ShownCharacter(std::u16string_view text, size_t i) {
 
 // The longest QR value in the message that refuses a longer one.
 std::u16string QrLimitText() {
-  const std::string limit = std::to_string(kQrValueLimit);
-  return u", ожидается не более " + std::u16string(limit.begin(), limit.end()) + u" байт в UTF-8";
+  return u", ожидается не более " + Decimal(kQrValueLimit) + u" байт в UTF-8";
 }
 
 bool AllDigits(std::u16string_view text) {
