@@ -59,6 +59,11 @@ struct TDataFileResult {
   std::u16string Path;  // the file's full path as the user reads it; its name alone without a folder
   std::u16string Error; // why it was not written (the system's reason); empty when it was
   explicit operator bool() const { return Error.empty(); }
+  // The message of a method that could not write what (in the accusative:
+  // "ленту"): "Не удалось записать <what> в файл <path>: <reason>".
+  std::u16string FailureText(std::u16string_view what) const {
+    return u"Не удалось записать " + std::u16string(what) + u" в файл " + Path + u": " + Error;
+  }
 };
 
 // Replaces a file of the data folder whole with text in UTF-8 (a temporary

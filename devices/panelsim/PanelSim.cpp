@@ -245,12 +245,8 @@ void TPanelSim_2001::DeviceTest(tVariant& result, TParams& params) {
   }
   TPanelRows rows = CurrentRows();
   rows.SetTestText();
-  if (const std::u16string failure = RecordDisplay(rows); !failure.empty())
+  if (const std::u16string failure = KeepRows(std::move(rows)); !failure.empty())
     return Fail(result, failure);
-  {
-    const std::lock_guard lock(StateLock);
-    Lines = std::move(rows);
-  }
   if (!setting.Automatic())
     RunTestWindow();
 }
@@ -271,20 +267,22 @@ std::u16string TPanelSim_2001::RecordDisplay(const TPanelRows& rows) {
     text += u"\r\n";
   }
   const TDataFileResult written = WriteDataFile(RecordFileName(), text);
-  if (!written)
-    return u"Не удалось записать строки дисплея в файл " + written.Path + u": " + written.Error;
+  return written ? std::u16string() : written.FailureText(u"строки дисплея");
+}
+
+std::u16string TPanelSim_2001::KeepRows(TPanelRows rows) {
+  // The record is what the display promised (whether or not the rows are
+  // shown on screen): rows it could not take do not become the display's.
+  if (std::u16string failure = RecordDisplay(rows); !failure.empty())
+    return failure;
+  const std::lock_guard lock(StateLock);
+  Lines = std::move(rows);
   return {};
 }
 
 std::u16string TPanelSim_2001::ShowRows(TPanelRows rows) {
-  // The record is what the display promised (whether or not the rows are
-  // shown on screen): rows it could not take are not shown either.
-  if (std::u16string failure = RecordDisplay(rows); !failure.empty())
+  if (std::u16string failure = KeepRows(std::move(rows)); !failure.empty())
     return failure;
-  {
-    const std::lock_guard lock(StateLock);
-    Lines = std::move(rows);
-  }
   if (ShowOnScreen)
     ShowDisplayWindow(); // an open window stays as it is when the rows are hidden
   return {};

@@ -93,10 +93,11 @@ public:
 
   // A copy of the rows as they are, for a method to change and then show.
   TPanelRows CurrentRows();
-  // Shows new rows: records them, then makes them the display's and makes
-  // the display window when there is none, else repaints it. When the record
-  // cannot be written the rows stay as they were and the message says why;
-  // empty on success.
+  // Records new rows, then makes them the display's. When the record cannot
+  // be written the rows stay as they were and the message says why; empty on
+  // success.
+  std::u16string KeepRows(TPanelRows rows);
+  // KeepRows, then makes the display window when there is none, else repaints it.
   std::u16string ShowRows(TPanelRows rows);
   // Rewrites the readable record of the rows (RecordFileName in the data
   // folder): rows 1 to Rows, one a line, UTF-8, CR LF. Empty on success,

@@ -127,7 +127,7 @@ std::u16string TReceiptSim_3001::Feed(const std::vector<TTapeLine>& lines) {
     }
     if (!written) {
       takeBack();
-      return u"Не удалось записать ленту в файл " + written.Path + u": " + written.Error;
+      return written.FailureText(u"ленту");
     }
     while (Tape.size() > kReceiptTapeLimit)
       Tape.pop_front();

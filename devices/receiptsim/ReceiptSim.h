@@ -48,9 +48,9 @@ public:
 
   // "<component>_tape.txt" in the data folder.
   std::u16string TapeFileName() const;
-  // Appends lines to the tape: the tape file first, then the kept lines and
-  // the paper window. When the file cannot take them nothing is printed and
-  // the message says so, naming the file and the reason; empty on success.
+  // Appends lines to the tape: the kept lines and the tape file together,
+  // then the paper window. When the file cannot take them nothing is printed
+  // and the message says so, naming the file and the reason; empty on success.
   std::u16string Feed(const std::vector<TTapeLine>& lines);
   // The newest lines of the tape, as many as the paper window can show.
   std::vector<TTapeLine> NewestLines();
