@@ -184,3 +184,21 @@ function(orvik_add_test target)
     set_tests_properties(${target} PROPERTIES RESOURCE_LOCK orvik_data_folder)
   endif()
 endfunction()
+
+# The dialog templates of a resource script as tables of the window layer:
+# <script name>_dialogs.h in the build tree, made again when the script changes,
+# on the include path of target.
+#   orvik_dialog_table(<target> <file.rc>)
+function(orvik_dialog_table target rc)
+  get_filename_component(name ${rc} NAME_WE)
+  set(dir ${CMAKE_CURRENT_BINARY_DIR}/dialogs)
+  set(header ${dir}/${name}_dialogs.h)
+  add_custom_command(OUTPUT ${header}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${dir}
+    COMMAND ${CMAKE_COMMAND} -DRC=${rc} -DOUT=${header} -P ${CMAKE_SOURCE_DIR}/cmake/DialogTable.cmake
+    DEPENDS ${rc} ${CMAKE_SOURCE_DIR}/cmake/DialogTable.cmake
+    COMMENT "Dialog tables of ${name}.rc"
+    VERBATIM)
+  target_sources(${target} PRIVATE ${header})
+  target_include_directories(${target} PUBLIC ${dir})
+endfunction()
