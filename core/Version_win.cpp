@@ -2,7 +2,6 @@
 // of the module that holds this code (the add-in library, not the host's
 // program), read from the loaded image.
 #include "DeviceSet.h"
-#include "Window_win.h"
 
 #include <windows.h>
 
@@ -11,6 +10,14 @@
 #include <string>
 
 namespace {
+
+// The module that holds this code: the add-in library, not the host's program.
+HMODULE ThisModule() {
+  HMODULE module = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                     reinterpret_cast<LPCWSTR>(&ThisModule), &module);
+  return module;
+}
 
 // The start of a VS_VERSIONINFO block: its lengths, type and key, then the
 // fixed file information on the next 32-bit boundary.
