@@ -192,6 +192,7 @@ public:
                               windowClass.Instance(), nullptr);
     if (Window_ == nullptr)
       return false;
+    Shown_ = true;
     SetWindowTextW(Window_, Wide(Spec_.Title));
     SetWindowLongPtrW(Window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     ShowWindow(Window_, Spec_.Activate ? SW_SHOW : SW_SHOWNOACTIVATE);
@@ -206,7 +207,7 @@ public:
     InvalidateRect(Window_, nullptr, FALSE);
     return true;
   }
-  bool Shown() const override { return Window_ != nullptr; }
+  bool Shown() const override { return Shown_; }
 
   LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
@@ -271,6 +272,7 @@ private:
   IPainter& Painter_;
   HWND Window_ = nullptr;
   UINT_PTR Timer_ = 0;
+  bool Shown_ = false;
 };
 
 LRESULT CALLBACK DeviceWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
