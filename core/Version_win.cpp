@@ -11,14 +11,6 @@
 
 namespace {
 
-// The module that holds this code: the add-in library, not the host's program.
-HMODULE ThisModule() {
-  HMODULE module = nullptr;
-  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCWSTR>(&ThisModule), &module);
-  return module;
-}
-
 // The start of a VS_VERSIONINFO block: its lengths, type and key, then the
 // fixed file information on the next 32-bit boundary.
 struct VersionBlockHeader {
@@ -49,6 +41,14 @@ bool ReadFileVersion(HMODULE module, DWORD& high, DWORD& low) {
   high = info.dwFileVersionMS;
   low = info.dwFileVersionLS;
   return true;
+}
+
+// The module that holds this code.
+HMODULE ThisModule() {
+  HMODULE module = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                     reinterpret_cast<LPCWSTR>(&ThisModule), &module);
+  return module;
 }
 
 } // namespace
