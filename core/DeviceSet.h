@@ -107,13 +107,6 @@ extern const TNameTable FiscalRegisterNames3;
 
 class TCallLog; // the call log (file behind an OS seam, CallLog.h)
 
-// Window commands a device window understands.
-inline constexpr int kCommandCloseWindow = 40501;
-inline constexpr int kCommandPrintWindow = 40502;
-inline constexpr int kCommandCopyWindow = 40503;
-// Resource number of the device window's icon.
-inline constexpr int kDeviceWindowIcon = 10147;
-
 class TSetEmulator : public TV8UserObject {
 public:
   TSetEmulator();
@@ -169,11 +162,6 @@ public:
   virtual void DeviceTest(tVariant& result, TParams& params);
   virtual void GetDescription_3001(tVariant& result, TParams& params);
   virtual void GetInterfaceRevision(tVariant& result, TParams& params);
-  virtual void DrawPrintout(void* dc, double dotsPerMmX, double dotsPerMmY);
-  virtual void PreparePrintout(double dotsPerMmX, double dotsPerMmY);
-  virtual void PaintWindow(void* window);
-  virtual void TimerTick(void* window);
-  virtual void HandleWindowCommand(void* window, int command);
 
   // Fields, in order.
   std::string ComponentName;
@@ -189,12 +177,6 @@ public:
   int32_t InterfaceRevision = -1;
   std::vector<int32_t> MethodIds;
   std::u16string LastDeviceID;
-  // Window state of a device window.
-  int32_t ContentHeight = 0;
-  int32_t ContentWidth = 0;
-  int32_t ScrollStep = 0;
-  void* WindowHandle = nullptr;
-  void* WindowBitmap = nullptr;
 
 protected:
   std::unique_ptr<TCallLog> Log;

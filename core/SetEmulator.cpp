@@ -517,11 +517,3 @@ void TSetEmulator::GetAdditionalActions(tVariant& result, TParams& params) {
   params.SetText(0, ActionsXml());
   SetResult(result, true);
 }
-
-// ---------------------------------------------------------------------------
-// Window operations: a device class with a window overrides them.
-
-void TSetEmulator::DrawPrintout(void* /*dc*/, double /*dotsPerMmX*/, double /*dotsPerMmY*/) {}
-void TSetEmulator::PreparePrintout(double /*dotsPerMmX*/, double /*dotsPerMmY*/) {}
-void TSetEmulator::PaintWindow(void* /*window*/) {}
-void TSetEmulator::TimerTick(void* /*window*/) {}

@@ -2,7 +2,6 @@
 // of the module that holds this code (the add-in library, not the host's
 // program), read from the loaded image.
 #include "DeviceSet.h"
-#include "Window_win.h"
 
 #include <windows.h>
 
@@ -42,6 +41,14 @@ bool ReadFileVersion(HMODULE module, DWORD& high, DWORD& low) {
   high = info.dwFileVersionMS;
   low = info.dwFileVersionLS;
   return true;
+}
+
+// The module that holds this code.
+HMODULE ThisModule() {
+  HMODULE module = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                     reinterpret_cast<LPCWSTR>(&ThisModule), &module);
+  return module;
 }
 
 } // namespace

@@ -192,6 +192,15 @@ struct TDialogRun {
   // while the dialog stays open with the field selected.
   std::function<std::u16string(const std::u16string&)> Check;
   int ReasonId = 0;
+
+  // The text control id starts with: its replacement, else the template's.
+  std::u16string TextOf(int id) const {
+    for (const auto& [control, text] : Texts)
+      if (control == id)
+        return text;
+    const TControlTemplate* control = Template.Control(id);
+    return control != nullptr && control->Text != nullptr ? control->Text : u"";
+  }
 };
 
 // Shows the dialog, owned by the host's active window, until the operator

@@ -2,6 +2,8 @@
 // approval digits.
 #include "CardSim.h"
 
+#include "cardsim_dialogs.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -11,6 +13,10 @@
 // Amount text
 
 namespace {
+
+// The controls of the operation window that show the operation and the amount.
+constexpr int kPayOperationButton = 1;
+constexpr int kPayAmountLabel = 45;
 
 constexpr size_t kAmountField = 15;
 
@@ -138,7 +144,15 @@ const char16_t* OperationCaption(TMethodID id) {
 
 } // namespace
 
-TCardSim_2001::TCardSim_2001() : Prompt(MakeSystemPrompt()) {}
+int AskOperator(ui::IOperatorPrompt& prompt, const std::u16string& caption,
+                const std::u16string& amountText) {
+  ui::TDialogRun run(dialogs::ORVIK_DLG_PAY);
+  run.Texts = {{kPayOperationButton, caption}, {kPayAmountLabel, amountText}};
+  const int answer = prompt.Ask(run);
+  return answer == ui::kNoDisplay ? kPromptRefused : answer;
+}
+
+TCardSim_2001::TCardSim_2001() : Prompt(ui::ScreenPrompt()) {}
 
 void TCardSim_2001::AfterConstruction() {
   TSetEmulator::AfterConstruction();
@@ -218,7 +232,7 @@ void TCardSim_2001::CardOperation(const char16_t* caption, tVariant& result, TPa
     answer = kPromptRefused;
     break;
   case TOperatorMode::Dialog:
-    answer = Prompt ? Prompt->Ask(CardOperationCaption(), CardAmountText()) : kPromptFailed;
+    answer = Prompt ? AskOperator(*Prompt, CardOperationCaption(), CardAmountText()) : kPromptFailed;
     break;
   }
   if (answer != kPromptApproved) {

@@ -1,11 +1,13 @@
 // The payment card terminal emulator: a bank card terminal of the equipment
 // type "ЭквайринговыйТерминал". Every card operation asks the operator in a
-// modal window (IOperatorPrompt), unless an automatic answer is set from
+// modal window (AskOperator), unless an automatic answer is set from
 // outside (Unattended.h); an approval fills the operation's output parameters
 // with freshly generated digit strings, or with the control file's values.
 #pragma once
 
+#include "Clock.h"
 #include "DeviceSet.h"
+#include "Window.h"
 
 #include <cstdint>
 #include <memory>
@@ -17,27 +19,16 @@
 // The operator seam
 
 // What the operation window ended with.
-inline constexpr int kPromptApproved = 1; // the operation button (or Enter)
-inline constexpr int kPromptRefused = 2;  // "Закрыть", Escape or the close box
-inline constexpr int kPromptFailed = -1;  // the window could not be shown at all
+inline constexpr int kPromptApproved = ui::kOk;     // the operation button (or Enter)
+inline constexpr int kPromptRefused = ui::kCancel;  // "Закрыть", Escape or the close box
+inline constexpr int kPromptFailed = ui::kNoWindow; // the window could not be shown at all
 
-// Asks the operator to approve one card operation. Ask blocks until the
-// operator answers and returns one of the kPrompt* values above (any other
-// value counts as a refusal).
-class IOperatorPrompt {
-public:
-  virtual ~IOperatorPrompt() = default;
-  virtual int Ask(const std::u16string& caption, const std::u16string& amountText) = 0;
-};
-
-// The platform's prompt: the modal dialog ORVIK_DLG_PAY on Windows
-// (Dialog_win.cpp), an X window of the same layout on Linux
-// (Dialog_posix.cpp); where no window can be shown (no display, no X
-// library) every operation is refused as if the operator had closed it.
-std::unique_ptr<IOperatorPrompt> MakeSystemPrompt();
-
-// Milliseconds since the system started, wrapping at 2^32 (Clock_*.cpp).
-uint32_t SystemTickCount();
+// Asks the operator to approve one card operation in the dialog ORVIK_DLG_PAY:
+// the operation on its default button, the amount beside its label. Blocks
+// until the operator answers; one of the kPrompt* values above (any other
+// counts as a refusal). Where nothing can be shown at all (no display) the
+// operation is refused as if the operator had closed the window.
+int AskOperator(ui::IOperatorPrompt& prompt, const std::u16string& caption, const std::u16string& amountText);
 
 // ---------------------------------------------------------------------------
 // Texts and digits
@@ -93,7 +84,7 @@ public:
   void ExecuteMethod(TMethodID methodId, tVariant& result, TParams& params) override;
 
   // Seams for tests: who answers the operation window and what the clock says.
-  std::unique_ptr<IOperatorPrompt> Prompt;
+  std::unique_ptr<ui::IOperatorPrompt> Prompt;
   uint32_t (*TickCount)() = SystemTickCount;
 
 private:

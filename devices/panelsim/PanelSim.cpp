@@ -287,13 +287,3 @@ std::u16string TPanelSim_2001::ShowRows(TPanelRows rows) {
     ShowDisplayWindow(); // an open window stays as it is when the rows are hidden
   return {};
 }
-
-void TPanelSim_2001::TimerTick(void* window) {
-  bool moved = false;
-  {
-    const std::lock_guard lock(StateLock);
-    moved = Lines.Tick(Columns);
-  }
-  if (moved)
-    RefreshAfterTick(window);
-}

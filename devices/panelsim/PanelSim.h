@@ -1,13 +1,15 @@
 // The customer display emulator: the emulator object with its settings and
-// the three display methods, the rows with their running line, and the seam
-// to the display window (Display_win.cpp; Display_posix.cpp has no window).
+// the three display methods, the rows with their running line, and the
+// display window with the device test's window (Display.cpp).
 #pragma once
 
 #include "DeviceSet.h"
 #include "StateLock.h"
+#include "Window.h"
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -21,10 +23,9 @@ inline constexpr int32_t kPanelDwellTicks = 10; // ticks a running line rests at
 inline constexpr int kPanelCellWidth = 12;      // pixels
 inline constexpr int kPanelRowPitch = 30;       // pixels
 inline constexpr unsigned kPanelTimerId = 12110;
-inline constexpr unsigned kPanelTimerPeriodMs = 400;
+inline constexpr int kPanelTimerPeriodMs = 400;
 inline constexpr int kPanelWindowX = 50;
 inline constexpr int kPanelWindowY = 50;
-inline constexpr int kPanelTestDialog = 4423; // dialog template of the device test
 
 inline constexpr char16_t kPanelEquipmentName[] = u"Эмулятор дисплея покупателя";
 inline constexpr char16_t kPanelEquipmentType[] = u"ДисплейПокупателя";
@@ -68,8 +69,23 @@ int32_t CharacterCount(std::u16string_view text);
 // The customer display's own Settings document.
 std::u16string PanelSettingsXml(std::u16string_view logFilePath);
 
-// Process-wide background colour of the display (a Windows colour value).
+// Process-wide background colour of the display (0xRRGGBB).
 extern uint32_t BackgroundColour;
+
+class TPanelSim_2001;
+
+// Paints the rows of a display into a window: the display window or the
+// device test's.
+class TRowsPainter final : public ui::IPainter {
+public:
+  TRowsPainter(TPanelSim_2001& panel, bool isTest) : Panel_(panel), IsTest_(isTest) {}
+  void Paint(ui::ICanvas& canvas) override;
+  bool Tick() override;
+
+private:
+  TPanelSim_2001& Panel_;
+  bool IsTest_;
+};
 
 class TPanelSim_2001 : public TSetEmulator {
 public:
@@ -83,8 +99,6 @@ public:
   void GetParameters(tVariant& result, TParams& params) override;
   void SetParameter(tVariant& result, TParams& params) override;
   void DeviceTest(tVariant& result, TParams& params) override;
-  void PaintWindow(void* window) override; // Display_<platform>.cpp
-  void TimerTick(void* window) override;
 
   // The display methods.
   void StringOutputOnPanelSim(tVariant& result, TParams& params);
@@ -106,6 +120,9 @@ public:
   // "<component>_display.txt".
   std::u16string RecordFileName() const;
 
+  // One tick of the running line; true when any row moved.
+  bool TickRows();
+
   // Guards Lines and Columns, which a display window that ticks on a thread of
   // its own (Linux) reads and changes while the host calls.
   TStateLock StateLock;
@@ -114,17 +131,19 @@ public:
   int32_t Columns = kPanelDefaultColumns; // written under StateLock
   int32_t Rows = kPanelDefaultRows;
   bool ShowOnScreen = true;
-  uintptr_t DisplayTimerId = 0;
   TPanelRows Lines; // changed under StateLock
   bool RunningLine = true;
 
 private:
-  // Window seam, one implementation per platform (Display_win.cpp,
-  // Display_posix.cpp).
-  bool ShowDisplayWindow();            // make or repaint the window
-  void DestroyDisplayWindow();         // timer, procedure, window
-  void RefreshAfterTick(void* window); // repaint after the rows moved
-  void RunTestWindow();                // the modal device-test window
+  friend class TRowsPainter;
+  // The windows (Display.cpp).
+  bool ShowDisplayWindow();    // make or repaint the display window
+  void DestroyDisplayWindow(); // its timer and window
+  void RunTestWindow();        // the modal device-test window
+
+  TRowsPainter DisplayPainter_{*this, false};
+  TRowsPainter TestPainter_{*this, true};
+  std::unique_ptr<ui::TDeviceWindow> Display_; // the display window, if one was made
 };
 
 class TPanelSim_3001 : public TPanelSim_2001 {

@@ -1,9 +1,9 @@
 // The paper window's picture, the same on every platform: the newest lines of
 // the tape at the bottom, text in cells of a monospaced font, EAN and CODE39
 // barcodes as bars and QR codes as squares of modules, with their value under
-// them, where the paper is wide enough (else as their text line). The
-// platform's window supplies the two drawing operations (Paper_win.cpp,
-// Paper_posix.cpp).
+// them, where the paper is wide enough (else as their text line). It is drawn
+// through the two operations of IPaperCanvas: the paper window's canvas
+// (ReceiptSim.cpp) or a test's.
 #pragma once
 
 #include "Tape.h"

@@ -142,3 +142,55 @@ std::vector<TTapeLine> TReceiptSim_3001::NewestLines() {
   const size_t count = std::min(Tape.size(), static_cast<size_t>(kPaperRows));
   return std::vector<TTapeLine>(Tape.end() - static_cast<std::ptrdiff_t>(count), Tape.end());
 }
+
+// ---------------------------------------------------------------------------
+// The paper window: kept above the others at 330,50, its paper as wide as the
+// line length it was made for.
+
+namespace {
+
+// The paper's canvas on a window's: a monospaced font in cells of the tape.
+class TWindowPaper final : public IPaperCanvas {
+public:
+  explicit TWindowPaper(ui::ICanvas& canvas) : Canvas_(canvas) {}
+  void Fill(int x, int y, int width, int height, bool dark) override {
+    Canvas_.Fill(x, y, width, height, dark ? kInkColour : kPaperColour);
+  }
+  void Text(int x, int top, std::u16string_view text) override {
+    static constexpr ui::TFontSpec kFont{
+        .Monospace = true, .PixelSize = kPaperRowPitch - 3, .CellWidth = kPaperCellWidth};
+    Canvas_.Cells(kFont, x, top, kPaperCellWidth, kPaperRowPitch, text, kInkColour);
+  }
+
+private:
+  ui::ICanvas& Canvas_;
+};
+
+} // namespace
+
+void TPaperPainter::Paint(ui::ICanvas& canvas) {
+  TWindowPaper paper(canvas);
+  PaintPaper(paper, Printer_.NewestLines(), LineLength_);
+}
+
+bool TReceiptSim_3001::ShowPaperWindow() {
+  if (Paper_ && PaperPainter_->LineLength() == LineLength && Paper_->Repaint())
+    return true;
+  DestroyPaperWindow(); // closed by the user, never shown, or the paper changed its width
+  PaperPainter_ = std::make_unique<TPaperPainter>(*this, LineLength);
+  Paper_ = ui::OpenWindow({.Title = kReceiptWindowTitle,
+                           .ClassName = "ReceiptSim",
+                           .X = kPaperWindowX,
+                           .Y = kPaperWindowY,
+                           .Width = PaperWidth(LineLength),
+                           .Height = PaperHeight(),
+                           .Background = kPaperColour,
+                           .KeepAbove = true},
+                          *PaperPainter_);
+  return Paper_->Shown();
+}
+
+void TReceiptSim_3001::DestroyPaperWindow() {
+  Paper_.reset(); // no paint runs afterwards
+  PaperPainter_.reset();
+}

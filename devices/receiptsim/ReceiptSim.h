@@ -9,9 +9,11 @@
 #include "Paper.h"
 #include "StateLock.h"
 #include "Tape.h"
+#include "Window.h"
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +30,20 @@ inline constexpr char16_t kReceiptDrawerText[] = u"*** Денежный ящик
 // The printer's own Settings document.
 std::u16string ReceiptSettingsXml(std::u16string_view logFilePath);
 
+class TReceiptSim_3001;
+
+// Paints the newest lines of the tape into the paper window.
+class TPaperPainter final : public ui::IPainter {
+public:
+  TPaperPainter(TReceiptSim_3001& printer, int32_t lineLength) : Printer_(printer), LineLength_(lineLength) {}
+  void Paint(ui::ICanvas& canvas) override;
+  int32_t LineLength() const { return LineLength_; }
+
+private:
+  TReceiptSim_3001& Printer_;
+  const int32_t LineLength_; // the line length the window was made for
+};
+
 class TReceiptSim_3001 : public TSetEmulator {
 public:
   TReceiptSim_3001() = default;
@@ -39,7 +55,6 @@ public:
   void ExecuteMethod(TMethodID methodId, tVariant& result, TParams& params) override;
   void GetParameters(tVariant& result, TParams& params) override;
   void SetParameter(tVariant& result, TParams& params) override;
-  void PaintWindow(void* window) override; // Paper_<platform>.cpp
 
   // The printer methods.
   void PrintTextDocument(tVariant& result, TParams& params);
@@ -65,10 +80,10 @@ public:
   bool ShowOnScreen = true;
 
 private:
-  // Window seam, one implementation per platform (Paper_win.cpp,
-  // Paper_posix.cpp): make the window or show it the new tape; false when
-  // nothing is shown.
+  // The paper window: made, or shown the new tape; false when nothing is shown.
   bool ShowPaperWindow();
   void DestroyPaperWindow();
-  int32_t PaperLength_ = 0; // the line length the paper window was made for
+
+  std::unique_ptr<TPaperPainter> PaperPainter_; // of the window below
+  std::unique_ptr<ui::TDeviceWindow> Paper_;
 };

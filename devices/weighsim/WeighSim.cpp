@@ -2,6 +2,8 @@
 // document and the two scale methods.
 #include "WeighSim.h"
 
+#include "weighsim_dialogs.h"
+
 #include "TextCodec.h"
 
 #include <algorithm>
@@ -151,7 +153,27 @@ std::optional<TWeightReading> ReadParameter(const TParams& params, long k) {
 
 } // namespace
 
-TWeighSim_3001::TWeighSim_3001() : Prompt(MakeWeightPrompt()) {}
+int AskWeight(ui::IOperatorPrompt& prompt, std::u16string& weight) {
+  // The controls of the weighing window: the weight and the hint under it.
+  constexpr int kWeightField = 46;
+  constexpr int kHintLabel = 47;
+  ui::TDialogRun run(dialogs::ORVIK_DLG_WEIGH);
+  run.Texts = {{kHintLabel, kWeighHint}};
+  run.FieldId = kWeightField;
+  run.Field = weight;
+  run.FieldLimit = 64;
+  run.ReasonId = kHintLabel;
+  run.Check = [](const std::u16string& typed) {
+    const TWeightReading reading = ReadWeight(typed);
+    return reading.Fault == TWeightFault::Ok ? std::u16string() : WeightFaultText(reading.Fault, u"Вес");
+  };
+  const int answer = prompt.Ask(run);
+  if (answer == kWeightEntered)
+    weight = run.Field;
+  return answer == ui::kNoDisplay ? kWeightNoWindow : answer;
+}
+
+TWeighSim_3001::TWeighSim_3001() : Prompt(ui::ScreenPrompt()) {}
 
 void TWeighSim_3001::AfterConstruction() {
   TSetEmulator::AfterConstruction();
@@ -263,7 +285,7 @@ std::optional<int64_t> TWeighSim_3001::GrossWeight(tVariant& result) {
     break;
   }
   std::u16string typed = WeightText(LastGrossGrams.value_or(DefaultGrams));
-  const int answer = Prompt ? Prompt->Ask(typed) : kWeightNoWindow;
+  const int answer = Prompt ? AskWeight(*Prompt, typed) : kWeightNoWindow;
   if (answer == kWeightEntered) {
     const TWeightReading reading = ReadWeight(typed);
     if (reading.Fault == TWeightFault::Ok)

@@ -1,6 +1,6 @@
 // The electronic scale emulator: a checkout scale of the equipment type
 // "ЭлектронныеВесы". The gross weight on the platform comes from the operator,
-// who types it in the modal window "Весы" (IWeightPrompt), unless an automatic
+// who types it in the modal window "Весы" (AskWeight), unless an automatic
 // answer is set from outside (Unattended.h): then it comes from the control
 // file's "weight=" line or from the DefaultWeight setting. GetWeight hands
 // out the net weight, gross minus the tare that Calibrate set, in kilograms
@@ -8,6 +8,7 @@
 #pragma once
 
 #include "DeviceSet.h"
+#include "Window.h"
 
 #include <cstdint>
 #include <memory>
@@ -52,23 +53,16 @@ std::u16string WeightText(int64_t grams);
 // The operator seam
 
 // What the weighing window ended with.
-inline constexpr int kWeightEntered = 1;   // the weighing button (or Enter) with a sound weight
-inline constexpr int kWeightRefused = 2;   // "Закрыть", Escape or the close box
-inline constexpr int kWeightNoWindow = -1; // the window could not be shown at all
+inline constexpr int kWeightEntered = ui::kOk;        // the weighing button (or Enter) with a sound weight
+inline constexpr int kWeightRefused = ui::kCancel;    // "Закрыть", Escape or the close box
+inline constexpr int kWeightNoWindow = ui::kNoWindow; // the window could not be shown at all
 
-// Asks the operator for the gross weight. weight comes in as the text to
-// prefill and, on kWeightEntered, holds what the operator confirmed, which
-// ReadWeight accepts (the window keeps itself open on anything else).
-class IWeightPrompt {
-public:
-  virtual ~IWeightPrompt() = default;
-  virtual int Ask(std::u16string& weight) = 0;
-};
-
-// The platform's window: the modal dialog ORVIK_DLG_WEIGH on Windows
-// (Dialog_win.cpp), an X window of the same layout on Linux
-// (Dialog_posix.cpp); kWeightNoWindow where no window can be shown.
-std::unique_ptr<IWeightPrompt> MakeWeightPrompt();
+// Asks the operator for the gross weight in the dialog ORVIK_DLG_WEIGH.
+// weight comes in as the text to prefill and, on kWeightEntered, holds what
+// the operator confirmed, which ReadWeight accepts: the window keeps itself
+// open on anything else and names the fault under the weight. Where nothing
+// can be shown at all the answer is kWeightNoWindow.
+int AskWeight(ui::IOperatorPrompt& prompt, std::u16string& weight);
 
 // ---------------------------------------------------------------------------
 // The device object
@@ -97,7 +91,7 @@ public:
   void DeviceTest(tVariant& result, TParams& params) override;
 
   // Seam for tests: who answers the weighing window.
-  std::unique_ptr<IWeightPrompt> Prompt;
+  std::unique_ptr<ui::IOperatorPrompt> Prompt;
 
   int64_t TareGrams = 0;
   int64_t DefaultGrams = kWeighDefaultGrams; // the weight of an automatic approval

@@ -11,12 +11,12 @@ namespace cardtest {
 namespace {
 
 // The operator: answers every window with the same value and remembers what it was shown.
-class FakePrompt : public IOperatorPrompt {
+class FakePrompt : public ui::IOperatorPrompt {
 public:
-  int Ask(const std::u16string& caption, const std::u16string& amountText) override {
+  int Ask(ui::TDialogRun& run) override {
     ++calls;
-    shownCaption = caption;
-    shownAmount = amountText;
+    shownCaption = run.TextOf(1);
+    shownAmount = run.TextOf(45);
     return answer;
   }
   int answer = kPromptApproved;
@@ -213,9 +213,9 @@ TEST_F(CardSimUnit, WindowThatCannotBeShownIsReported) {
 TEST_F(CardSimUnit, RefusedHostMemoryFailsTheOperation) {
   const std::u16string id = Open(*sim);
   // The operator approves, and from then on the host has no memory.
-  struct ApproveThenNoMemory : IOperatorPrompt {
+  struct ApproveThenNoMemory : ui::IOperatorPrompt {
     explicit ApproveThenNoMemory(testhost::CountingMemory& m) : memory(m) {}
-    int Ask(const std::u16string&, const std::u16string&) override {
+    int Ask(ui::TDialogRun&) override {
       memory.FailNextAllocations(1);
       return kPromptApproved;
     }

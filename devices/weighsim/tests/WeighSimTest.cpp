@@ -71,12 +71,12 @@ TEST(WeighText, NumbersAreReadAsTheirDecimals) {
 }
 
 // The operator: answers every window with a typed text and remembers the prefill.
-class FakePrompt : public IWeightPrompt {
+class FakePrompt : public ui::IOperatorPrompt {
 public:
-  int Ask(std::u16string& weight) override {
+  int Ask(ui::TDialogRun& run) override {
     ++calls;
-    shown = weight;
-    weight = typed;
+    shown = run.Field;
+    run.Field = typed;
     return answer;
   }
   int answer = kWeightEntered;

@@ -1,5 +1,5 @@
 // The system tick count on POSIX systems: the monotonic clock in milliseconds.
-#include "CardSim.h"
+#include "Clock.h"
 
 #include <time.h>
 

@@ -1,5 +1,5 @@
 // The system tick count on Windows.
-#include "CardSim.h"
+#include "Clock.h"
 
 #include <windows.h>
 
