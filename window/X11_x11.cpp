@@ -377,7 +377,6 @@ bool TTopWindow::Show() {
   if (TakeFocus_) // refused (and dropped) while a window manager has not yet mapped it
     x.XSetInputFocus(Connection_.Dpy, Id_, RevertToParent, CurrentTime);
   x.XFlush(Connection_.Dpy);
-  Shown_ = true;
   return true;
 }
 

@@ -135,7 +135,6 @@ public:
   // Shows the window with its children; on the screen when this returns true
   // (a window manager may put it there a moment later).
   bool Show();
-  bool Shown() const { return Shown_; }
   Window Id() const { return Id_; }
   // The window manager's close (WM_DELETE_WINDOW) of this window.
   bool IsCloseRequest(const XEvent& event) const;
@@ -147,7 +146,6 @@ private:
   Window Id_ = 0;
   Atom DeleteWindow_ = 0;
   bool TakeFocus_ = false;
-  bool Shown_ = false;
 };
 
 // Sets WM_NAME and _NET_WM_NAME of a window to text in UTF-8.
@@ -196,7 +194,6 @@ public:
 
   int Width() const { return Width_; }
   int Height() const { return Height_; }
-  TConnection& Connection() { return Connection_; }
   Drawable Target() const { return Pixmap_ != 0 ? Pixmap_ : Window_; }
   GC Gc() const { return Gc_; }
   XftDraw* Xft(); // made on first use
