@@ -15,54 +15,20 @@ constexpr char16_t kCyrillic[] = u"ђѓёєѕіїјљњћќґўџ№ЂЃЁЄЅІ
                                  u"юабцдефгхийклмнопярстужвьызшэщчъ"
                                  u"ЮАБЦДЕФГХИЙКЛМНОПЯРСТУЖВЬЫЗШЭЩЧЪ";
 
-// The keypad's keys as they type: digits, signs, the point and the space.
+// The keypad's keys as they type: with Num Lock its signs and digits
+// (KP_Multiply..KP_9); without, the digits' keys give their other meaning
+// (KP_Home..KP_Delete), and a dialog's field takes what the key's face shows.
+constexpr char16_t kKeypad[] = u"*+,-./0123456789";
+constexpr char16_t kKeypadWithoutNumLock[] = u"7486293150.";
+
 char32_t KeypadChar(uint32_t keysym) {
-  if (keysym >= 0xFFB0 && keysym <= 0xFFB9) // KP_0..KP_9
-    return U'0' + (keysym - 0xFFB0);
-  switch (keysym) {
-  case 0xFF80: // KP_Space
+  if (keysym >= 0xFFAA && keysym <= 0xFFB9)
+    return kKeypad[keysym - 0xFFAA];
+  if (keysym >= 0xFF95 && keysym <= 0xFF9F)
+    return kKeypadWithoutNumLock[keysym - 0xFF95];
+  if (keysym == 0xFF80) // KP_Space
     return U' ';
-  case 0xFFAA: // KP_Multiply
-    return U'*';
-  case 0xFFAB: // KP_Add
-    return U'+';
-  case 0xFFAC: // KP_Separator
-    return U',';
-  case 0xFFAD: // KP_Subtract
-    return U'-';
-  case 0xFFAE: // KP_Decimal
-    return U'.';
-  case 0xFFAF: // KP_Divide
-    return U'/';
-  case 0xFFBD: // KP_Equal
-    return U'=';
-  // Without Num Lock the digits' keys give their other meaning; a dialog's
-  // field takes the digit, as the keypad's face shows.
-  case 0xFF9E: // KP_Insert
-    return U'0';
-  case 0xFF9C: // KP_End
-    return U'1';
-  case 0xFF99: // KP_Down
-    return U'2';
-  case 0xFF9B: // KP_Page_Down
-    return U'3';
-  case 0xFF96: // KP_Left
-    return U'4';
-  case 0xFF9D: // KP_Begin
-    return U'5';
-  case 0xFF98: // KP_Right
-    return U'6';
-  case 0xFF95: // KP_Home
-    return U'7';
-  case 0xFF97: // KP_Up
-    return U'8';
-  case 0xFF9A: // KP_Page_Up
-    return U'9';
-  case 0xFF9F: // KP_Delete
-    return U'.';
-  default:
-    return 0;
-  }
+  return keysym == 0xFFBD ? U'=' : 0; // KP_Equal
 }
 
 bool Printable(char32_t character) {

@@ -178,6 +178,9 @@ TEST(DialogState, KeysymsTypeTheirCharacters) {
   EXPECT_EQ(ui::CharOfKeysym(0xFF9F), U'.'); // KP_Delete
   EXPECT_EQ(ui::CharOfKeysym(0xFFAC), U','); // KP_Separator
   EXPECT_EQ(ui::CharOfKeysym(0xFFAD), U'-'); // KP_Subtract
+  EXPECT_EQ(ui::CharOfKeysym(0xFFAA), U'*'); // KP_Multiply
+  EXPECT_EQ(ui::CharOfKeysym(0xFFB9), U'9'); // KP_9
+  EXPECT_EQ(ui::CharOfKeysym(0xFF9E), U'0'); // KP_Insert
   EXPECT_EQ(ui::CharOfKeysym(0x6C1), U'а');
   EXPECT_EQ(ui::CharOfKeysym(0x6A3), U'ё');
   EXPECT_EQ(ui::CharOfKeysym(0x6B0), U'№');
