@@ -176,6 +176,9 @@ struct TDialogRun {
   explicit TDialogRun(const TDialogTemplate& dialog) : Template(dialog) {}
 
   const TDialogTemplate& Template;
+  // The class of the dialog's window as a device window's ClassName names it
+  // (the X window class); Windows shows every dialog in the dialog class.
+  const char* ClassName = "Orvik";
   // Texts that replace the template's, by control identifier.
   std::vector<std::pair<int, std::u16string>> Texts;
   // The edit field, when the template has one: its identifier, its text

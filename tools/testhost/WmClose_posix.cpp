@@ -3,7 +3,7 @@
 // by DISPLAY. The window tests run it as a program of its own, so that their
 // process works with X on the library's threads alone. Status 1 when there is
 // no display.
-#include "X11_posix.h"
+#include "X11_x11.h"
 
 #include <cstdlib>
 

@@ -4,10 +4,10 @@
 // or the host stops it. The device paints through the functions it hands
 // over, which run on the window's thread.
 //
-// Include after every other header (X11_posix.h).
+// Include after every other header (X11_x11.h).
 #pragma once
 
-#include "X11_posix.h"
+#include "X11_x11.h"
 
 #include <chrono>
 #include <condition_variable>

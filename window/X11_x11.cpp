@@ -1,6 +1,6 @@
-// Device windows on Linux: the X libraries loaded at run time, connections of
+// Windows on X11: the X libraries loaded at run time, connections of
 // our own, top-level windows, fonts with Cyrillic and off-screen drawing.
-#include "X11_posix.h"
+#include "X11_x11.h"
 #include "TextCodec.h"
 
 #include <dlfcn.h>
@@ -196,36 +196,25 @@ void PaintButton(TCanvas& canvas, TFont& font, std::u16string_view text, bool fo
   canvas.Text(font, (width - font.Width(text)) / 2, baseline, text, dialog::kInk);
 }
 
-int RunModal(TConnection& connection, TTopWindow& window, int closed,
-             const std::function<int(XEvent&)>& handle) {
-  if (!window.Show())
-    return closed;
-  for (;;) {
-    connection.Wait(-1, -1);
-    while (connection.X.XPending(connection.Dpy) > 0) {
-      XEvent event;
-      connection.X.XNextEvent(connection.Dpy, &event);
-      if (window.IsCloseRequest(event) || window.IsDestroyed(event))
-        return closed;
-      if (const int answer = handle(event))
-        return answer;
-    }
+TModalTurn ServeModal(TConnection& connection, const TTopWindow& window, int timeoutMs,
+                      const std::function<bool(XEvent&)>& handle) {
+  connection.Wait(-1, timeoutMs);
+  while (connection.X.XPending(connection.Dpy) > 0) {
+    XEvent event;
+    connection.X.XNextEvent(connection.Dpy, &event);
+    if (window.IsCloseRequest(event) || window.IsDestroyed(event))
+      return TModalTurn::Closed;
+    if (handle(event))
+      return TModalTurn::Answered;
   }
-}
-
-int RunDialog(int noWindow, const std::function<int(TConnection&, TFont&)>& run) {
-  const TXGuard guard;
-  auto connection = TConnection::Open(DisplayName());
-  if (!connection)
-    return noWindow;
-  auto font = TFont::Open(*connection, {.PixelSize = 13});
-  if (!font)
-    return noWindow;
-  return run(*connection, *font);
+  return TModalTurn::Going;
 }
 
 KeySym KeyOf(TConnection& connection, XKeyEvent& event) {
-  return connection.X.XLookupKeysym(&event, 0);
+  char text[32];
+  KeySym key = NoSymbol;
+  connection.X.XLookupString(&event, text, sizeof text, &key, nullptr);
+  return key;
 }
 
 // ---------------------------------------------------------------------------
@@ -241,17 +230,17 @@ void SetWindowText(TConnection& connection, Window window, std::u16string_view t
                                PropModeReplace, bytes, length);
 }
 
-void TDialogControls::Add(const TDialogRect& rect, std::u16string_view text, bool clickable) {
+void TDialogControls::Add(int x, int y, int width, int height, std::u16string_view text, bool clickable) {
   TControl& control = Controls_.emplace_back();
-  control.Width = Units_.X(rect.Width);
-  control.Height = Units_.Y(rect.Height);
+  control.Width = Units_.X(width);
+  control.Height = Units_.Y(height);
   XSetWindowAttributes attributes{};
   attributes.background_pixel = Connection_.Pixel(dialog::kFace);
   attributes.event_mask = ExposureMask | (clickable ? ButtonPressMask | ButtonReleaseMask : 0);
   control.Id = Connection_.X.XCreateWindow(
-      Connection_.Dpy, Dialog_, Units_.X(rect.X), Units_.Y(rect.Y),
-      static_cast<unsigned>(std::max(control.Width, 1)), static_cast<unsigned>(std::max(control.Height, 1)),
-      0, CopyFromParent, InputOutput, nullptr, CWBackPixel | CWEventMask, &attributes);
+      Connection_.Dpy, Dialog_, Units_.X(x), Units_.Y(y), static_cast<unsigned>(std::max(control.Width, 1)),
+      static_cast<unsigned>(std::max(control.Height, 1)), 0, CopyFromParent, InputOutput, nullptr,
+      CWBackPixel | CWEventMask, &attributes);
   if (control.Id != 0)
     SetWindowText(Connection_, control.Id, text);
 }
@@ -329,7 +318,7 @@ TTopWindow::TTopWindow(TConnection& connection, const TTopWindowSpec& spec) : Co
 
   SetWindowText(connection, Id_, spec.Title);
   if (XClassHint* hint = x.XAllocClassHint()) {
-    std::string name = spec.ClassName;
+    std::string name = spec.ClassName; // Xlib wants it writable
     hint->res_name = name.data();
     hint->res_class = name.data();
     x.XSetClassHint(connection.Dpy, Id_, hint);
@@ -388,7 +377,6 @@ bool TTopWindow::Show() {
   if (TakeFocus_) // refused (and dropped) while a window manager has not yet mapped it
     x.XSetInputFocus(Connection_.Dpy, Id_, RevertToParent, CurrentTime);
   x.XFlush(Connection_.Dpy);
-  Shown_ = true;
   return true;
 }
 

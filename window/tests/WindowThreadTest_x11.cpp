@@ -11,7 +11,7 @@
 
 #include "XDisplay.h"
 
-#include "WindowThread_posix.h"
+#include "WindowThread_x11.h"
 
 namespace {
 

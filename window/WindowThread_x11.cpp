@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <utility>
 
-#include "WindowThread_posix.h"
+#include "WindowThread_x11.h"
 
 namespace x11 {
 

@@ -1,4 +1,4 @@
-// Device windows on Linux. The X libraries are loaded at run time and never
+// Windows on X11. The X libraries are loaded at run time and never
 // linked, so that a library loads and works (with no windows) where there is
 // no display or no X library. Every window gets a connection of its own, used
 // by one thread only; nothing process-wide of Xlib is touched (no
@@ -114,7 +114,7 @@ struct TTopWindowSpec {
   int Width = 1;        // the inner size, without the window manager's frame
   int Height = 1;
   std::u16string Title;
-  const char* ClassName = "Orvik"; // WM_CLASS
+  std::string ClassName = "Orvik"; // WM_CLASS
   bool KeepAbove = false;          // above other windows
   bool Dialog = false;             // a dialog, transient for the host's active window
   bool TakeFocus = false;          // takes the keyboard when it appears
@@ -135,7 +135,6 @@ public:
   // Shows the window with its children; on the screen when this returns true
   // (a window manager may put it there a moment later).
   bool Show();
-  bool Shown() const { return Shown_; }
   Window Id() const { return Id_; }
   // The window manager's close (WM_DELETE_WINDOW) of this window.
   bool IsCloseRequest(const XEvent& event) const;
@@ -147,7 +146,6 @@ private:
   Window Id_ = 0;
   Atom DeleteWindow_ = 0;
   bool TakeFocus_ = false;
-  bool Shown_ = false;
 };
 
 // Sets WM_NAME and _NET_WM_NAME of a window to text in UTF-8.
@@ -196,7 +194,6 @@ public:
 
   int Width() const { return Width_; }
   int Height() const { return Height_; }
-  TConnection& Connection() { return Connection_; }
   Drawable Target() const { return Pixmap_ != 0 ? Pixmap_ : Window_; }
   GC Gc() const { return Gc_; }
   XftDraw* Xft(); // made on first use
@@ -222,11 +219,6 @@ struct TDialogUnits {
 };
 TDialogUnits DialogUnitsOf(TFont& font);
 
-// A control of a dialog template: position and size in dialog units.
-struct TDialogRect {
-  int X, Y, Width, Height;
-};
-
 // The controls of a dialog window: child windows laid out from the template's
 // dialog units on the dialog's face, each named with its text so that tools
 // that list windows show what it says, found again by their window.
@@ -241,8 +233,9 @@ public:
   TDialogControls(TConnection& connection, Window dialog, TDialogUnits units)
       : Connection_(connection), Dialog_(dialog), Units_(units) {}
 
-  // Adds the next control; clickable ones also get the pointer's button.
-  void Add(const TDialogRect& rect, std::u16string_view text, bool clickable);
+  // Adds the next control at x, y of width by height in dialog units;
+  // clickable ones also get the pointer's button.
+  void Add(int x, int y, int width, int height, std::u16string_view text, bool clickable);
   const TControl& operator[](int index) const { return Controls_[static_cast<size_t>(index)]; }
   // The index of the control that is window, or -1.
   int IndexOf(Window window) const;
@@ -271,20 +264,16 @@ inline constexpr TColour kFocusBorder = 0x0078D7;
 // doubled in the focus colour when it has the focus, the text centred.
 void PaintButton(TCanvas& canvas, TFont& font, std::u16string_view text, bool focused, bool pressed);
 
-// The event loop of a modal window: shows window, then hands every event of
-// the connection to handle until handle gives an answer (not 0), which is
-// returned. The window manager's close and the window's destruction give
-// closed, and so does a window that cannot be shown.
-int RunModal(TConnection& connection, TTopWindow& window, int closed,
-             const std::function<int(XEvent&)>& handle);
+// One turn of a modal window's loop, the window shown: waits for events
+// (timeoutMs at most when not negative; the caller's TXGuard is let go
+// meanwhile) and hands each to handle until handle answers true (Answered).
+// The window manager's close and the window's destruction give Closed.
+enum class TModalTurn { Going, Answered, Closed };
+TModalTurn ServeModal(TConnection& connection, const TTopWindow& window, int timeoutMs,
+                      const std::function<bool(XEvent&)>& handle);
 
-// A modal dialog of the calling thread: holds the X lock (let go while the
-// dialog waits), opens a connection of its own to the display and the
-// dialogs' font, and gives what run answers on them; noWindow where there is
-// no display, no X library or no font.
-int RunDialog(int noWindow, const std::function<int(TConnection&, TFont&)>& run);
-
-// The keysym of a key event, read without any input method.
+// The keysym of a key event with its modifiers (Shift, Lock, the keyboard's
+// group), read without any input method or locale.
 KeySym KeyOf(TConnection& connection, XKeyEvent& event);
 
 } // namespace x11
