@@ -147,6 +147,7 @@ const char16_t* OperationCaption(TMethodID id) {
 int AskOperator(ui::IOperatorPrompt& prompt, const std::u16string& caption,
                 const std::u16string& amountText) {
   ui::TDialogRun run(dialogs::ORVIK_DLG_PAY);
+  run.ClassName = "CardSim";
   run.Texts = {{kPayOperationButton, caption}, {kPayAmountLabel, amountText}};
   const int answer = prompt.Ask(run);
   return answer == ui::kNoDisplay ? kPromptRefused : answer;

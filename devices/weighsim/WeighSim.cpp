@@ -158,6 +158,7 @@ int AskWeight(ui::IOperatorPrompt& prompt, std::u16string& weight) {
   constexpr int kWeightField = 46;
   constexpr int kHintLabel = 47;
   ui::TDialogRun run(dialogs::ORVIK_DLG_WEIGH);
+  run.ClassName = "WeighSim";
   run.Texts = {{kHintLabel, kWeighHint}};
   run.FieldId = kWeightField;
   run.Field = weight;
