@@ -181,9 +181,12 @@ bool TXmlCheck::Parse(std::u16string_view text, bool last) {
     if (XML_GetBuffer(parser_, 2) == nullptr)
       return false;
   }
+  // An empty view may point nowhere; expat is always given somewhere to read.
+  static constexpr char16_t kNothing[] = u"";
   do {
     const size_t n = std::min(text.size(), kPieceUnits);
-    if (XML_Parse(parser_, reinterpret_cast<const char*>(text.data()), static_cast<int>(n * 2),
+    const char16_t* units = text.empty() ? kNothing : text.data();
+    if (XML_Parse(parser_, reinterpret_cast<const char*>(units), static_cast<int>(n * 2),
                   last && n == text.size()) != XML_STATUS_OK)
       return false;
     text.remove_prefix(n);
