@@ -97,10 +97,11 @@ struct TWindowSpec {
   int Width = 1; // the inner area, without frame and caption
   int Height = 1;
   TColour Background = 0;
-  bool KeepAbove = false; // above every other window
-  bool Activate = false;  // takes the keyboard when it appears
-  int TickMs = 0;         // when not 0: Tick every so many milliseconds
-  unsigned TimerId = 1;   // the Windows timer's identifier
+  bool KeepAbove = false;   // above every other window
+  bool Activate = false;    // takes the keyboard when it appears
+  int TickMs = 0;           // when not 0: Tick every so many milliseconds
+  unsigned TimerId = 1;     // the Windows timer's identifier
+  std::u16string PrintName; // the print command's document (Windows); the title when empty
 };
 
 // A device window that is, or was, on the screen. Destroying it closes the

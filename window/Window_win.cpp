@@ -245,7 +245,7 @@ private:
       DestroyWindow(window);
       break;
     case kCommandPrint:
-      Print(window, Painter_, Spec_.Title);
+      Print(window, Painter_, Spec_.PrintName.empty() ? Spec_.Title : Spec_.PrintName);
       break;
     case kCommandCopy:
       // The window keeps no picture to give: the clipboard, with what the

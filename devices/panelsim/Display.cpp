@@ -87,7 +87,8 @@ bool TPanelSim_2001::ShowDisplayWindow() {
                              .KeepAbove = true,
                              .Activate = true,
                              .TickMs = RunningLine ? kPanelTimerPeriodMs : 0,
-                             .TimerId = kPanelTimerId},
+                             .TimerId = kPanelTimerId,
+                             .PrintName = EquipmentName},
                             DisplayPainter_);
   return Display_->Shown();
 }

@@ -185,7 +185,8 @@ bool TReceiptSim_3001::ShowPaperWindow() {
                            .Width = PaperWidth(LineLength),
                            .Height = PaperHeight(),
                            .Background = kPaperColour,
-                           .KeepAbove = true},
+                           .KeepAbove = true,
+                           .PrintName = EquipmentName},
                           *PaperPainter_);
   return Paper_->Shown();
 }
