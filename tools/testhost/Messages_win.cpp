@@ -1,5 +1,6 @@
 #include "Messages_win.h"
 
+#include <algorithm>
 #include <string>
 
 namespace testhost {
@@ -38,6 +39,18 @@ std::vector<HWND> ThreadWindowsOfClass(std::wstring_view prefix) {
   TClassSearch search{prefix, {}};
   EnumThreadWindows(GetCurrentThreadId(), Collect, reinterpret_cast<LPARAM>(&search));
   return search.found;
+}
+
+std::wstring ClassOf(HWND window) {
+  wchar_t name[256] = {};
+  GetClassNameW(window, name, 256);
+  return name;
+}
+
+std::u16string TextOf(HWND window) {
+  wchar_t text[256] = {};
+  const int length = window != nullptr ? GetWindowTextW(window, text, 256) : 0;
+  return std::u16string(text, text + std::max(length, 0));
 }
 
 } // namespace testhost

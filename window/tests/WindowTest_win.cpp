@@ -90,17 +90,8 @@ struct TPixels {
   std::vector<uint32_t> Data;
 };
 
-std::wstring ClassOf(HWND window) {
-  wchar_t name[128] = {};
-  GetClassNameW(window, name, 128);
-  return name;
-}
-
-std::u16string TextOf(HWND window) {
-  wchar_t text[256] = {};
-  const int length = window != nullptr ? GetWindowTextW(window, text, 256) : 0;
-  return std::u16string(text, text + length);
-}
+using testhost::ClassOf;
+using testhost::TextOf;
 
 // The blue ground would show wherever the painter did not paint.
 ui::TWindowSpec Spec(bool keepAbove, int tickMs = 0) {

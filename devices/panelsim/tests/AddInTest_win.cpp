@@ -32,16 +32,10 @@ template <class Done, class Observe> void PumpUntil(DWORD ms, Done done, Observe
 
 using testhost::PumpMessages;
 
-std::wstring ClassOf(HWND window) {
-  wchar_t name[128] = {};
-  GetClassNameW(window, name, 128);
-  return name;
-}
+using testhost::ClassOf;
 
 std::u16string TitleOf(HWND window) {
-  wchar_t title[128] = {};
-  GetWindowTextW(window, title, 128);
-  return std::u16string(title, title + std::wcslen(title));
+  return testhost::TextOf(window);
 }
 
 // The display windows of this thread (class "PanelSim_" + a number).
