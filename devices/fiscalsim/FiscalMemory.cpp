@@ -1,0 +1,736 @@
+#include "FiscalMemory.h"
+
+#include "CallLog.h"
+#include "JournalFile.h"
+#include "TextCodec.h"
+#include "Unattended.h"
+
+#include <cstdio>
+#include <utility>
+#include <vector>
+
+namespace fiscal {
+
+namespace {
+
+constexpr TLocalSeconds kDay = 24 * 60 * 60;
+constexpr int kNestingLimit = 64;
+
+// Days since 1970-01-01 of a civil date, and back (the proleptic Gregorian
+// calendar, as H. Hinnant's well-known algorithms give it).
+int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
+  y -= m <= 2;
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const int64_t yoe = y - era * 400;
+  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+void CivilFromDays(int64_t z, int64_t& y, int64_t& m, int64_t& d) {
+  z += 719468;
+  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const int64_t doe = z - era * 146097;
+  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const int64_t mp = (5 * doy + 2) / 153;
+  d = doy - (153 * mp + 2) / 5 + 1;
+  m = mp + (mp < 10 ? 3 : -9);
+  y = yoe + era * 400 + (m <= 2);
+}
+
+// --- A small JSON reader: enough to check a caller's object, write it on one
+// line, and read the journal's members back. Values stay as their text.
+
+bool SkipSpace(std::string_view s, size_t& i) {
+  while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r'))
+    ++i;
+  return i < s.size();
+}
+
+bool IsHex(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// A string from its opening quote; appends its text as it stands to out.
+bool ScanString(std::string_view s, size_t& i, std::string* out) {
+  const size_t start = i++;
+  while (i < s.size()) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c == '"') {
+      ++i;
+      if (out != nullptr)
+        out->append(s.substr(start, i - start));
+      return true;
+    }
+    if (c < 0x20)
+      return false;
+    if (c == '\\') {
+      if (++i >= s.size())
+        return false;
+      const char e = s[i];
+      if (e == 'u') {
+        if (i + 4 >= s.size() || !IsHex(s[i + 1]) || !IsHex(s[i + 2]) || !IsHex(s[i + 3]) || !IsHex(s[i + 4]))
+          return false;
+        i += 4;
+      } else if (std::string_view("\"\\/bfnrt").find(e) == std::string_view::npos) {
+        return false;
+      }
+    }
+    ++i;
+  }
+  return false;
+}
+
+bool ScanNumber(std::string_view s, size_t& i, std::string* out) {
+  const size_t start = i;
+  auto digits = [&] {
+    const size_t from = i;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9')
+      ++i;
+    return i > from;
+  };
+  if (i < s.size() && s[i] == '-')
+    ++i;
+  if (i < s.size() && s[i] == '0')
+    ++i;
+  else if (!digits())
+    return false;
+  if (i < s.size() && s[i] == '.') {
+    ++i;
+    if (!digits())
+      return false;
+  }
+  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    ++i;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
+      ++i;
+    if (!digits())
+      return false;
+  }
+  if (out != nullptr)
+    out->append(s.substr(start, i - start));
+  return true;
+}
+
+// One value from i, written without its blanks to out (when given).
+bool ScanValue(std::string_view s, size_t& i, std::string* out, int depth) {
+  if (depth > kNestingLimit || !SkipSpace(s, i))
+    return false;
+  const char c = s[i];
+  if (c == '"')
+    return ScanString(s, i, out);
+  if (c == '{' || c == '[') {
+    const char close = c == '{' ? '}' : ']';
+    if (out != nullptr)
+      out->push_back(c);
+    ++i;
+    if (!SkipSpace(s, i))
+      return false;
+    if (s[i] == close) {
+      ++i;
+      if (out != nullptr)
+        out->push_back(close);
+      return true;
+    }
+    for (;;) {
+      if (c == '{') {
+        if (!SkipSpace(s, i) || s[i] != '"' || !ScanString(s, i, out) || !SkipSpace(s, i) || s[i] != ':')
+          return false;
+        ++i;
+        if (out != nullptr)
+          out->push_back(':');
+      }
+      if (!ScanValue(s, i, out, depth + 1) || !SkipSpace(s, i))
+        return false;
+      if (s[i] == close) {
+        ++i;
+        if (out != nullptr)
+          out->push_back(close);
+        return true;
+      }
+      if (s[i] != ',')
+        return false;
+      ++i;
+      if (out != nullptr)
+        out->push_back(',');
+    }
+  }
+  for (const std::string_view word : {"true", "false", "null"})
+    if (s.substr(i, word.size()) == word) {
+      i += word.size();
+      if (out != nullptr)
+        out->append(word);
+      return true;
+    }
+  return ScanNumber(s, i, out);
+}
+
+// The text of a JSON string's raw form; escapes other than the simple ones
+// and \u00XX..\u007F give '?' (the memory reads only its own ASCII values).
+std::string Unquote(std::string_view raw) {
+  std::string text;
+  for (size_t i = 1; i + 1 < raw.size(); ++i) {
+    if (raw[i] != '\\') {
+      text.push_back(raw[i]);
+      continue;
+    }
+    const char e = raw[++i];
+    switch (e) {
+    case 'n':
+      text.push_back('\n');
+      break;
+    case 't':
+      text.push_back('\t');
+      break;
+    case 'r':
+      text.push_back('\r');
+      break;
+    case 'b':
+      text.push_back('\b');
+      break;
+    case 'f':
+      text.push_back('\f');
+      break;
+    case 'u': {
+      const unsigned value =
+          static_cast<unsigned>(std::stoul(std::string(raw.substr(i + 1, 4)), nullptr, 16));
+      text.push_back(value < 0x80 ? static_cast<char>(value) : '?');
+      i += 4;
+      break;
+    }
+    default:
+      text.push_back(e);
+    }
+  }
+  return text;
+}
+
+std::string Quote(std::string_view text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    if (c == '"' || c == '\\') {
+      out.push_back('\\');
+      out.push_back(c);
+    } else if (static_cast<unsigned char>(c) < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+      out += escaped;
+    } else {
+      out.push_back(c);
+    }
+  }
+  return out + "\"";
+}
+
+using TMembers = std::vector<std::pair<std::string, std::string>>;
+
+// The members of one object (keys unquoted, values as their compact text).
+bool ParseObject(std::string_view s, TMembers& members, std::string* compact) {
+  size_t i = 0;
+  std::string whole;
+  if (!SkipSpace(s, i) || s[i] != '{' || !ScanValue(s, i, &whole, 0))
+    return false;
+  if (SkipSpace(s, i)) // something after the object
+    return false;
+  // The compact text is valid: walk its top level again for the members.
+  size_t j = 1;
+  while (j < whole.size() && whole[j] != '}') {
+    const size_t keyStart = j;
+    ScanString(whole, j, nullptr);
+    std::string key = Unquote(std::string_view(whole).substr(keyStart, j - keyStart));
+    ++j; // ':'
+    const size_t valueStart = j;
+    ScanValue(whole, j, nullptr, 0);
+    members.emplace_back(std::move(key), whole.substr(valueStart, j - valueStart));
+    if (whole[j] == ',')
+      ++j;
+  }
+  if (compact != nullptr)
+    *compact = std::move(whole);
+  return true;
+}
+
+const std::string* Find(const TMembers& members, std::string_view key) {
+  for (const auto& [name, value] : members)
+    if (name == key)
+      return &value;
+  return nullptr;
+}
+
+std::optional<int64_t> Integer(const TMembers& members, std::string_view key) {
+  const std::string* raw = Find(members, key);
+  if (raw == nullptr || raw->empty() || raw->size() > 19)
+    return std::nullopt;
+  size_t i = (*raw)[0] == '-' ? 1 : 0;
+  if (i == raw->size())
+    return std::nullopt;
+  int64_t value = 0;
+  for (; i < raw->size(); ++i) {
+    if ((*raw)[i] < '0' || (*raw)[i] > '9')
+      return std::nullopt;
+    value = value * 10 + ((*raw)[i] - '0');
+  }
+  return (*raw)[0] == '-' ? -value : value;
+}
+
+std::optional<std::string> String(const TMembers& members, std::string_view key) {
+  const std::string* raw = Find(members, key);
+  if (raw == nullptr || raw->empty() || (*raw)[0] != '"')
+    return std::nullopt;
+  return Unquote(*raw);
+}
+
+constexpr std::pair<TDocumentType, std::string_view> kTypeNames[] = {
+    {TDocumentType::Registration, "registration"},
+    {TDocumentType::ChangeRegistration, "change_registration"},
+    {TDocumentType::OpenShift, "open_shift"},
+    {TDocumentType::Receipt, "receipt"},
+    {TDocumentType::Correction, "correction"},
+    {TDocumentType::SettlementsReport, "settlements_report"},
+    {TDocumentType::CloseShift, "close_shift"},
+    {TDocumentType::CloseDrive, "close_drive"},
+    {TDocumentType::CashIn, "cash_in"},
+    {TDocumentType::CashOut, "cash_out"},
+    {TDocumentType::XReport, "x_report"},
+};
+
+// The keys the memory writes itself; a caller's members may not repeat them.
+constexpr std::string_view kOwnKeys[] = {"type", "1040", "1038", "1042", "1012", "1041",   "1054", "1020",
+                                         "1031", "1081", "1215", "1216", "1217", "change", "1077"};
+
+bool IsReceipt(TDocumentType type) {
+  return type == TDocumentType::Receipt || type == TDocumentType::Correction;
+}
+bool WithinShift(TDocumentType type) {
+  return IsReceipt(type) || type == TDocumentType::CashIn || type == TDocumentType::CashOut ||
+         type == TDocumentType::XReport || type == TDocumentType::OpenShift ||
+         type == TDocumentType::CloseShift;
+}
+// Whether the operation's cash goes out of the drawer (returns of a sale, purchases).
+bool PaysOut(int operation) {
+  return operation == 2 || operation == 3;
+}
+
+std::u16string Text(const std::string& utf8) {
+  return Utf8ToUtf16(utf8);
+}
+
+// Applies one journal line to the state; empty when it fits, else why not.
+std::u16string Apply(TFiscalState& state, const TMembers& members, std::string_view line) {
+  const std::optional<std::string> typeName = String(members, "type");
+  const TDocumentType* type = nullptr;
+  for (const auto& [value, name] : kTypeNames)
+    if (typeName && *typeName == name)
+      type = &value;
+  if (type == nullptr)
+    return u"неизвестный тип документа";
+  const std::optional<std::string> date = String(members, "1012");
+  if (!date || !ParseDateTime(*date))
+    return u"нет даты документа";
+  TLastDocument last{0, *type, *date, {}, std::string(line)};
+  if (IsFiscal(*type)) {
+    const std::optional<int64_t> number = Integer(members, "1040");
+    if (!number || *number != state.NextDocumentNumber)
+      return u"номер документа не следует за предыдущим (ожидался " +
+             Text(std::to_string(state.NextDocumentNumber)) + u")";
+    const std::optional<std::string> sign = String(members, "1077");
+    if (!sign || sign->size() != 10)
+      return u"нет фискального признака";
+    last.Number = *number;
+    last.FiscalSign = *sign;
+    state.NextDocumentNumber = *number + 1;
+  }
+  const std::optional<int64_t> shift = Integer(members, "1038");
+  if (WithinShift(*type) && (!shift || *shift < 1))
+    return u"нет номера смены";
+  switch (*type) {
+  case TDocumentType::Registration:
+  case TDocumentType::ChangeRegistration:
+    state.Registered = true;
+    state.Registration = std::string(line);
+    break;
+  case TDocumentType::OpenShift:
+    state.Shift = TShiftState::Open;
+    state.ShiftNumber = *shift;
+    state.ShiftOpenedAt = *date;
+    state.ShiftOpenedAtSeconds = *ParseDateTime(*date);
+    state.NextReceiptNumber = 1;
+    for (TOperationCounters& counters : state.Counters)
+      counters = {};
+    break;
+  case TDocumentType::CloseShift:
+    state.Shift = TShiftState::Closed;
+    break;
+  case TDocumentType::CloseDrive:
+    state.DriveClosed = true;
+    break;
+  case TDocumentType::Receipt:
+  case TDocumentType::Correction: {
+    const std::optional<int64_t> receipt = Integer(members, "1042");
+    const std::optional<int64_t> operation = Integer(members, "1054");
+    const std::optional<int64_t> total = Integer(members, "1020");
+    const std::optional<int64_t> cash = Integer(members, "1031");
+    if (!receipt || *receipt != state.NextReceiptNumber)
+      return u"номер чека в смене не следует за предыдущим";
+    if (!operation || *operation < 1 || *operation > 4 || !total || !cash)
+      return u"нет типа расчёта или суммы чека";
+    state.NextReceiptNumber = *receipt + 1;
+    TOperationCounters& counters = state.Counters[*operation - 1];
+    if (*type == TDocumentType::Receipt) {
+      ++counters.CheckCount;
+      counters.TotalChecksAmount += *total;
+    } else {
+      ++counters.CorrectionCheckCount;
+      counters.TotalCorrectionChecksAmount += *total;
+    }
+    state.CashBalance += PaysOut(static_cast<int>(*operation)) ? -*cash : *cash;
+    break;
+  }
+  case TDocumentType::CashIn:
+  case TDocumentType::CashOut: {
+    const std::optional<int64_t> amount = Integer(members, "1020");
+    if (!amount)
+      return u"нет суммы";
+    state.CashBalance += *type == TDocumentType::CashIn ? *amount : -*amount;
+    break;
+  }
+  case TDocumentType::SettlementsReport:
+  case TDocumentType::XReport:
+    break;
+  }
+  ++state.Documents;
+  state.Last = std::move(last);
+  return {};
+}
+
+std::u16string CheckAmounts(const TDocument& d) {
+  for (const int64_t amount :
+       {d.Total, d.Cash, d.Change, d.Electronic, d.Prepayment, d.Postpayment, d.Barter})
+    if (amount < 0 || amount > 1'000'000'000'000'000)
+      return u"Неверная сумма в документе";
+  if (d.Change > d.Cash)
+    return u"Сдача больше суммы наличными";
+  if (IsReceipt(d.Type) && (d.OperationType < 1 || d.OperationType > 4))
+    return u"Неверный тип расчета";
+  return {};
+}
+
+} // namespace
+
+std::string FormatDateTime(TLocalSeconds moment) {
+  const int64_t days = moment >= 0 ? moment / kDay : (moment - kDay + 1) / kDay;
+  const int64_t rest = moment - days * kDay;
+  int64_t y, m, d;
+  CivilFromDays(days, y, m, d);
+  char text[40];
+  std::snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lld", static_cast<long long>(y),
+                static_cast<long long>(m), static_cast<long long>(d), static_cast<long long>(rest / 3600),
+                static_cast<long long>(rest / 60 % 60), static_cast<long long>(rest % 60));
+  return text;
+}
+
+std::optional<TLocalSeconds> ParseDateTime(std::string_view text) {
+  static constexpr std::string_view kPattern = "dddd-dd-ddTdd:dd:dd";
+  if (text.size() != kPattern.size())
+    return std::nullopt;
+  for (size_t i = 0; i < text.size(); ++i)
+    if (kPattern[i] == 'd' ? (text[i] < '0' || text[i] > '9') : text[i] != kPattern[i])
+      return std::nullopt;
+  auto number = [&](size_t at, size_t length) {
+    int64_t value = 0;
+    for (size_t i = at; i < at + length; ++i)
+      value = value * 10 + (text[i] - '0');
+    return value;
+  };
+  const int64_t y = number(0, 4), mo = number(5, 2), d = number(8, 2);
+  const int64_t h = number(11, 2), mi = number(14, 2), s = number(17, 2);
+  if (mo < 1 || mo > 12 || d < 1 || h > 23 || mi > 59 || s > 59)
+    return std::nullopt;
+  const int64_t days = DaysFromCivil(y, mo, d);
+  int64_t cy, cm, cd;
+  CivilFromDays(days, cy, cm, cd);
+  if (cd != d) // the 31st of a short month
+    return std::nullopt;
+  return days * kDay + h * 3600 + mi * 60 + s;
+}
+
+std::string_view TypeName(TDocumentType type) {
+  for (const auto& [value, name] : kTypeNames)
+    if (value == type)
+      return name;
+  return {};
+}
+
+bool IsFiscal(TDocumentType type) {
+  return type != TDocumentType::CashIn && type != TDocumentType::CashOut && type != TDocumentType::XReport;
+}
+
+std::string TFiscalMemory::FiscalSign(std::string_view key, std::string_view signedPart) {
+  uint64_t hash = 14695981039346656037ull;
+  auto mix = [&hash](std::string_view bytes) {
+    for (const char c : bytes) {
+      hash ^= static_cast<unsigned char>(c);
+      hash *= 1099511628211ull;
+    }
+  };
+  mix(key);
+  mix(std::string_view("\0", 1));
+  mix(signedPart);
+  const uint32_t folded = static_cast<uint32_t>(hash ^ (hash >> 32));
+  char text[16];
+  std::snprintf(text, sizeof text, "%010u", static_cast<unsigned>(folded));
+  return text;
+}
+
+TFiscalMemory::TFiscalMemory(std::filesystem::path journal, TClock clock, std::string driveSerial,
+                             std::string driveKey)
+    : Path_(std::move(journal)), Clock_(std::move(clock)), Serial_(std::move(driveSerial)),
+      Key_(std::move(driveKey)) {}
+
+TFiscalMemory::~TFiscalMemory() = default;
+
+std::u16string TFiscalMemory::Failure(std::u16string_view what, int error) const {
+  return TDataFileResult{TCallLog::DisplayPath(Path_), TCallLog::ErrorText(error)}.FailureText(what);
+}
+
+void TFiscalMemory::ForgetState() {
+  State_ = {};
+  Offset_ = 0;
+}
+
+std::u16string TFiscalMemory::Open() {
+  // Another process may move the journal aside (a reset) between our opening
+  // and our lock: then the lock is on the old file, and the new one is opened.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    if (File_ == nullptr) {
+      int error = 0;
+      File_ = TJournalFile::Open(Path_, error);
+      if (File_ == nullptr)
+        return TDataFileResult{TCallLog::DisplayPath(Path_), TCallLog::ErrorText(error)}.FailureText(
+            u"документ");
+      ForgetState();
+    }
+    if (const int error = File_->Lock(); error != 0)
+      return Failure(u"документ", error);
+    if (File_->IsAt(Path_))
+      return {};
+    File_->Unlock();
+    File_.reset();
+  }
+  return Failure(u"документ", 0);
+}
+
+std::u16string TFiscalMemory::CatchUp() {
+  uint64_t size = 0;
+  if (const int error = File_->Size(size); error != 0)
+    return Failure(u"документ", error);
+  if (size < Offset_) // shortened behind our back: read it all again
+    ForgetState();
+  std::string tail;
+  if (const int error = File_->Read(Offset_, static_cast<size_t>(size - Offset_), tail); error != 0)
+    return Failure(u"документ", error);
+  size_t start = 0;
+  for (size_t end; (end = tail.find('\n', start)) != std::string::npos; start = end + 1) {
+    const std::string_view line = std::string_view(tail).substr(start, end - start);
+    TMembers members;
+    if (!ParseObject(line, members, nullptr)) {
+      if (end + 1 == tail.size())
+        break; // the last line, unreadable: a torn record, cut below
+      return u"Журнал фискальной памяти повреждён: " + TCallLog::DisplayPath(Path_) + u", строка " +
+             Text(std::to_string(State_.Documents + 1)) + u" не читается";
+    }
+    if (std::u16string why = Apply(State_, members, line); !why.empty())
+      return u"Журнал фискальной памяти повреждён: " + TCallLog::DisplayPath(Path_) + u", строка " +
+             Text(std::to_string(State_.Documents + 1)) + u": " + why;
+    Offset_ += end + 1 - start;
+  }
+  // A tail without its line feed, or a last line that does not read, is a
+  // record whose writer died before its flush ended: the writer answers the
+  // host only after the flush, so nobody was ever told that this document
+  // exists, and cutting it keeps "whole or not at all". It is cut under the
+  // lock, so no one appends after it first.
+  if (Offset_ < size)
+    if (const int error = File_->CutTo(Offset_); error != 0)
+      return Failure(u"документ", error);
+  return {};
+}
+
+TFiscalMemory::TTransaction TFiscalMemory::Begin() {
+  TTransaction transaction(this);
+  transaction.Error_ = Open();
+  if (!transaction.Error_.empty()) {
+    transaction.Memory_ = nullptr;
+    return transaction;
+  }
+  transaction.Error_ = CatchUp();
+  if (State_.Shift != TShiftState::Closed)
+    State_.Shift = Clock_() - State_.ShiftOpenedAtSeconds >= kDay ? TShiftState::Expired : TShiftState::Open;
+  return transaction;
+}
+
+TFiscalMemory::TTransaction::~TTransaction() {
+  if (Memory_ != nullptr && Memory_->File_ != nullptr)
+    Memory_->File_->Unlock();
+}
+
+TFiscalMemory::TTransaction::TTransaction(TTransaction&& other) noexcept
+    : Memory_(std::exchange(other.Memory_, nullptr)), Error_(std::move(other.Error_)) {}
+
+const TFiscalState& TFiscalMemory::TTransaction::State() const {
+  static const TFiscalState kNone;
+  return Memory_ != nullptr ? Memory_->State_ : kNone;
+}
+
+TCommitResult TFiscalMemory::TTransaction::Commit(const TDocument& document) {
+  TCommitResult result;
+  if (Memory_ == nullptr || !Error_.empty()) {
+    result.Error = Error_.empty() ? u"Фискальная память недоступна" : Error_;
+    return result;
+  }
+  TFiscalMemory& memory = *Memory_;
+  TFiscalState& state = memory.State_;
+  const TLocalSeconds now = memory.Clock_();
+  const TDocumentType type = document.Type;
+  const bool open = state.Shift != TShiftState::Closed;
+  const bool expired = open && now - state.ShiftOpenedAtSeconds >= kDay;
+
+  // The register's state rules, checked under the lock.
+  std::u16string refusal = CheckAmounts(document);
+  if (refusal.empty()) {
+    if (state.DriveClosed)
+      refusal = u"Фискальный накопитель закрыт - операция невозможна";
+    else if (type == TDocumentType::Registration && state.Registered)
+      refusal = u"ККТ уже зарегистрирована - операция невозможна";
+    else if (type != TDocumentType::Registration && !state.Registered)
+      refusal = u"ККТ не зарегистрирована - операция невозможна";
+    else if ((type == TDocumentType::OpenShift || type == TDocumentType::CloseDrive ||
+              type == TDocumentType::ChangeRegistration) &&
+             open)
+      refusal = expired ? u"Длительность смены превысила 24 часа. Необходимо снять Z-отчет"
+                        : u"Смена открыта - операция невозможна";
+    else if (type == TDocumentType::CloseShift && !open)
+      refusal = u"Смена закрыта - операция невозможна";
+    else if ((IsReceipt(type) || type == TDocumentType::CashIn || type == TDocumentType::CashOut ||
+              type == TDocumentType::XReport) &&
+             !open)
+      refusal = u"Смена закрыта - операция невозможна";
+    else if ((IsReceipt(type) || type == TDocumentType::CashIn || type == TDocumentType::CashOut ||
+              type == TDocumentType::XReport) &&
+             expired)
+      refusal = u"Длительность смены превысила 24 часа. Необходимо снять Z-отчет";
+    else if ((type == TDocumentType::CashOut && document.Total > state.CashBalance) ||
+             (IsReceipt(type) && PaysOut(document.OperationType) &&
+              document.Cash - document.Change > state.CashBalance))
+      refusal = u"Недостаточно наличных в кассе";
+  }
+  std::string extra;
+  if (refusal.empty() && !document.Extra.empty()) {
+    TMembers members;
+    if (!ParseObject(document.Extra, members, &extra))
+      refusal = u"Неверные данные документа: не объект JSON";
+    for (const auto& [key, value] : members)
+      for (const std::string_view own : kOwnKeys)
+        if (refusal.empty() && key == own)
+          refusal = u"Неверные данные документа: ключ " + Text(key) + u" заполняет фискальная память";
+  }
+  if (!refusal.empty()) {
+    result.Error = std::move(refusal);
+    return result;
+  }
+
+  // The line: the memory's members, the caller's, then the sign of all before it.
+  const bool fiscal = IsFiscal(type);
+  std::string line = "{\"type\":\"" + std::string(TypeName(type)) + "\"";
+  auto member = [&line](std::string_view key, const std::string& value) {
+    line += ",\"";
+    line += key;
+    line += "\":";
+    line += value;
+  };
+  if (fiscal)
+    member("1040", std::to_string(state.NextDocumentNumber));
+  if (WithinShift(type))
+    member("1038",
+           std::to_string(type == TDocumentType::OpenShift ? state.ShiftNumber + 1 : state.ShiftNumber));
+  if (IsReceipt(type))
+    member("1042", std::to_string(state.NextReceiptNumber));
+  member("1012", Quote(FormatDateTime(now)));
+  if (fiscal)
+    member("1041", Quote(memory.Serial_));
+  if (IsReceipt(type)) {
+    member("1054", std::to_string(document.OperationType));
+    member("1020", std::to_string(document.Total));
+    member("1031", std::to_string(document.Cash - document.Change));
+    member("1081", std::to_string(document.Electronic));
+    member("1215", std::to_string(document.Prepayment));
+    member("1216", std::to_string(document.Postpayment));
+    member("1217", std::to_string(document.Barter));
+    if (document.Change > 0)
+      member("change", std::to_string(document.Change));
+  } else if (type == TDocumentType::CashIn || type == TDocumentType::CashOut) {
+    member("1020", std::to_string(document.Total));
+  }
+  if (extra.size() > 2) {
+    line += ',';
+    line.append(extra, 1, extra.size() - 2);
+  }
+  if (fiscal)
+    member("1077", Quote(FiscalSign(memory.Key_, line)));
+  line += '}';
+
+  TFiscalState next = state;
+  TMembers members;
+  if (!ParseObject(line, members, nullptr) || !Apply(next, members, line).empty()) {
+    result.Error = u"Фискальная память не смогла составить документ";
+    return result;
+  }
+  // Written and flushed whole, or cut back to where it began: only then is
+  // the document answered.
+  const std::string record = line + '\n';
+  if (const int error = memory.File_->WriteDurably(memory.Offset_, record); error != 0) {
+    result.Error = memory.Failure(u"документ", error);
+    return result;
+  }
+  memory.Offset_ += record.size();
+  if (next.Shift == TShiftState::Open && expired)
+    next.Shift = TShiftState::Expired;
+  state = std::move(next);
+  result.Ok = true;
+  result.Document = *state.Last;
+  return result;
+}
+
+std::u16string TFiscalMemory::Reset() {
+  if (std::u16string error = Open(); !error.empty())
+    return error;
+  // The name aside: the journal's name with the local time before its extension.
+  const std::string stamp = FormatDateTime(Clock_());
+  std::string compact;
+  for (const char c : stamp)
+    if (c != ':' && c != '-')
+      compact.push_back(c == 'T' ? '-' : c);
+  std::filesystem::path aside;
+  for (int n = 1; n < 1000; ++n) {
+    std::filesystem::path name = Path_.stem();
+    name += "." + compact + (n > 1 ? "-" + std::to_string(n) : std::string());
+    name += Path_.extension();
+    aside = Path_.parent_path() / name;
+    if (!TJournalFile::Exists(aside))
+      break;
+  }
+  std::u16string result;
+  if (const int error = TJournalFile::Rename(Path_, aside); error != 0) {
+    result = Failure(u"документ", error);
+  } else {
+    int openError = 0;
+    if (TJournalFile::Open(Path_, openError) == nullptr)
+      result = Failure(u"документ", openError);
+  }
+  File_->Unlock();
+  File_.reset();
+  ForgetState();
+  return result;
+}
+
+} // namespace fiscal
