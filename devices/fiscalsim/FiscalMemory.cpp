@@ -5,6 +5,7 @@
 #include "TextCodec.h"
 #include "Unattended.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 #include <vector>
@@ -260,7 +261,7 @@ const std::string* Find(const TMembers& members, std::string_view key) {
 
 std::optional<int64_t> Integer(const TMembers& members, std::string_view key) {
   const std::string* raw = Find(members, key);
-  if (raw == nullptr || raw->empty() || raw->size() > 19)
+  if (raw == nullptr || raw->empty() || raw->size() > 18) // no overflow
     return std::nullopt;
   size_t i = (*raw)[0] == '-' ? 1 : 0;
   if (i == raw->size())
@@ -527,23 +528,39 @@ std::u16string TFiscalMemory::CatchUp() {
     return Failure(u"документ", error);
   if (size < Offset_) // shortened behind our back: read it all again
     ForgetState();
+  // The new tail in pieces of a megabyte, so that a long journal read for
+  // the first time does not need its whole size in memory at once.
+  constexpr size_t kPiece = 1 << 20;
   std::string tail;
-  if (const int error = File_->Read(Offset_, static_cast<size_t>(size - Offset_), tail); error != 0)
-    return Failure(u"документ", error);
-  size_t start = 0;
-  for (size_t end; (end = tail.find('\n', start)) != std::string::npos; start = end + 1) {
-    const std::string_view line = std::string_view(tail).substr(start, end - start);
-    TMembers members;
-    if (!ParseObject(line, members, nullptr)) {
-      if (end + 1 == tail.size())
-        break; // the last line, unreadable: a torn record, cut below
-      return u"Журнал фискальной памяти повреждён: " + TCallLog::DisplayPath(Path_) + u", строка " +
-             Text(std::to_string(State_.Documents + 1)) + u" не читается";
+  uint64_t readTo = Offset_;
+  bool unreadable = false;
+  while (readTo < size && !unreadable) {
+    std::string piece;
+    const size_t count = static_cast<size_t>(std::min<uint64_t>(kPiece, size - readTo));
+    if (const int error = File_->Read(readTo, count, piece); error != 0)
+      return Failure(u"документ", error);
+    if (piece.empty())
+      break;
+    readTo += piece.size();
+    tail += piece;
+    size_t start = 0;
+    for (size_t end; (end = tail.find('\n', start)) != std::string::npos; start = end + 1) {
+      const std::string_view line = std::string_view(tail).substr(start, end - start);
+      TMembers members;
+      if (!ParseObject(line, members, nullptr)) {
+        if (end + 1 == tail.size() && readTo == size) {
+          unreadable = true; // the last line, unreadable: a torn record, cut below
+          break;
+        }
+        return u"Журнал фискальной памяти повреждён: " + TCallLog::DisplayPath(Path_) + u", строка " +
+               Text(std::to_string(State_.Documents + 1)) + u" не читается";
+      }
+      if (std::u16string why = Apply(State_, members, line); !why.empty())
+        return u"Журнал фискальной памяти повреждён: " + TCallLog::DisplayPath(Path_) + u", строка " +
+               Text(std::to_string(State_.Documents + 1)) + u": " + why;
+      Offset_ += end + 1 - start;
     }
-    if (std::u16string why = Apply(State_, members, line); !why.empty())
-      return u"Журнал фискальной памяти повреждён: " + TCallLog::DisplayPath(Path_) + u", строка " +
-             Text(std::to_string(State_.Documents + 1)) + u": " + why;
-    Offset_ += end + 1 - start;
+    tail.erase(0, start);
   }
   // A tail without its line feed, or a last line that does not read, is a
   // record whose writer died before its flush ended: the writer answers the

@@ -206,6 +206,15 @@ TEST_F(FiscalMemory, AnotherInstanceContinuesFromTheJournal) {
   ASSERT_NE(sign, std::string::npos);
   EXPECT_EQ(line.substr(sign + 9, 10), TFiscalMemory::FiscalSign(kKey, line.substr(0, sign)));
   EXPECT_NE(TFiscalMemory::FiscalSign("other key", line.substr(0, sign)), line.substr(sign + 9, 10));
+
+  // Lines that cross the pieces the journal is read in, and a torn end after them.
+  fiscal::TDocument long_ = Sale(100, 100);
+  long_.Extra = R"({"note":")" + std::string(700000, 'n') + "\"}";
+  for (int64_t number = 6; number <= 8; ++number)
+    ASSERT_EQ(CommitOne(*first, long_), number);
+  Append(R"({"type":"receipt")");
+  EXPECT_EQ(State(*Memory()).NextDocumentNumber, 9);
+  EXPECT_EQ(CommitOne(*second, Sale(100, 100)), 9);
 }
 
 TEST_F(FiscalMemory, ATornTailIsCutBackAndADamagedLineRefused) {
