@@ -495,6 +495,10 @@ std::u16string TFiscalMemory::Failure(std::u16string_view what, int error) const
   return TDataFileResult{TCallLog::DisplayPath(Path_), TCallLog::ErrorText(error)}.FailureText(what);
 }
 
+std::u16string TFiscalMemory::ReadFailure(int error) const {
+  return u"Не удалось прочитать журнал " + TCallLog::DisplayPath(Path_) + u": " + TCallLog::ErrorText(error);
+}
+
 void TFiscalMemory::ForgetState() {
   State_ = {};
   Offset_ = 0;
@@ -513,19 +517,19 @@ std::u16string TFiscalMemory::Open() {
       ForgetState();
     }
     if (const int error = File_->Lock(); error != 0)
-      return Failure(u"документ", error);
+      return ReadFailure(error);
     if (File_->IsAt(Path_))
       return {};
     File_->Unlock();
     File_.reset();
   }
-  return Failure(u"документ", 0);
+  return u"Не удалось открыть журнал " + TCallLog::DisplayPath(Path_) + u": его всё время подменяют";
 }
 
 std::u16string TFiscalMemory::CatchUp() {
   uint64_t size = 0;
   if (const int error = File_->Size(size); error != 0)
-    return Failure(u"документ", error);
+    return ReadFailure(error);
   if (size < Offset_) // shortened behind our back: read it all again
     ForgetState();
   // The new tail in pieces of a megabyte, so that a long journal read for
@@ -538,7 +542,7 @@ std::u16string TFiscalMemory::CatchUp() {
     std::string piece;
     const size_t count = static_cast<size_t>(std::min<uint64_t>(kPiece, size - readTo));
     if (const int error = File_->Read(readTo, count, piece); error != 0)
-      return Failure(u"документ", error);
+      return ReadFailure(error);
     if (piece.empty())
       break;
     readTo += piece.size();
@@ -738,11 +742,12 @@ std::u16string TFiscalMemory::Reset() {
   }
   std::u16string result;
   if (const int error = TJournalFile::Rename(Path_, aside); error != 0) {
-    result = Failure(u"документ", error);
+    result = u"Не удалось переименовать журнал " + TCallLog::DisplayPath(Path_) + u": " +
+             TCallLog::ErrorText(error);
   } else {
     int openError = 0;
     if (TJournalFile::Open(Path_, openError) == nullptr)
-      result = Failure(u"документ", openError);
+      result = Failure(u"новый журнал", openError);
   }
   File_->Unlock();
   File_.reset();

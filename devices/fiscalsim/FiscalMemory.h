@@ -123,6 +123,10 @@ struct TCommitResult {
   TLastDocument Document; // when Ok
 };
 
+// One object serves one caller at a time (the device's calls), with one
+// transaction at a time; objects in other processes (or several in one) are
+// serialised by the journal's lock. A commit costs one flush of the disk
+// (fdatasync, FlushFileBuffers): the line and the file's new size together.
 class TFiscalMemory {
 public:
   using TClock = std::function<TLocalSeconds()>;
@@ -165,6 +169,7 @@ private:
   std::u16string Open();    // opens (or reopens a moved journal) and locks
   std::u16string CatchUp(); // reads the new tail, cutting a torn one
   std::u16string Failure(std::u16string_view what, int error) const;
+  std::u16string ReadFailure(int error) const;
   void ForgetState();
 
   std::filesystem::path Path_;
