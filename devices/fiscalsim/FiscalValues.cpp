@@ -43,9 +43,12 @@ bool ParseFixed(std::string_view text, int decimals, bool negative, int64_t& val
   }
   int64_t whole = 0;
   int digits = 0;
-  for (; i < text.size() && IsDigit(text[i]); ++i, ++digits)
+  for (; i < text.size() && IsDigit(text[i]); ++i, ++digits) {
+    if (digits == kIntegerDigits)
+      return false;
     whole = whole * 10 + (text[i] - '0');
-  if (digits == 0 || digits > kIntegerDigits)
+  }
+  if (digits == 0)
     return false;
   int64_t fraction = 0;
   int fractionDigits = 0;

@@ -161,6 +161,7 @@ TEST(CheckPackage, RefusesMalformedDocumentsNamingWhatAndWhere) {
        Attr("не найден атрибут", "VATRate", "FiscalString")},
       {Package(ok, "Cash=\"1e3\""), Attr("неверное значение атрибута", "Cash", "Payments")},
       {Package(ok, "Barter=\"-1\""), Attr("неверное значение атрибута", "Barter", "Payments")},
+      {Package(ok, "Cash=\"99999999999999999999\""), Attr("неверное значение атрибута", "Cash", "Payments")},
       {Package("<TextString/>", ""), Attr("не найден атрибут", "Text", "TextString")},
       {Package("<Barcode Type=\"PDF417\" Value=\"1\"/>", ""),
        kXml + "неизвестный тип штрихкода у элемента \"Barcode\", ожидается EAN8, EAN13, CODE39 или QR"},
