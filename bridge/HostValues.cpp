@@ -1,6 +1,8 @@
 // Reading and writing the host's values, and their two renderings for the
 // call log.
 #include "HostValues.h"
+
+#include "Calendar.h"
 #include "TextCodec.h"
 
 #include <charconv>
@@ -367,29 +369,6 @@ std::string FormatNumber(float value) {
 // Dates
 
 namespace {
-
-// Days since 1 January 1970 of a civil date (proleptic Gregorian).
-int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const int64_t yoe = y - era * 400;
-  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
-
-void CivilFromDays(int64_t z, int64_t& y, int64_t& m, int64_t& d) {
-  z += 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const int64_t doe = z - era * 146097;
-  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  y = yoe + era * 400;
-  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const int64_t mp = (5 * doy + 2) / 153;
-  d = doy - (153 * mp + 2) / 5 + 1;
-  m = mp + (mp < 10 ? 3 : -9);
-  y += m <= 2;
-}
 
 void Append2(std::u16string& out, int64_t n) {
   out.push_back(static_cast<char16_t>(u'0' + n / 10 % 10));
