@@ -125,10 +125,7 @@ std::u16string MoneyText(int64_t kopecks) {
   const uint64_t magnitude =
       kopecks < 0 ? 0 - static_cast<uint64_t>(kopecks) : static_cast<uint64_t>(kopecks);
   std::u16string text = kopecks < 0 ? u"-" : u"";
-  std::u16string whole;
-  for (uint64_t n = magnitude / 100; whole.empty() || n != 0; n /= 10)
-    whole.insert(whole.begin(), static_cast<char16_t>(u'0' + n % 10));
-  text += whole;
+  text += Decimal(static_cast<long long>(magnitude / 100));
   text += u'.';
   text += static_cast<char16_t>(u'0' + magnitude % 100 / 10);
   text += static_cast<char16_t>(u'0' + magnitude % 10);

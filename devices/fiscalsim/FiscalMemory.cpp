@@ -15,7 +15,7 @@ namespace fiscal {
 
 namespace {
 
-constexpr TLocalSeconds kDay = 24 * 60 * 60;
+constexpr TLocalSeconds kDay = kSecondsPerDay;
 constexpr int kNestingLimit = 64;
 
 // --- A small JSON reader: enough to check a caller's object, write it on one
@@ -291,10 +291,6 @@ bool PaysOut(int operation) {
   return operation == 2 || operation == 3;
 }
 
-std::u16string Text(const std::string& utf8) {
-  return Utf8ToUtf16(utf8);
-}
-
 // Applies one journal line to the state; empty when it fits, else why not.
 std::u16string Apply(TFiscalState& state, const TMembers& members, std::string_view line) {
   const std::optional<std::string> typeName = String(members, "type");
@@ -311,8 +307,8 @@ std::u16string Apply(TFiscalState& state, const TMembers& members, std::string_v
   if (IsFiscal(*type)) {
     const std::optional<int64_t> number = Integer(members, "1040");
     if (!number || *number != state.NextDocumentNumber)
-      return u"номер документа не следует за предыдущим (ожидался " +
-             Text(std::to_string(state.NextDocumentNumber)) + u")";
+      return u"номер документа не следует за предыдущим (ожидался " + Decimal(state.NextDocumentNumber) +
+             u")";
     const std::optional<std::string> sign = String(members, "1077");
     if (!sign || sign->size() != 10)
       return u"нет фискального признака";
@@ -396,43 +392,6 @@ std::u16string CheckAmounts(const TDocument& d) {
 }
 
 } // namespace
-
-std::string FormatDateTime(TLocalSeconds moment) {
-  const int64_t days = moment >= 0 ? moment / kDay : (moment - kDay + 1) / kDay;
-  const int64_t rest = moment - days * kDay;
-  int64_t y, m, d;
-  CivilFromDays(days, y, m, d);
-  char text[40];
-  std::snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lld", static_cast<long long>(y),
-                static_cast<long long>(m), static_cast<long long>(d), static_cast<long long>(rest / 3600),
-                static_cast<long long>(rest / 60 % 60), static_cast<long long>(rest % 60));
-  return text;
-}
-
-std::optional<TLocalSeconds> ParseDateTime(std::string_view text) {
-  static constexpr std::string_view kPattern = "dddd-dd-ddTdd:dd:dd";
-  if (text.size() != kPattern.size())
-    return std::nullopt;
-  for (size_t i = 0; i < text.size(); ++i)
-    if (kPattern[i] == 'd' ? (text[i] < '0' || text[i] > '9') : text[i] != kPattern[i])
-      return std::nullopt;
-  auto number = [&](size_t at, size_t length) {
-    int64_t value = 0;
-    for (size_t i = at; i < at + length; ++i)
-      value = value * 10 + (text[i] - '0');
-    return value;
-  };
-  const int64_t y = number(0, 4), mo = number(5, 2), d = number(8, 2);
-  const int64_t h = number(11, 2), mi = number(14, 2), s = number(17, 2);
-  if (mo < 1 || mo > 12 || d < 1 || h > 23 || mi > 59 || s > 59)
-    return std::nullopt;
-  const int64_t days = DaysFromCivil(y, mo, d);
-  int64_t cy, cm, cd;
-  CivilFromDays(days, cy, cm, cd);
-  if (cd != d) // the 31st of a short month
-    return std::nullopt;
-  return days * kDay + h * 3600 + mi * 60 + s;
-}
 
 std::string_view TypeName(TDocumentType type) {
   for (const auto& [value, name] : kTypeNames)
@@ -535,11 +494,11 @@ std::u16string TFiscalMemory::CatchUp() {
           break;
         }
         return u"Журнал фискальной памяти повреждён: " + TCallLog::DisplayPath(Path_) + u", строка " +
-               Text(std::to_string(State_.Documents + 1)) + u" не читается";
+               Decimal(State_.Documents + 1) + u" не читается";
       }
       if (std::u16string why = Apply(State_, members, line); !why.empty())
         return u"Журнал фискальной памяти повреждён: " + TCallLog::DisplayPath(Path_) + u", строка " +
-               Text(std::to_string(State_.Documents + 1)) + u": " + why;
+               Decimal(State_.Documents + 1) + u": " + why;
       Offset_ += end + 1 - start;
     }
     tail.erase(0, start);
@@ -631,7 +590,7 @@ TCommitResult TFiscalMemory::TTransaction::Commit(const TDocument& document) {
     for (const auto& [key, value] : members)
       for (const std::string_view own : kOwnKeys)
         if (refusal.empty() && key == own)
-          refusal = u"Неверные данные документа: ключ " + Text(key) + u" заполняет фискальная память";
+          refusal = u"Неверные данные документа: ключ " + Utf8ToUtf16(key) + u" заполняет фискальная память";
   }
   if (!refusal.empty()) {
     result.Error = std::move(refusal);

@@ -33,6 +33,8 @@
 // number is written with ten digits. Anyone with the key can check a line.
 #pragma once
 
+#include "Calendar.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -49,8 +51,8 @@ namespace fiscal {
 // answers and the journal's dates mean.
 using TLocalSeconds = int64_t;
 // "YYYY-MM-DDTHH:MM:SS" of a moment, and back (nullopt when malformed).
-std::string FormatDateTime(TLocalSeconds moment);
-std::optional<TLocalSeconds> ParseDateTime(std::string_view text);
+using ::FormatDateTime;
+using ::ParseDateTime;
 
 enum class TDocumentType {
   Registration,

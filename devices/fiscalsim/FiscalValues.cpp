@@ -1,6 +1,7 @@
 // The values of the fiscal documents, read strictly.
 #include "FiscalValues.h"
 
+#include "Calendar.h"
 #include "TextCodec.h"
 #include "XmlCheck.h"
 
@@ -20,16 +21,6 @@ std::string Lower(std::u16string_view name) {
   for (const char16_t c : name)
     lower += FoldAscii(static_cast<char>(c));
   return lower;
-}
-
-bool Digits(std::string_view text, size_t from, size_t count, int low, int high) {
-  int value = 0;
-  for (size_t i = from; i < from + count; ++i) {
-    if (!IsDigit(text[i]))
-      return false;
-    value = value * 10 + (text[i] - '0');
-  }
-  return value >= low && value <= high;
 }
 
 } // namespace
@@ -97,17 +88,7 @@ bool ParseBool(std::string_view text, bool& value) {
 }
 
 bool IsDateTime(std::string_view text) {
-  if (text.size() != 19 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' ||
-      text[16] != ':')
-    return false;
-  if (!Digits(text, 0, 4, 1, 9999) || !Digits(text, 5, 2, 1, 12) || !Digits(text, 11, 2, 0, 23) ||
-      !Digits(text, 14, 2, 0, 59) || !Digits(text, 17, 2, 0, 59))
-    return false;
-  const int year = (text[0] - '0') * 1000 + (text[1] - '0') * 100 + (text[2] - '0') * 10 + (text[3] - '0');
-  const int month = (text[5] - '0') * 10 + (text[6] - '0');
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  return Digits(text, 8, 2, 1, kDays[month - 1] + (month == 2 && leap ? 1 : 0));
+  return text.substr(0, 4) != "0000" && ParseDateTime(text).has_value();
 }
 
 bool IsInn(std::string_view text) {
