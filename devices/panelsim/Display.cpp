@@ -48,12 +48,12 @@ void TRowsPainter::Paint(ui::ICanvas& canvas) {
     }
   }
   canvas.Fill(0, 0, canvas.Width(), canvas.Height(), BackgroundColour);
+  // Cells past the window's right edge are not drawn.
+  const size_t columns = static_cast<size_t>(std::max(0, (canvas.Width() - 1) / kPanelCellWidth + 1));
   for (int i = 0; i < kPanelRowSlots; ++i) {
     const int top = 1 + kPanelRowPitch * i;
     if (top >= canvas.Height())
       break;
-    // Cells past the window's right edge are not drawn.
-    const size_t columns = static_cast<size_t>(std::max(0, (canvas.Width() - 1) / kPanelCellWidth + 1));
     const std::u16string_view row = std::u16string_view(cells[i]).substr(0, columns);
     canvas.Cells(kCellFont, 1, top, kPanelCellWidth, kPanelRowPitch, row, kTextColour);
   }
