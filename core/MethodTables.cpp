@@ -195,6 +195,16 @@ constexpr const char16_t* kFiscal3Ru[] = {
     u"ПолучитьШиринуСтроки",
 };
 
+// The fiscal register's table (FISCALSIM_3004): the third variant's names.
+constexpr int32_t kFiscal3Params[] = {2, 3, 3, 3, 4, 3, 2, 3, 2, 2, 3, 3, 1, 2};
+constexpr int32_t kFiscal3Ids[] = {
+    m_GetDataKKT,        m_OperationFN,      m_OpenShift,
+    m_CloseShift,        m_ProcessCheck,     m_ProcessCorrectionCheck,
+    m_PrintTextDocument, m_CashInOutcome,    m_PrintXReport,
+    m_PrintCheckCopy,    m_GetCurrentStatus, m_ReportCurrentStatusOfSettlements,
+    m_OpenCashDrawer,    m_GetLineLength,
+};
+
 template <size_t N>
 constexpr TMethodTable MakeTable(const char16_t* const (&en)[N], const char16_t* const (&ru)[N],
                                  const int32_t (&counts)[N], const int32_t (&ids)[N]) {
@@ -221,6 +231,8 @@ constinit const TMethodTable ElectronicScaleMethods =
     MakeTable(kElectronicScaleEn, kElectronicScaleRu, kElectronicScaleParams, kElectronicScaleIds);
 constinit const TMethodTable ReceiptPrinterMethods =
     MakeTable(kReceiptPrinterEn, kReceiptPrinterRu, kReceiptPrinterParams, kReceiptPrinterIds);
+constinit const TMethodTable FiscalRegisterMethods3 =
+    MakeTable(kFiscal3En, kFiscal3Ru, kFiscal3Params, kFiscal3Ids);
 
 constinit const TNameTable ElectronicScaleNames = MakeNames(kElectronicScaleEn, kElectronicScaleRu);
 constinit const TNameTable DataCollectionTerminalNames = MakeNames(kDataCollectionEn, kDataCollectionRu);

@@ -84,7 +84,7 @@ protected:
 TEST_F(CoreUnit, TablesAreParallelAndComplete) {
   static_assert(kMethodIdCount == 55 && m_PrintSlipOnTerminal == 54 && m_cp_PrintTextDocument == 37);
   for (const TMethodTable* table : {&CommonMethods2001, &CommonMethods3001, &LabelScaleMethods,
-                                    &CustomerDisplayMethods, &CardTerminalMethods}) {
+                                    &CustomerDisplayMethods, &CardTerminalMethods, &FiscalRegisterMethods3}) {
     EXPECT_EQ(table->English.size(), table->Russian.size());
     EXPECT_EQ(table->English.size(), table->ParamCounts.size());
     EXPECT_EQ(table->English.size(), table->Ids.size());
@@ -108,6 +108,12 @@ TEST_F(CoreUnit, TablesAreParallelAndComplete) {
   ASSERT_EQ(FiscalRegisterNames3.English.size(), 14u);
   EXPECT_EQ(std::u16string(FiscalRegisterNames3.English[9]), u"PrintCheckCopy");
   EXPECT_EQ(std::u16string(FiscalRegisterNames3.Russian[9]), u"НапечататьКопиюЧека");
+  // The registered table is the third variant's names, with a count per name.
+  ASSERT_EQ(FiscalRegisterMethods3.English.size(), 14u);
+  EXPECT_EQ(std::u16string(FiscalRegisterMethods3.English[4]), u"ProcessCheck");
+  EXPECT_EQ(FiscalRegisterMethods3.ParamCounts[4], 4);
+  EXPECT_EQ(FiscalRegisterMethods3.Ids[9], m_PrintCheckCopy);
+  EXPECT_EQ(FiscalRegisterMethods3.ParamCounts[12], 1);
   EXPECT_EQ(std::u16string(FiscalRegisterNames3.English[10]), u"GetCurrentStatus");
 }
 
