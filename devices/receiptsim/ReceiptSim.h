@@ -6,10 +6,7 @@
 #pragma once
 
 #include "DeviceSet.h"
-#include "Paper.h"
-#include "StateLock.h"
-#include "Tape.h"
-#include "Window.h"
+#include "PaperTape.h"
 
 #include <cstdint>
 #include <deque>
@@ -20,7 +17,7 @@
 
 // Fixed values of the printer.
 inline constexpr int32_t kReceiptDefaultLineLength = 42;
-inline constexpr size_t kReceiptTapeLimit = 2000; // lines the paper window keeps
+inline constexpr size_t kReceiptTapeLimit = kPaperTapeLimit; // lines the paper window keeps
 
 inline constexpr char16_t kReceiptEquipmentName[] = u"Эмулятор принтера чеков";
 inline constexpr char16_t kReceiptEquipmentType[] = u"ПринтерЧеков";
@@ -30,24 +27,9 @@ inline constexpr char16_t kReceiptDrawerText[] = u"*** Денежный ящик
 // The printer's own Settings document.
 std::u16string ReceiptSettingsXml(std::u16string_view logFilePath);
 
-class TReceiptSim_3001;
-
-// Paints the newest lines of the tape into the paper window.
-class TPaperPainter final : public ui::IPainter {
-public:
-  TPaperPainter(TReceiptSim_3001& printer, int32_t lineLength) : Printer_(printer), LineLength_(lineLength) {}
-  void Paint(ui::ICanvas& canvas) override;
-  int32_t LineLength() const { return LineLength_; }
-
-private:
-  TReceiptSim_3001& Printer_;
-  const int32_t LineLength_; // the line length the window was made for
-};
-
 class TReceiptSim_3001 : public TSetEmulator {
 public:
   TReceiptSim_3001() = default;
-  ~TReceiptSim_3001() override; // destroys the paper window first
 
   std::string ClassName() const override { return "TReceiptSim_3001"; }
   void AfterConstruction() override;
@@ -70,20 +52,12 @@ public:
   // The newest lines of the tape, as many as the paper window can show.
   std::vector<TTapeLine> NewestLines();
 
-  // Guards Tape, which a paper window on a thread of its own (Linux) reads
-  // while the host calls.
-  TStateLock StateLock;
-  std::deque<TTapeLine> Tape; // the last kReceiptTapeLimit lines, changed under StateLock
+  // The tape, its file and its paper window at 330,50; Tape is its kept
+  // lines (the last kReceiptTapeLimit), changed under Paper.StateLock.
+  TPaperTape Paper{{.Title = kReceiptWindowTitle, .ClassName = "ReceiptSim"}};
+  std::deque<TTapeLine>& Tape = Paper.Lines;
 
   // Settings.
   int32_t LineLength = kReceiptDefaultLineLength;
   bool ShowOnScreen = true;
-
-private:
-  // The paper window: made, or shown the new tape; false when nothing is shown.
-  bool ShowPaperWindow();
-  void DestroyPaperWindow();
-
-  std::unique_ptr<TPaperPainter> PaperPainter_; // of the window below
-  std::unique_ptr<ui::TDeviceWindow> Paper_;
 };
