@@ -1,0 +1,848 @@
+// The fiscal register emulator object: settings, clock, the fourteen fiscal
+// methods over the fiscal memory, the additional actions and the tape.
+#include "FiscalSim.h"
+
+#include "CallLog.h"
+#include "FiscalSimTape.h"
+#include "FiscalValues.h"
+#include "HostValues.h"
+#include "TextCodec.h"
+#include "TextDocument.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+
+namespace {
+
+constexpr int64_t kDaySeconds = 24 * 60 * 60;
+
+// A text as a JSON string, UTF-8.
+std::string Quote(std::u16string_view text) {
+  return fsim::JsonQuote(Utf16ToUtf8(text));
+}
+
+std::string Member(std::string_view key, const std::string& value) {
+  return ",\"" + std::string(key) + "\":" + value;
+}
+
+// The system clock as local seconds of the register's calendar, read from
+// the log's timestamp (DD.MM.YYYY HH:MM:SS) so that no platform code is added.
+int64_t SystemLocalSeconds() {
+  const std::string stamp = TCallLog::Timestamp();
+  int day = 0, month = 0, year = 0, hour = 0, minute = 0, second = 0;
+  if (std::sscanf(stamp.c_str(), "%d.%d.%d %d:%d:%d", &day, &month, &year, &hour, &minute, &second) != 6)
+    return 0;
+  return DaysFromCivil(year, month, day) * kDaySeconds + hour * 3600 + minute * 60 + second;
+}
+
+// The taxation systems of a comma list as a mask (bit n: code n).
+uint32_t TaxationMask(std::u16string_view list) {
+  uint32_t mask = 0;
+  const std::string text = Utf16ToUtf8(list);
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find(',', start);
+    if (end == std::string::npos)
+      end = text.size();
+    std::string_view item(text.data() + start, end - start);
+    while (!item.empty() && item.front() == ' ')
+      item.remove_prefix(1);
+    while (!item.empty() && item.back() == ' ')
+      item.remove_suffix(1);
+    int32_t code = 0;
+    if (fiscal::ParseInt(item, 0, kTaxationSystemMax, code))
+      mask |= 1u << code;
+    start = end + 1;
+  }
+  return mask;
+}
+
+std::u16string TaxationList(uint32_t mask) {
+  std::u16string list;
+  for (int32_t code = 0; code <= kTaxationSystemMax; ++code)
+    if ((mask & (1u << code)) != 0)
+      list += (list.empty() ? u"" : u",") + Decimal(code);
+  return list;
+}
+
+// The kind of a refusal of the fiscal memory, from its message.
+TFiscalError MemoryRefusalCode(std::u16string_view message) {
+  if (message.starts_with(u"Смена закрыта"))
+    return TFiscalError::ShiftClosed;
+  if (message.starts_with(u"Смена открыта"))
+    return TFiscalError::ShiftOpen;
+  if (message.starts_with(u"Длительность смены"))
+    return TFiscalError::ShiftExpired;
+  if (message.starts_with(u"Недостаточно наличных"))
+    return TFiscalError::NoCash;
+  if (message.starts_with(u"Фискальный накопитель закрыт"))
+    return TFiscalError::DriveClosed;
+  if (message.starts_with(u"ККТ"))
+    return TFiscalError::Registration;
+  return TFiscalError::Memory;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Settings, clock and amounts
+
+std::u16string FiscalSettingsXml(const TFiscalSettings& settings, std::u16string_view logFilePath) {
+  const std::u16string lineLength = Decimal(settings.LineLength);
+  const std::u16string company = XmlEscape(settings.CompanyName), inn = XmlEscape(settings.Inn),
+                       address = XmlEscape(settings.SaleAddress), place = XmlEscape(settings.SaleLocation),
+                       taxation = XmlEscape(settings.TaxationSystems), number = XmlEscape(settings.KktNumber),
+                       serial = XmlEscape(settings.KktSerial), drive = XmlEscape(settings.DriveSerial),
+                       ffd = XmlEscape(settings.FfdVersion);
+  const TSettingParameter parameters[] = {
+      {u"CompanyName", u"Наименование организации", u"String", company.c_str()},
+      {u"INN", u"ИНН организации", u"String", inn.c_str()},
+      {u"SaleAddress", u"Адрес расчетов", u"String", address.c_str()},
+      {u"SaleLocation", u"Место расчетов", u"String", place.c_str()},
+      {u"TaxationSystems", u"Системы налогообложения (коды через запятую)", u"String", taxation.c_str()},
+      {u"KKTNumber", u"Регистрационный номер ККТ", u"String", number.c_str()},
+      {u"KKTSerialNumber", u"Заводской номер ККТ", u"String", serial.c_str()},
+      {u"FNSerialNumber", u"Заводской номер ФН", u"String", drive.c_str()},
+      {u"FFDVersion", u"Версия ФФД", u"String", ffd.c_str()},
+      {u"LineLength", u"Ширина строки, символов", u"Number", lineLength.c_str()},
+      {u"Show", u"Показывать на экране", u"Boolean", settings.ShowOnScreen ? u"true" : u"false"},
+  };
+  return DeviceSettingsXml(parameters, logFilePath);
+}
+
+TFiscalClock FiscalClockOf(const std::u16string* key, int64_t systemNow) {
+  TFiscalClock clock;
+  clock.Moment = systemNow;
+  if (key == nullptr)
+    return clock;
+  clock.Key = *key;
+  const std::string text = Utf16ToUtf8(*key);
+  const auto fail = [&] {
+    clock.Ok = false;
+    clock.Error = u"Неверное значение часов регистратора в operator.txt: clock=" + *key +
+                  u" (ожидается ГГГГ-ММ-ДДTЧЧ:ММ:СС или сдвиг вида +25h, -30m, +90s, +2d)";
+    return clock;
+  };
+  if (const std::optional<int64_t> moment = fiscal::ParseDateTime(text)) {
+    clock.Moment = *moment;
+    return clock;
+  }
+  // A sign, up to six digits and a unit: years of offset at most.
+  if (text.size() < 3 || text.size() > 8 || (text[0] != '+' && text[0] != '-'))
+    return fail();
+  int64_t count = 0;
+  for (size_t k = 1; k + 1 < text.size(); ++k) {
+    if (text[k] < '0' || text[k] > '9')
+      return fail();
+    count = count * 10 + (text[k] - '0');
+  }
+  int64_t unit = 0;
+  switch (text.back()) {
+  case 's':
+    unit = 1;
+    break;
+  case 'm':
+    unit = 60;
+    break;
+  case 'h':
+    unit = 3600;
+    break;
+  case 'd':
+    unit = kDaySeconds;
+    break;
+  default:
+    return fail();
+  }
+  clock.Moment = systemNow + (text[0] == '-' ? -count : count) * unit;
+  return clock;
+}
+
+bool AmountToKopecks(double amount, int64_t& kopecks) {
+  // At most 10^11 roubles, a two-decimal value to the double's precision.
+  if (!std::isfinite(amount) || std::fabs(amount) > 1e11)
+    return false;
+  const double scaled = amount * 100.0;
+  const double rounded = std::round(scaled);
+  if (std::fabs(scaled - rounded) > std::max(1e-6, std::fabs(scaled) * 4 * DBL_EPSILON))
+    return false;
+  kopecks = static_cast<int64_t>(rounded);
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// The emulator object
+
+void TFiscalSim_3004::AfterConstruction() {
+  EquipmentName = kFiscalEquipmentName;
+  EquipmentType = kFiscalEquipmentType;
+  TSetEmulator::AfterConstruction();
+}
+
+void TFiscalSim_3004::RegisterDeviceMethods() {
+  RegisterMethodTable(FiscalRegisterMethods3);
+}
+
+void TFiscalSim_3004::ExecuteMethod(TMethodID methodId, tVariant& result, TParams& params) {
+  if (methodId != m_GetLastError)
+    ErrorCode_ = TFiscalError::None;
+  switch (methodId) {
+  case m_GetDataKKT:
+    return GetDataKKT(result, params);
+  case m_OperationFN:
+    return OperationFN(result, params);
+  case m_OpenShift:
+    return OpenShift(result, params);
+  case m_CloseShift:
+    return CloseShift(result, params);
+  case m_ProcessCheck:
+    return ProcessCheck(result, params, false);
+  case m_ProcessCorrectionCheck:
+    return ProcessCheck(result, params, true);
+  case m_PrintTextDocument:
+    return PrintTextDocument(result, params);
+  case m_CashInOutcome:
+    return CashInOutcome(result, params);
+  case m_PrintXReport:
+    return PrintXReport(result, params);
+  case m_PrintCheckCopy:
+    return PrintCheckCopy(result, params);
+  case m_GetCurrentStatus:
+    return GetCurrentStatus(result, params, false);
+  case m_ReportCurrentStatusOfSettlements:
+    return GetCurrentStatus(result, params, true);
+  case m_OpenCashDrawer:
+    return OpenCashDrawer(result, params);
+  case m_GetLineLength:
+    return GetLineLength(result, params);
+  case m_DoAdditionalAction:
+    return DoAdditionalAction(result, params);
+  default:
+    TSetEmulator::ExecuteMethod(methodId, result, params);
+  }
+}
+
+void TFiscalSim_3004::GetParameters(tVariant& result, TParams& params) {
+  params.SetText(0, FiscalSettingsXml(Settings, LogFilePath));
+  SetResult(result, true);
+}
+
+void TFiscalSim_3004::SetParameter(tVariant& result, TParams& params) {
+  const std::u16string name = LowerAscii(params.Text(0));
+  const auto text = [&] { return params.Text(1); };
+  if (name == u"companyname")
+    Settings.CompanyName = text();
+  else if (name == u"inn")
+    Settings.Inn = text();
+  else if (name == u"saleaddress")
+    Settings.SaleAddress = text();
+  else if (name == u"salelocation")
+    Settings.SaleLocation = text();
+  else if (name == u"taxationsystems")
+    Settings.TaxationSystems = text();
+  else if (name == u"kktnumber")
+    Settings.KktNumber = text();
+  else if (name == u"kktserialnumber")
+    Settings.KktSerial = text();
+  else if (name == u"fnserialnumber")
+    Settings.DriveSerial = text();
+  else if (name == u"ffdversion")
+    Settings.FfdVersion = text();
+  else if (name == u"linelength")
+    Settings.LineLength = std::clamp(params.Int(1), kReceiptMinLineLength, kReceiptMaxLineLength);
+  else if (name == u"show")
+    Settings.ShowOnScreen = params.Bool(1);
+  SetResult(result, true);
+}
+
+void TFiscalSim_3004::GetLastError(tVariant& result, TParams& params) {
+  // The code of the last call's refusal (0 after a success), its message out.
+  int32_t code = 0;
+  if (!LastErrorText.empty())
+    code = static_cast<int32_t>(ErrorCode_ == TFiscalError::None ? TFiscalError::Device : ErrorCode_);
+  if (!params.SetText(0, LastErrorText))
+    return SetIntValue(Memory(), result, code);
+  LastErrorText.clear();
+  ErrorCode_ = TFiscalError::None;
+  SetIntValue(Memory(), result, code);
+}
+
+void TFiscalSim_3004::GetAdditionalActions(tVariant& result, TParams& params) {
+  params.SetText(0, u"<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Actions>"
+                    u"<Action Name=\"ResetRegister\" Caption=\"Сбросить регистратор в новое состояние\"/>"
+                    u"<Action Name=\"ReplaceDrive\" Caption=\"Заменить фискальный накопитель\"/>"
+                    u"</Actions>");
+  SetResult(result, true);
+}
+
+void TFiscalSim_3004::DoAdditionalAction(tVariant& result, TParams& params) {
+  const std::u16string action = LowerAscii(params.Text(0));
+  const bool reset = action == u"resetregister";
+  if (!reset && action != u"replacedrive")
+    return Refuse(result, TFiscalError::BadDocument, u"Неизвестное действие: " + params.Text(0));
+  if (!Prepare(result))
+    return;
+  if (!reset) {
+    // Only a closed drive is replaced; the new one numbers from 1.
+    auto transaction = Memory_->Begin();
+    if (!transaction)
+      return Refuse(result, TFiscalError::Memory, transaction.Error());
+    if (!transaction.State().DriveClosed)
+      return Refuse(result, TFiscalError::Registration,
+                    u"Фискальный накопитель не закрыт - замена невозможна");
+  }
+  if (const std::u16string failure = Memory_->Reset(); !failure.empty())
+    return Refuse(result, TFiscalError::Memory, failure);
+  if (!reset) {
+    // The next serial: the last digits counted on.
+    std::u16string serial = Settings.DriveSerial;
+    size_t k = serial.size();
+    while (k > 0) {
+      char16_t& digit = serial[k - 1];
+      if (digit < u'0' || digit > u'8') {
+        if (digit == u'9')
+          digit = u'0';
+        else
+          break;
+        --k;
+        continue;
+      }
+      ++digit;
+      break;
+    }
+    Settings.DriveSerial = serial;
+    Memory_.reset();
+    NoteInLog(u"Фискальный накопитель заменён: новый заводской номер " + serial +
+              u", журнал прежнего отложен");
+  } else {
+    NoteInLog(u"Регистратор сброшен в новое состояние: журнал отложен, регистрация по настройкам при "
+              u"следующем вызове");
+  }
+  SetResult(result, true);
+}
+
+std::u16string TFiscalSim_3004::TapeFileName() const {
+  return Utf8ToUtf16(ComponentName) + u"_tape.txt";
+}
+
+std::u16string TFiscalSim_3004::JournalFileName() const {
+  return Utf8ToUtf16(ComponentName) + u"_journal.jsonl";
+}
+
+void TFiscalSim_3004::Refuse(tVariant& result, TFiscalError code, std::u16string_view message) {
+  Fail(result, message);
+  ErrorCode_ = code;
+}
+
+bool TFiscalSim_3004::Prepare(tVariant& result) {
+  const TOperatorSetting setting = OperatorSetting();
+  Clock_ = FiscalClockOf(setting.Value(u"clock"), SystemLocalSeconds());
+  if (!Clock_.Ok) {
+    Refuse(result, TFiscalError::Clock, Clock_.Error);
+    return false;
+  }
+  if (!Clock_.Key.empty())
+    NoteInLog(u"Часы регистратора по operator.txt: clock=" + Clock_.Key + u", время регистратора " +
+              Utf8ToUtf16(fiscal::FormatDateTime(Clock_.Moment)));
+  if (Memory_ && MemorySerial_ == Settings.DriveSerial)
+    return true;
+  int error = 0;
+  const std::filesystem::path folder = TCallLog::DataFolder(true, &error);
+  if (folder.empty()) {
+    Refuse(result, TFiscalError::Memory,
+           u"Фискальная память недоступна: нет папки данных (" + TCallLog::ErrorText(error) + u")");
+    return false;
+  }
+  const std::string serial = Utf16ToUtf8(Settings.DriveSerial);
+  Memory_ = std::make_unique<fiscal::TFiscalMemory>(
+      folder / std::filesystem::path(JournalFileName()), [this] { return Clock_.Moment; }, serial,
+      "orvik-drive-key-" + serial);
+  MemorySerial_ = Settings.DriveSerial;
+  return true;
+}
+
+std::string TFiscalSim_3004::RequisiteMembers(const std::u16string& cashier,
+                                              const std::u16string& cashierInn) const {
+  std::string members = Member("1048", Quote(Settings.CompanyName)) + Member("1018", Quote(Settings.Inn)) +
+                        Member("1009", Quote(Settings.SaleAddress)) +
+                        Member("1187", Quote(Settings.SaleLocation)) +
+                        Member("1037", Quote(Settings.KktNumber));
+  if (!cashier.empty())
+    members += Member("1021", Quote(cashier));
+  if (!cashierInn.empty())
+    members += Member("1203", Quote(cashierInn));
+  return members;
+}
+
+bool TFiscalSim_3004::RegisterIfNew(tVariant& result, fiscal::TFiscalMemory::TTransaction& transaction) {
+  if (transaction.State().Documents != 0)
+    return true;
+  fiscal::TDocument document;
+  document.Type = fiscal::TDocumentType::Registration;
+  const std::string members = RequisiteMembers({}, {}) + Member("1013", Quote(Settings.KktSerial)) +
+                              Member("1062", std::to_string(TaxationMask(Settings.TaxationSystems))) +
+                              Member("1209", Quote(Settings.FfdVersion));
+  const std::optional<fiscal::TLastDocument> committed = Commit(result, transaction, document, members);
+  if (!committed)
+    return false;
+  NoteInLog(u"Регистратор зарегистрирован по настройкам: документ № " + Decimal(committed->Number));
+  PrintLine(committed->Line, false);
+  return true;
+}
+
+std::optional<fiscal::TLastDocument> TFiscalSim_3004::Commit(tVariant& result,
+                                                             fiscal::TFiscalMemory::TTransaction& transaction,
+                                                             fiscal::TDocument document,
+                                                             const std::string& members) {
+  std::string extra = members;
+  if (!Clock_.Key.empty())
+    extra += Member("clock", Quote(Clock_.Key));
+  document.Extra = extra.empty() ? std::string() : "{" + extra.substr(1) + "}";
+  fiscal::TCommitResult committed = transaction.Commit(document);
+  if (!committed.Ok) {
+    Refuse(result, MemoryRefusalCode(committed.Error), committed.Error);
+    return std::nullopt;
+  }
+  return std::move(committed.Document);
+}
+
+std::u16string TFiscalSim_3004::Feed(const std::vector<TTapeLine>& lines) {
+  return Paper.Feed(lines, TapeFileName(), Settings.LineLength, Settings.ShowOnScreen, EquipmentName);
+}
+
+void TFiscalSim_3004::PrintLine(const std::string& line, bool copy) {
+  // The document stands in the fiscal memory whatever the paper does: a tape
+  // that cannot be written is said in the log, and the call still succeeds,
+  // as a real register's document is made even when its printing jams.
+  if (const std::u16string failure = Feed(fsim::FiscalDocumentTape(line, Settings.LineLength, copy));
+      !failure.empty())
+    NoteInLog(u"Документ записан в фискальную память, но не напечатан: " + failure);
+}
+
+// ---------------------------------------------------------------------------
+// The fiscal methods
+
+void TFiscalSim_3004::GetDataKKT(tVariant& result, TParams& params) {
+  if (!RequireDevice(result, params) || !Prepare(result))
+    return;
+  auto transaction = Memory_->Begin();
+  if (!transaction)
+    return Refuse(result, TFiscalError::Memory, transaction.Error());
+  if (!RegisterIfNew(result, transaction))
+    return;
+  const fiscal::TFiscalState& state = transaction.State();
+  const fsim::TJsonValue registration = fsim::ParseJsonObject(state.Registration);
+  TKktParameters kkt;
+  kkt.KKTNumber = Utf8ToUtf16(registration.TextOf("1037"));
+  kkt.KKTSerialNumber = Utf8ToUtf16(registration.TextOf("1013"));
+  kkt.FirmwareVersion = u"1.0";
+  kkt.Fiscal = state.Registered && !state.DriveClosed;
+  kkt.FFDVersionFN = Utf8ToUtf16(registration.TextOf("1209"));
+  kkt.FFDVersionKKT = kkt.FFDVersionFN;
+  kkt.FNSerialNumber = Utf8ToUtf16(registration.TextOf("1041"));
+  kkt.DocumentNumber = Decimal(registration.NumberOf("1040"));
+  kkt.DateTime = Utf8ToUtf16(registration.TextOf("1012"));
+  kkt.CompanyName = Utf8ToUtf16(registration.TextOf("1048"));
+  kkt.INN = Utf8ToUtf16(registration.TextOf("1018"));
+  kkt.SaleAddress = Utf8ToUtf16(registration.TextOf("1009"));
+  kkt.SaleLocation = Utf8ToUtf16(registration.TextOf("1187"));
+  kkt.TaxationSystems = TaxationList(static_cast<uint32_t>(registration.NumberOf("1062")));
+  kkt.FNSURL = kFiscalTaxSite;
+  params.SetText(1, TableParametersKktXml(kkt));
+  SetResult(result, true);
+}
+
+void TFiscalSim_3004::OperationFN(tVariant& result, TParams& params) {
+  if (!RequireDevice(result, params))
+    return;
+  const int32_t operation = params.Int(1);
+  if (operation < 1 || operation > 3)
+    return Refuse(result, TFiscalError::BadDocument,
+                  u"Неверный тип операции с ФН: " + Decimal(operation) + u" (ожидается 1, 2 или 3)");
+  TParametersFiscal fiscalParameters;
+  if (const std::u16string fault = ReadParametersFiscal(params.TextView(2), fiscalParameters); !fault.empty())
+    return Refuse(result, TFiscalError::BadDocument, fault);
+  if (!Prepare(result))
+    return;
+  auto transaction = Memory_->Begin();
+  if (!transaction)
+    return Refuse(result, TFiscalError::Memory, transaction.Error());
+  const fiscal::TFiscalState& state = transaction.State();
+  const fsim::TJsonValue previous = fsim::ParseJsonObject(state.Registration);
+  const TKktParameters& kkt = fiscalParameters.Kkt;
+  // What is not given stays as registered (or as set, for a first registration).
+  const auto value = [&](const std::u16string& given, const char* key, const std::u16string& setting) {
+    if (!given.empty())
+      return given;
+    return state.Registered ? Utf8ToUtf16(previous.TextOf(key)) : setting;
+  };
+  fiscal::TDocument document;
+  document.Type = operation == 3                        ? fiscal::TDocumentType::CloseDrive
+                  : operation == 1 && !state.Registered ? fiscal::TDocumentType::Registration
+                                                        : fiscal::TDocumentType::ChangeRegistration;
+  std::string members;
+  if (operation != 3) {
+    members = Member("1048", Quote(value(kkt.CompanyName, "1048", Settings.CompanyName))) +
+              Member("1018", Quote(value(kkt.INN, "1018", Settings.Inn))) +
+              Member("1009", Quote(value(kkt.SaleAddress, "1009", Settings.SaleAddress))) +
+              Member("1187", Quote(value(kkt.SaleLocation, "1187", Settings.SaleLocation))) +
+              Member("1037", Quote(value(kkt.KKTNumber, "1037", Settings.KktNumber))) +
+              Member("1013", Quote(value(kkt.KKTSerialNumber, "1013", Settings.KktSerial))) +
+              Member("1062",
+                     std::to_string(!kkt.TaxationSystems.empty() || !state.Registered
+                                        ? TaxationMask(kkt.TaxationSystems.empty() ? Settings.TaxationSystems
+                                                                                   : kkt.TaxationSystems)
+                                        : static_cast<uint32_t>(previous.NumberOf("1062")))) +
+              Member("1209", Quote(value(fiscalParameters.FFDVersion, "1209", Settings.FfdVersion)));
+    if (fiscalParameters.RegistrationReasonCode >= 0)
+      members += Member("1101", std::to_string(fiscalParameters.RegistrationReasonCode));
+  } else {
+    members = RequisiteMembers({}, {});
+  }
+  members += Member("1021", Quote(fiscalParameters.CashierName));
+  if (!fiscalParameters.CashierINN.empty())
+    members += Member("1203", Quote(fiscalParameters.CashierINN));
+  const std::optional<fiscal::TLastDocument> committed = Commit(result, transaction, document, members);
+  if (!committed)
+    return;
+  PrintLine(committed->Line, false);
+  SetResult(result, true);
+}
+
+namespace {
+
+TShiftOutput ShiftOutputOf(const fiscal::TFiscalState& state, const std::string& dateTime) {
+  TShiftOutput output;
+  output.ShiftNumber = state.ShiftNumber;
+  output.CheckNumber = state.NextDocumentNumber - 1;
+  output.ShiftClosingCheckNumber = state.NextReceiptNumber - 1;
+  output.DateTime = Utf8ToUtf16(dateTime);
+  output.ShiftState = static_cast<int32_t>(state.Shift);
+  for (size_t k = 0; k < 4; ++k) {
+    output.Counters[k].CheckCount = state.Counters[k].CheckCount;
+    output.Counters[k].TotalChecksAmount = state.Counters[k].TotalChecksAmount;
+    output.Counters[k].CorrectionCheckCount = state.Counters[k].CorrectionCheckCount;
+    output.Counters[k].TotalCorrectionChecksAmount = state.Counters[k].TotalCorrectionChecksAmount;
+  }
+  output.CashBalance = state.CashBalance;
+  return output;
+}
+
+// The counters and the cash of the shift as journal members (reports).
+std::string CounterMembers(const fiscal::TFiscalState& state) {
+  std::string members = ",\"counters\":[";
+  for (size_t k = 0; k < 4; ++k) {
+    const fiscal::TOperationCounters& c = state.Counters[k];
+    members += (k == 0 ? "{" : ",{") + std::string("\"count\":") + std::to_string(c.CheckCount) +
+               ",\"amount\":" + std::to_string(c.TotalChecksAmount) +
+               ",\"corrections\":" + std::to_string(c.CorrectionCheckCount) +
+               ",\"correction_amount\":" + std::to_string(c.TotalCorrectionChecksAmount) + "}";
+  }
+  return members + "],\"cash\":" + std::to_string(state.CashBalance);
+}
+
+} // namespace
+
+void TFiscalSim_3004::OpenShift(tVariant& result, TParams& params) {
+  if (!RequireDevice(result, params))
+    return;
+  TInputParameters input;
+  if (const std::u16string fault = ReadInputParameters(params.TextView(1), input); !fault.empty())
+    return Refuse(result, TFiscalError::BadDocument, fault);
+  if (!Prepare(result))
+    return;
+  auto transaction = Memory_->Begin();
+  if (!transaction)
+    return Refuse(result, TFiscalError::Memory, transaction.Error());
+  if (!RegisterIfNew(result, transaction))
+    return;
+  fiscal::TDocument document;
+  document.Type = fiscal::TDocumentType::OpenShift;
+  const std::optional<fiscal::TLastDocument> committed =
+      Commit(result, transaction, document, RequisiteMembers(input.CashierName, input.CashierINN));
+  if (!committed)
+    return;
+  params.SetText(2, OutputParametersXml(TShiftMethod::OpenShift,
+                                        ShiftOutputOf(transaction.State(), committed->DateTime)));
+  PrintLine(committed->Line, false);
+  SetResult(result, true);
+}
+
+void TFiscalSim_3004::CloseShift(tVariant& result, TParams& params) {
+  if (!RequireDevice(result, params))
+    return;
+  TInputParameters input;
+  if (const std::u16string fault = ReadInputParameters(params.TextView(1), input); !fault.empty())
+    return Refuse(result, TFiscalError::BadDocument, fault);
+  if (!Prepare(result))
+    return;
+  auto transaction = Memory_->Begin();
+  if (!transaction)
+    return Refuse(result, TFiscalError::Memory, transaction.Error());
+  if (!RegisterIfNew(result, transaction))
+    return;
+  // The report carries the shift's counters as they stood at its close.
+  const TShiftOutput before = ShiftOutputOf(transaction.State(), {});
+  fiscal::TDocument document;
+  document.Type = fiscal::TDocumentType::CloseShift;
+  const std::optional<fiscal::TLastDocument> committed =
+      Commit(result, transaction, document,
+             RequisiteMembers(input.CashierName, input.CashierINN) + CounterMembers(transaction.State()));
+  if (!committed)
+    return;
+  TShiftOutput output = ShiftOutputOf(transaction.State(), committed->DateTime);
+  output.Counters = before.Counters;
+  params.SetText(2, OutputParametersXml(TShiftMethod::CloseShift, output));
+  PrintLine(committed->Line, false);
+  SetResult(result, true);
+}
+
+void TFiscalSim_3004::ProcessCheck(tVariant& result, TParams& params, bool correction) {
+  if (!RequireDevice(result, params))
+    return;
+  const long packageAt = correction ? 1 : 2;
+  const bool electronically = !correction && params.Bool(1);
+  TReceipt receipt;
+  if (const std::u16string fault = ReadCheckPackage(params.TextView(packageAt), receipt); !fault.empty())
+    return Refuse(result, TFiscalError::BadDocument, fault);
+  if (!Prepare(result))
+    return;
+  auto transaction = Memory_->Begin();
+  if (!transaction)
+    return Refuse(result, TFiscalError::Memory, transaction.Error());
+  if (!RegisterIfNew(result, transaction))
+    return;
+  const fiscal::TFiscalState& state = transaction.State();
+  // The state comes before the receipt's own rules, as on a real register.
+  if (state.DriveClosed)
+    return Refuse(result, TFiscalError::DriveClosed, u"Фискальный накопитель закрыт - операция невозможна");
+  if (state.Shift == fiscal::TShiftState::Closed)
+    return Refuse(result, TFiscalError::ShiftClosed, u"Смена закрыта - операция невозможна");
+  if (state.Shift == fiscal::TShiftState::Expired)
+    return Refuse(result, TFiscalError::ShiftExpired,
+                  u"Длительность смены превысила 24 часа. Необходимо снять Z-отчет");
+  TRegistration registration;
+  registration.TaxationSystems =
+      static_cast<uint32_t>(fsim::ParseJsonObject(state.Registration).NumberOf("1062"));
+  const TReceiptVerdict verdict = CheckReceiptRules(receipt, registration, state.CashBalance, correction);
+  if (verdict.Fault != TReceiptFault::None)
+    return Refuse(result,
+                  verdict.Fault == TReceiptFault::NoCash ? TFiscalError::NoCash : TFiscalError::Receipt,
+                  verdict.Message);
+  const TReceiptTotals& totals = verdict.Totals;
+  fiscal::TDocument document;
+  document.Type = correction ? fiscal::TDocumentType::Correction : fiscal::TDocumentType::Receipt;
+  document.OperationType = static_cast<int>(receipt.OperationType);
+  document.Total = totals.Total;
+  document.Cash = totals.Cash;
+  document.Change = totals.Change;
+  document.Electronic = totals.Electronic;
+  document.Prepayment = totals.Prepayment;
+  document.Postpayment = totals.Postpayment;
+  document.Barter = totals.Barter;
+  std::string members = RequisiteMembers(receipt.CashierName, receipt.CashierINN) +
+                        Member("1055", std::to_string(receipt.TaxationSystem));
+  if (!receipt.CustomerEmail.empty() || !receipt.CustomerPhone.empty())
+    members +=
+        Member("1008", Quote(receipt.CustomerEmail.empty() ? receipt.CustomerPhone : receipt.CustomerEmail));
+  if (receipt.HasCorrection)
+    members += Member("1173", std::to_string(receipt.Correction.Type)) +
+               Member("1177", Quote(receipt.Correction.Description)) +
+               Member("1178", Quote(receipt.Correction.Date)) +
+               Member("1179", Quote(receipt.Correction.Number));
+  members += ",\"items\":[";
+  bool first = true;
+  for (const TPosition& position : receipt.Positions) {
+    members += first ? "{" : ",{";
+    first = false;
+    if (position.Kind == TPositionKind::Fiscal) {
+      const TFiscalLine& line = position.Line;
+      members += "\"1030\":" + Quote(line.Name) + ",\"1023\":" + std::to_string(line.Quantity) +
+                 ",\"1079\":" + std::to_string(line.Price) + ",\"1043\":" + std::to_string(line.Amount) +
+                 ",\"1199\":" + Quote(VatRateName(line.VatRate)) +
+                 ",\"1200\":" + std::to_string(line.VatAmount) +
+                 ",\"1214\":" + std::to_string(line.PaymentMethod) +
+                 ",\"1212\":" + std::to_string(line.CalculationSubject);
+      if (line.Discount != 0)
+        members += ",\"discount\":" + std::to_string(line.Discount);
+    } else if (position.Kind == TPositionKind::Text) {
+      members += "\"text\":" + Quote(position.Text);
+    } else {
+      members += "\"barcode\":" + Quote(position.Text) + ",\"barcode_type\":" + Quote(position.BarcodeType);
+    }
+    members += "}";
+  }
+  members += "]";
+  const std::optional<fiscal::TLastDocument> committed = Commit(result, transaction, document, members);
+  if (!committed)
+    return;
+  TDocumentOutput output;
+  output.ShiftNumber = transaction.State().ShiftNumber;
+  output.CheckNumber = committed->Number;
+  output.ShiftClosingCheckNumber = transaction.State().NextReceiptNumber - 1;
+  output.AddressSiteInspections = kFiscalTaxSite;
+  output.FiscalSign = Utf8ToUtf16(committed->FiscalSign);
+  output.DateTime = Utf8ToUtf16(committed->DateTime);
+  params.SetText(packageAt + 1, DocumentOutputParametersXml(output));
+  if (electronically)
+    NoteInLog(u"Чек сформирован в электронной форме: не напечатан");
+  else
+    PrintLine(committed->Line, false);
+  SetResult(result, true);
+}
+
+void TFiscalSim_3004::PrintTextDocument(tVariant& result, TParams& params) {
+  if (!RequireDevice(result, params))
+    return;
+  // The same Document as the receipt printer's, with the register's four
+  // barcode types: its reader is the register's.
+  std::vector<TPrintItem> items;
+  if (const std::u16string fault = ReadTextDocument(params.TextView(1), items); !fault.empty())
+    return Refuse(result, TFiscalError::BadDocument, fault);
+  if (const std::u16string failure = Feed(LayOutDocument(items, Settings.LineLength)); !failure.empty())
+    return Refuse(result, TFiscalError::Device, failure);
+  SetResult(result, true);
+}
+
+void TFiscalSim_3004::CashInOutcome(tVariant& result, TParams& params) {
+  if (!RequireDevice(result, params))
+    return;
+  TInputParameters input;
+  if (const std::u16string fault = ReadInputParameters(params.TextView(1), input); !fault.empty())
+    return Refuse(result, TFiscalError::BadDocument, fault);
+  const double amount = params.Double(2);
+  int64_t kopecks = 0;
+  if (!AmountToKopecks(amount, kopecks))
+    return Refuse(result, TFiscalError::BadDocument,
+                  u"Неверная сумма внесения или выплаты: " + Utf8ToUtf16(std::to_string(amount)) +
+                      u" (ожидается сумма в рублях не более чем с двумя знаками после запятой)");
+  if (!Prepare(result))
+    return;
+  auto transaction = Memory_->Begin();
+  if (!transaction)
+    return Refuse(result, TFiscalError::Memory, transaction.Error());
+  if (!RegisterIfNew(result, transaction))
+    return;
+  fiscal::TDocument document;
+  // 0 and more is a deposit, below 0 a withdrawal.
+  document.Type = kopecks >= 0 ? fiscal::TDocumentType::CashIn : fiscal::TDocumentType::CashOut;
+  document.Total = kopecks >= 0 ? kopecks : -kopecks;
+  const std::optional<fiscal::TLastDocument> committed =
+      Commit(result, transaction, document, RequisiteMembers(input.CashierName, input.CashierINN));
+  if (!committed)
+    return;
+  PrintLine(committed->Line, false);
+  SetResult(result, true);
+}
+
+void TFiscalSim_3004::PrintXReport(tVariant& result, TParams& params) {
+  if (!RequireDevice(result, params))
+    return;
+  TInputParameters input;
+  if (const std::u16string fault = ReadInputParameters(params.TextView(1), input); !fault.empty())
+    return Refuse(result, TFiscalError::BadDocument, fault);
+  if (!Prepare(result))
+    return;
+  auto transaction = Memory_->Begin();
+  if (!transaction)
+    return Refuse(result, TFiscalError::Memory, transaction.Error());
+  if (!RegisterIfNew(result, transaction))
+    return;
+  fiscal::TDocument document;
+  document.Type = fiscal::TDocumentType::XReport;
+  const std::optional<fiscal::TLastDocument> committed =
+      Commit(result, transaction, document,
+             RequisiteMembers(input.CashierName, input.CashierINN) + CounterMembers(transaction.State()));
+  if (!committed)
+    return;
+  PrintLine(committed->Line, false);
+  SetResult(result, true);
+}
+
+void TFiscalSim_3004::PrintCheckCopy(tVariant& result, TParams& params) {
+  if (!RequireDevice(result, params))
+    return;
+  const std::u16string given = params.Text(1);
+  int32_t number = 0;
+  const std::string digits = Utf16ToUtf8(given);
+  if (!digits.empty() && !fiscal::ParseInt(digits, 1, INT32_MAX, number))
+    return Refuse(result, TFiscalError::BadDocument, u"Неверный номер документа: " + given);
+  if (!Prepare(result))
+    return;
+  auto transaction = Memory_->Begin();
+  if (!transaction)
+    return Refuse(result, TFiscalError::Memory, transaction.Error());
+  // Empty means the last fiscal document.
+  const fiscal::TFiscalState& state = transaction.State();
+  const int64_t wanted = digits.empty() ? state.NextDocumentNumber - 1 : number;
+  std::string found;
+  if (wanted >= 1 && wanted < state.NextDocumentNumber) {
+    // Every fiscal line begins {"type":"<name>","1040":<number>, so the
+    // number is found at its place without reading the line whole.
+    std::ifstream journal(Memory_->Path(), std::ios::binary);
+    const std::string key = ",\"1040\":" + std::to_string(wanted) + ",";
+    for (std::string line; found.empty() && std::getline(journal, line);)
+      if (const size_t at = line.find(key); at != std::string::npos && line.find(',') == at)
+        found = line;
+  }
+  if (found.empty())
+    return Refuse(result, TFiscalError::NotFound,
+                  u"Документ № " + (digits.empty() ? u"0" : given) + u" не найден в фискальном накопителе");
+  if (const std::u16string failure = Feed(fsim::FiscalDocumentTape(found, Settings.LineLength, true));
+      !failure.empty())
+    return Refuse(result, TFiscalError::Device, failure);
+  SetResult(result, true);
+}
+
+void TFiscalSim_3004::GetCurrentStatus(tVariant& result, TParams& params, bool settlements) {
+  if (!RequireDevice(result, params))
+    return;
+  TInputParameters input;
+  if (const std::u16string fault = ReadInputParameters(params.TextView(1), input); !fault.empty())
+    return Refuse(result, TFiscalError::BadDocument, fault);
+  if (!Prepare(result))
+    return;
+  auto transaction = Memory_->Begin();
+  if (!transaction)
+    return Refuse(result, TFiscalError::Memory, transaction.Error());
+  if (!RegisterIfNew(result, transaction))
+    return;
+  std::string dateTime;
+  if (settlements) {
+    // The settlements report is a fiscal document of its own.
+    fiscal::TDocument document;
+    document.Type = fiscal::TDocumentType::SettlementsReport;
+    const std::optional<fiscal::TLastDocument> committed =
+        Commit(result, transaction, document,
+               RequisiteMembers(input.CashierName, input.CashierINN) +
+                   Member("cash", std::to_string(transaction.State().CashBalance)));
+    if (!committed)
+      return;
+    dateTime = committed->DateTime;
+    PrintLine(committed->Line, false);
+  }
+  params.SetText(2, OutputParametersXml(settlements ? TShiftMethod::ReportCurrentStatusOfSettlements
+                                                    : TShiftMethod::GetCurrentStatus,
+                                        ShiftOutputOf(transaction.State(), dateTime)));
+  SetResult(result, true);
+}
+
+void TFiscalSim_3004::OpenCashDrawer(tVariant& result, TParams& params) {
+  if (!RequireDevice(result, params))
+    return;
+  if (const std::u16string failure =
+          Feed({TTapeLine{TTapeKind::Drawer, TBarcodeType::EAN13, u"*** Денежный ящик открыт ***"}});
+      !failure.empty())
+    return Refuse(result, TFiscalError::Device, failure);
+  SetResult(result, true);
+}
+
+void TFiscalSim_3004::GetLineLength(tVariant& result, TParams& params) {
+  if (!RequireDevice(result, params))
+    return;
+  params.SetInt(1, Settings.LineLength);
+  SetResult(result, true);
+}
