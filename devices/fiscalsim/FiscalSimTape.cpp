@@ -359,9 +359,11 @@ std::vector<TTapeLine> FiscalDocumentTape(std::string_view text, int32_t width, 
           tape.Pair(discount > 0 ? u"  СКИДКА" : u"  НАДБАВКА", Money(discount > 0 ? discount : -discount));
         }
         const std::string rate = item.TextOf("1199");
-        tape.Pair(rate == "none" ? u"  БЕЗ НДС"
-                                 : u"  НДС " + U16(rate) + (rate.find('/') == std::string::npos ? u"%" : u""),
-                  rate == "none" ? u"" : Money(item.NumberOf("1200")));
+        if (rate == "none")
+          tape.Text(u"  БЕЗ НДС");
+        else
+          tape.Pair(u"  НДС " + U16(rate) + (rate.find('/') == std::string::npos ? u"%" : u""),
+                    Money(item.NumberOf("1200")));
       } else if (item.Find("text") != nullptr) {
         tape.Text(U16(item.TextOf("text")));
       } else if (item.Find("barcode") != nullptr) {
