@@ -44,9 +44,12 @@ panel=(PANELSIM_3001_32.dll PANELSIM_3001_64.dll PANELSIM_3001_64.so)
 card=(CARDSIM_2001_32.dll CARDSIM_2001_64.dll CARDSIM_2001_64.so)
 weigh=(WEIGHSIM_3001_32.dll WEIGHSIM_3001_64.dll WEIGHSIM_3001_64.so)
 receipt=(RECEIPTSIM_3001_32.dll RECEIPTSIM_3001_64.dll RECEIPTSIM_3001_64.so)
-pack Orvik_RetailEmulators.zip "${scale[@]}" "${panel[@]}" "${card[@]}" "${weigh[@]}" "${receipt[@]}"
+fiscal=(FISCALSIM_3004_32.dll FISCALSIM_3004_64.dll FISCALSIM_3004_64.so)
+pack Orvik_RetailEmulators.zip "${scale[@]}" "${panel[@]}" "${card[@]}" "${weigh[@]}" "${receipt[@]}" \
+  "${fiscal[@]}"
 pack Orvik_ScaleSim.zip "${scale[@]}"
 pack Orvik_PanelSim.zip "${panel[@]}"
 pack Orvik_CardSim.zip "${card[@]}"
 pack Orvik_WeighSim.zip "${weigh[@]}"
 pack Orvik_ReceiptSim.zip "${receipt[@]}"
+pack Orvik_FiscalSim.zip "${fiscal[@]}"

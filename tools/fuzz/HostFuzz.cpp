@@ -46,6 +46,7 @@ Device devices[] = {
     {CARDSIM_PATH, u"Orvik_CardSim_2001", "CardSim_2001_emulator.log", nullptr, nullptr, {}},
     {WEIGHSIM_PATH, u"Orvik_WeighSim_3001", "WeighSim_3001_emulator.log", nullptr, nullptr, {}},
     {RECEIPTSIM_PATH, u"Orvik_ReceiptSim_3001", "ReceiptSim_3001_emulator.log", nullptr, nullptr, {}},
+    {FISCALSIM_PATH, u"Orvik_FiscalSim_3004", "FiscalSim_3004_emulator.log", nullptr, nullptr, {}},
 };
 std::string logFolder;
 
