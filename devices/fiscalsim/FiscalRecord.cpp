@@ -61,6 +61,8 @@ std::vector<int> Codes(std::u16string_view list) {
 }
 
 int FormatVersionCode(std::u16string_view version) {
+  if (version == u"1.0")
+    return 1;
   if (version == u"1.05")
     return 2;
   if (version == u"1.1")
@@ -114,6 +116,22 @@ std::string_view BarcodeName(std::u16string_view type) {
 }
 
 } // namespace
+
+TRequisites RequisitesOf(const TParametersFiscal& parameters) {
+  const TKktParameters& kkt = parameters.Kkt;
+  TRequisites r;
+  r.CompanyName = kkt.CompanyName;
+  r.Inn = kkt.INN;
+  r.SaleAddress = kkt.SaleAddress;
+  r.SaleLocation = kkt.SaleLocation;
+  r.RegistrationNumber = kkt.KKTNumber;
+  r.SerialNumber = kkt.KKTSerialNumber;
+  r.FormatVersion = parameters.FFDVersion.empty() ? kkt.FFDVersionKKT : parameters.FFDVersion;
+  r.TaxationSystems = kkt.TaxationSystems;
+  r.CashierName = parameters.CashierName;
+  r.CashierInn = parameters.CashierINN;
+  return r;
+}
 
 std::string ReceiptRecord(const TRequisites& requisites, const TReceipt& receipt,
                           const TReceiptTotals& totals) {

@@ -9,7 +9,7 @@
 //   every document     1048 company name, 1018 INN, 1009 sale address,
 //                      1187 sale place, 1037 registration number, 1013 the
 //                      register's serial number, 1209 format version code
-//                      (2 1.05, 3 1.1, 4 1.2), 1021 cashier, 1203 cashier INN
+//                      (1 1.0, 2 1.05, 3 1.1, 4 1.2), 1021 cashier, 1203 cashier INN
 //                      (empty strings are left out)
 //   receipt, correction
 //                      1055 taxation system: a bit mask, bit n for code n
@@ -62,11 +62,15 @@ struct TRequisites {
   std::u16string SaleLocation;       // 1187
   std::u16string RegistrationNumber; // 1037
   std::u16string SerialNumber;       // 1013
-  std::u16string FormatVersion;      // "1.05", "1.1", "1.2" (1209 as its code)
+  std::u16string FormatVersion;      // "1.0", "1.05", "1.1", "1.2" (1209 as its code)
   std::u16string TaxationSystems;    // comma list of codes 0..5 (registration)
   std::u16string CashierName;        // 1021
   std::u16string CashierInn;         // 1203
 };
+
+// The requisites ParametersFiscal gives (the format version from FFDVersion,
+// else the table's FFDVersionKKT).
+TRequisites RequisitesOf(const TParametersFiscal& parameters);
 
 // A receipt or a correction as accepted by CheckReceiptRules. The receipt's
 // own cashier, sale address and place, when given, stand for the requisites'.

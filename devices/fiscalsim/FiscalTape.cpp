@@ -93,14 +93,16 @@ std::u16string Money(int64_t kopecks) {
 
 // Thousandths without the zeros that say nothing: 1500 is 1.5, 2000 is 2.
 std::u16string Quantity(int64_t thousandths) {
-  std::u16string text = Utf8ToUtf16(std::to_string(thousandths / 1000));
-  if (const int64_t fraction = thousandths % 1000; fraction != 0) {
+  const uint64_t magnitude =
+      thousandths < 0 ? 0 - static_cast<uint64_t>(thousandths) : static_cast<uint64_t>(thousandths);
+  std::string text = (thousandths < 0 ? "-" : "") + std::to_string(magnitude / 1000);
+  if (const uint64_t fraction = magnitude % 1000; fraction != 0) {
     std::string digits = std::to_string(fraction + 1000).substr(1);
     while (digits.back() == '0')
       digits.pop_back();
-    text += u'.' + Utf8ToUtf16(digits);
+    text += "." + digits;
   }
-  return text;
+  return Utf8ToUtf16(text);
 }
 
 // "09.12.2026 10:00" of "2026-12-09T10:00:00".

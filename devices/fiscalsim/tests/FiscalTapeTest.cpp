@@ -179,15 +179,26 @@ TEST_F(FiscalTape, AReceiptWithTwoRatesADiscountAndChange) {
 }
 
 TEST_F(FiscalTape, TheQrTextOfAKnownLine) {
-  const std::string line = R"({"type":"correction","1040":17,"1038":4,"1042":2,"1012":"2026-01-05T07:08:59",)"
-                           R"("1041":"9999078900001234","1054":4,"1020":1200005,"1031":0,"1081":1200005,)"
-                           R"("1215":0,"1216":0,"1217":0,"1059":[],"1173":1,"1077":"0004096001"})";
+  const std::string line =
+      R"({"type":"correction","1040":17,"1038":4,"1042":2,"1012":"2026-01-05T07:08:59",)"
+      R"("1041":"9999078900001234","1054":4,"1020":1200005,"1031":0,"1081":1200005,)"
+      R"("1215":0,"1216":0,"1217":0,"1059":[{"1030":"Гвозди","1079":1000,"1023":0.125,"1043":125,)"
+      R"("1199":6,"1214":4,"1212":1},{"1030":"Ткань","1079":99,"1023":1000.010,"1043":99001,)"
+      R"("1199":3,"vat18":true,"1200":15102}],"1173":1,"1077":"0004096001"})";
   EXPECT_EQ(fiscal::ReceiptQrText(line),
             "t=20260105T0708&s=12000.05&fn=9999078900001234&i=17&fp=0004096001&n=4");
   const std::vector<TTapeLine> tape = fiscal::FiscalTapeLines(line, 32, false);
   EXPECT_TRUE(HasLine(tape, u"", u"КАССОВЫЙ ЧЕК КОРРЕКЦИИ"));
   EXPECT_TRUE(HasLine(tape, u"", u"ВОЗВРАТ РАСХОДА"));
   EXPECT_TRUE(HasLine(tape, u"ТИП КОРРЕКЦИИ", u"ПО ПРЕДПИСАНИЮ"));
+  EXPECT_TRUE(HasLine(tape, u" ", u"0.125 x 10.00 = 1.25"));
+  EXPECT_TRUE(HasLine(tape, u"БЕЗ НДС", u""));
+  EXPECT_TRUE(HasLine(tape, u" ", u"1000.01 x 0.99 = 990.01"));
+  // Too long for the line: the amount goes on a line of its own.
+  const std::vector<TTapeLine> narrow = fiscal::FiscalTapeLines(line, 16, false);
+  EXPECT_TRUE(HasLine(narrow, u" ", u"1000.01 x 0.99"));
+  EXPECT_TRUE(HasLine(narrow, u" ", u"= 990.01"));
+  EXPECT_TRUE(HasLine(tape, u"НДС 18/118", u" 151.02"));
   EXPECT_TRUE(HasLine(tape, u"БЕЗНАЛИЧНЫМИ", u"=12000.05"));
   EXPECT_EQ(fiscal::ReceiptQrText(R"({"type":"x_report","1012":"2026-01-05T07:08:59"})"), "");
 }
@@ -248,6 +259,33 @@ TEST_F(FiscalTape, EveryDocumentFitsItsLineLengthAndEndsInACut) {
   for (const TTapeLine& l : fiscal::FiscalTapeLines(lines[0], 3, false))
     EXPECT_LE(Characters(l.Text), 16u);
   EXPECT_EQ(fiscal::FiscalTapeLines(lines[0], 1000, false).back().Text.size(), 80u);
+}
+
+TEST_F(FiscalTape, ARegistrationFromParametersFiscal) {
+  TParametersFiscal parameters;
+  ASSERT_EQ(ReadParametersFiscal(u"<ParametersFiscal CashierName=\"Сидоров\" CashierINN=\"123456789012\" "
+                                 u"KKTNumber=\"0000000001012345\" KKTSerialNumber=\"00106700000001\" "
+                                 u"CompanyName=\"ООО Ромашка\" INN=\"7700000000\" TaxationSystems=\"0, 5\" "
+                                 u"FFDVersion=\"1.05\" RegistrationLabelCodes=\"2,11\"/>",
+                                 parameters),
+            u"");
+  const fiscal::TRequisites requisites = fiscal::RequisitesOf(parameters);
+  const std::string line = CommitWith(TDocumentType::Registration, fiscal::RegistrationRecord(requisites));
+  const std::vector<TTapeLine> tape = fiscal::FiscalTapeLines(line, 36, false);
+  EXPECT_TRUE(HasLine(tape, u"", u"ОТЧЕТ О РЕГИСТРАЦИИ"));
+  EXPECT_TRUE(HasLine(tape, u"", u"ООО Ромашка"));
+  EXPECT_TRUE(HasLine(tape, u"ИНН", u" 7700000000"));
+  EXPECT_TRUE(HasLine(tape, u"СНО:", u" ОСН, ПСН"));
+  EXPECT_TRUE(HasLine(tape, u"ФФД", u" 1.05"));
+  EXPECT_TRUE(HasLine(tape, u"КАССИР", u" Сидоров"));
+  EXPECT_TRUE(HasLine(tape, u"ИНН КАССИРА", u" 123456789012"));
+  EXPECT_TRUE(HasLine(tape, u"РН ККТ", u" 0000000001012345"));
+  EXPECT_TRUE(HasLine(tape, u"ЗН ККТ", u" 00106700000001"));
+  EXPECT_TRUE(HasLine(tape, u"ФД", u" 1"));
+  const std::string change =
+      CommitWith(TDocumentType::ChangeRegistration,
+                 fiscal::RegistrationRecord(requisites, parameters.RegistrationLabelCodes));
+  EXPECT_TRUE(HasLine(fiscal::FiscalTapeLines(change, 36, false), u"КОДЫ ПРИЧИН ИЗМЕНЕНИЯ", u" 2,11"));
 }
 
 TEST_F(FiscalTape, ADamagedLineGivesOneLineSayingSo) {
