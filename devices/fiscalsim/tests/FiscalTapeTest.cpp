@@ -245,9 +245,11 @@ TEST_F(FiscalTape, EveryDocumentFitsItsLineLengthAndEndsInACut) {
         const std::vector<TTapeLine> tape = fiscal::FiscalTapeLines(line, width, copy);
         ASSERT_GT(tape.size(), 5u) << Utf16ToUtf8(Joined(tape));
         EXPECT_EQ(tape.back().Kind, TTapeKind::Cut);
-        for (const TTapeLine& l : tape)
-          if (l.Kind == TTapeKind::Text)
+        for (const TTapeLine& l : tape) {
+          if (l.Kind == TTapeKind::Text) {
             EXPECT_LE(Characters(l.Text), static_cast<size_t>(width)) << Utf16ToUtf8(l.Text);
+          }
+        }
         // A copy is marked at its top and at its bottom, the original not at all.
         const bool topMarked = tape.front().Text.find(u"КОПИЯ") != std::u16string::npos;
         const bool bottomMarked = tape[tape.size() - 2].Text.find(u"КОПИЯ") != std::u16string::npos;
@@ -256,8 +258,9 @@ TEST_F(FiscalTape, EveryDocumentFitsItsLineLengthAndEndsInACut) {
       }
     }
   // Widths out of range are the printer's nearest.
-  for (const TTapeLine& l : fiscal::FiscalTapeLines(lines[0], 3, false))
+  for (const TTapeLine& l : fiscal::FiscalTapeLines(lines[0], 3, false)) {
     EXPECT_LE(Characters(l.Text), 16u);
+  }
   EXPECT_EQ(fiscal::FiscalTapeLines(lines[0], 1000, false).back().Text.size(), 80u);
 }
 
