@@ -3,9 +3,11 @@
 #include "FiscalSim.h"
 
 #include "CallLog.h"
-#include "FiscalSimTape.h"
+#include "FiscalRecord.h"
+#include "FiscalTape.h"
 #include "FiscalValues.h"
 #include "HostValues.h"
+#include "Json.h"
 #include "TextCodec.h"
 #include "TextDocument.h"
 
@@ -18,16 +20,9 @@
 
 namespace {
 
+namespace json = fiscal::json;
+
 constexpr int64_t kDaySeconds = 24 * 60 * 60;
-
-// A text as a JSON string, UTF-8.
-std::string Quote(std::u16string_view text) {
-  return fsim::JsonQuote(Utf16ToUtf8(text));
-}
-
-std::string Member(std::string_view key, const std::string& value) {
-  return ",\"" + std::string(key) + "\":" + value;
-}
 
 // The system clock as local seconds of the register's calendar, read from
 // the log's timestamp (DD.MM.YYYY HH:MM:SS) so that no platform code is added.
@@ -37,28 +32,6 @@ int64_t SystemLocalSeconds() {
   if (std::sscanf(stamp.c_str(), "%d.%d.%d %d:%d:%d", &day, &month, &year, &hour, &minute, &second) != 6)
     return 0;
   return DaysFromCivil(year, month, day) * kDaySeconds + hour * 3600 + minute * 60 + second;
-}
-
-// The taxation systems of a comma list as a mask (bit n: code n).
-uint32_t TaxationMask(std::u16string_view list) {
-  uint32_t mask = 0;
-  const std::string text = Utf16ToUtf8(list);
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t end = text.find(',', start);
-    if (end == std::string::npos)
-      end = text.size();
-    std::string_view item(text.data() + start, end - start);
-    while (!item.empty() && item.front() == ' ')
-      item.remove_prefix(1);
-    while (!item.empty() && item.back() == ' ')
-      item.remove_suffix(1);
-    int32_t code = 0;
-    if (fiscal::ParseInt(item, 0, kTaxationSystemMax, code))
-      mask |= 1u << code;
-    start = end + 1;
-  }
-  return mask;
 }
 
 std::u16string TaxationList(uint32_t mask) {
@@ -84,6 +57,44 @@ TFiscalError MemoryRefusalCode(std::u16string_view message) {
   if (message.starts_with(u"ККТ"))
     return TFiscalError::Registration;
   return TFiscalError::Memory;
+}
+
+const char16_t* FormatVersionText(int64_t code) {
+  static constexpr const char16_t* kVersions[] = {u"", u"1.0", u"1.05", u"1.1", u"1.2"};
+  return code >= 1 && code <= 4 ? kVersions[code] : u"";
+}
+
+// The registration in force, as the journal's registration line holds it.
+struct TRegistered {
+  json::TMembers Members;
+  std::u16string Text(std::string_view key) const {
+    return Utf8ToUtf16(json::String(Members, key).value_or(std::string()));
+  }
+  int64_t Integer(std::string_view key) const { return json::Integer(Members, key).value_or(0); }
+};
+TRegistered RegisteredOf(const fiscal::TFiscalState& state) {
+  TRegistered registered;
+  if (!json::ParseObject(state.Registration, registered.Members))
+    registered.Members.clear();
+  return registered;
+}
+
+// The requisites a document carries: the registration's, with the cashier.
+fiscal::TRequisites RequisitesOf(const fiscal::TFiscalState& state, const std::u16string& cashier,
+                                 const std::u16string& cashierInn) {
+  const TRegistered registered = RegisteredOf(state);
+  fiscal::TRequisites r;
+  r.CompanyName = registered.Text("1048");
+  r.Inn = registered.Text("1018");
+  r.SaleAddress = registered.Text("1009");
+  r.SaleLocation = registered.Text("1187");
+  r.RegistrationNumber = registered.Text("1037");
+  r.SerialNumber = registered.Text("1013");
+  r.FormatVersion = FormatVersionText(registered.Integer("1209"));
+  r.TaxationSystems = TaxationList(static_cast<uint32_t>(registered.Integer("1055")));
+  r.CashierName = cashier;
+  r.CashierInn = cashierInn;
+  return r;
 }
 
 } // namespace
@@ -364,17 +375,17 @@ bool TFiscalSim_3004::Prepare(tVariant& result) {
   return true;
 }
 
-std::string TFiscalSim_3004::RequisiteMembers(const std::u16string& cashier,
-                                              const std::u16string& cashierInn) const {
-  std::string members = Member("1048", Quote(Settings.CompanyName)) + Member("1018", Quote(Settings.Inn)) +
-                        Member("1009", Quote(Settings.SaleAddress)) +
-                        Member("1187", Quote(Settings.SaleLocation)) +
-                        Member("1037", Quote(Settings.KktNumber));
-  if (!cashier.empty())
-    members += Member("1021", Quote(cashier));
-  if (!cashierInn.empty())
-    members += Member("1203", Quote(cashierInn));
-  return members;
+fiscal::TRequisites TFiscalSim_3004::SettingsRequisites() const {
+  fiscal::TRequisites r;
+  r.CompanyName = Settings.CompanyName;
+  r.Inn = Settings.Inn;
+  r.SaleAddress = Settings.SaleAddress;
+  r.SaleLocation = Settings.SaleLocation;
+  r.RegistrationNumber = Settings.KktNumber;
+  r.SerialNumber = Settings.KktSerial;
+  r.FormatVersion = Settings.FfdVersion;
+  r.TaxationSystems = Settings.TaxationSystems;
+  return r;
 }
 
 bool TFiscalSim_3004::RegisterIfNew(tVariant& result, fiscal::TFiscalMemory::TTransaction& transaction) {
@@ -382,9 +393,7 @@ bool TFiscalSim_3004::RegisterIfNew(tVariant& result, fiscal::TFiscalMemory::TTr
     return true;
   fiscal::TDocument document;
   document.Type = fiscal::TDocumentType::Registration;
-  const std::string members = RequisiteMembers({}, {}) + Member("1013", Quote(Settings.KktSerial)) +
-                              Member("1062", std::to_string(TaxationMask(Settings.TaxationSystems))) +
-                              Member("1209", Quote(Settings.FfdVersion));
+  const std::string members = fiscal::RegistrationRecord(SettingsRequisites());
   const std::optional<fiscal::TLastDocument> committed = Commit(result, transaction, document, members);
   if (!committed)
     return false;
@@ -397,10 +406,18 @@ std::optional<fiscal::TLastDocument> TFiscalSim_3004::Commit(tVariant& result,
                                                              fiscal::TFiscalMemory::TTransaction& transaction,
                                                              fiscal::TDocument document,
                                                              const std::string& members) {
+  // The clock key in force goes into the line as a member of its own.
   std::string extra = members;
-  if (!Clock_.Key.empty())
-    extra += Member("clock", Quote(Clock_.Key));
-  document.Extra = extra.empty() ? std::string() : "{" + extra.substr(1) + "}";
+  if (!Clock_.Key.empty()) {
+    const std::string clock = "\"clock\":" + json::Quote(Utf16ToUtf8(Clock_.Key)) + "}";
+    if (extra.size() > 2 && extra.back() == '}') {
+      extra.back() = ',';
+      extra += clock;
+    } else {
+      extra = "{" + clock;
+    }
+  }
+  document.Extra = extra;
   fiscal::TCommitResult committed = transaction.Commit(document);
   if (!committed.Ok) {
     Refuse(result, MemoryRefusalCode(committed.Error), committed.Error);
@@ -417,7 +434,7 @@ void TFiscalSim_3004::PrintLine(const std::string& line, bool copy) {
   // The document stands in the fiscal memory whatever the paper does: a tape
   // that cannot be written is said in the log, and the call still succeeds,
   // as a real register's document is made even when its printing jams.
-  if (const std::u16string failure = Feed(fsim::FiscalDocumentTape(line, Settings.LineLength, copy));
+  if (const std::u16string failure = Feed(fiscal::FiscalTapeLines(line, Settings.LineLength, copy));
       !failure.empty())
     NoteInLog(u"Документ записан в фискальную память, но не напечатан: " + failure);
 }
@@ -434,22 +451,22 @@ void TFiscalSim_3004::GetDataKKT(tVariant& result, TParams& params) {
   if (!RegisterIfNew(result, transaction))
     return;
   const fiscal::TFiscalState& state = transaction.State();
-  const fsim::TJsonValue registration = fsim::ParseJsonObject(state.Registration);
+  const TRegistered registration = RegisteredOf(state);
   TKktParameters kkt;
-  kkt.KKTNumber = Utf8ToUtf16(registration.TextOf("1037"));
-  kkt.KKTSerialNumber = Utf8ToUtf16(registration.TextOf("1013"));
+  kkt.KKTNumber = registration.Text("1037");
+  kkt.KKTSerialNumber = registration.Text("1013");
   kkt.FirmwareVersion = u"1.0";
   kkt.Fiscal = state.Registered && !state.DriveClosed;
-  kkt.FFDVersionFN = Utf8ToUtf16(registration.TextOf("1209"));
+  kkt.FFDVersionFN = FormatVersionText(registration.Integer("1209"));
   kkt.FFDVersionKKT = kkt.FFDVersionFN;
-  kkt.FNSerialNumber = Utf8ToUtf16(registration.TextOf("1041"));
-  kkt.DocumentNumber = Decimal(registration.NumberOf("1040"));
-  kkt.DateTime = Utf8ToUtf16(registration.TextOf("1012"));
-  kkt.CompanyName = Utf8ToUtf16(registration.TextOf("1048"));
-  kkt.INN = Utf8ToUtf16(registration.TextOf("1018"));
-  kkt.SaleAddress = Utf8ToUtf16(registration.TextOf("1009"));
-  kkt.SaleLocation = Utf8ToUtf16(registration.TextOf("1187"));
-  kkt.TaxationSystems = TaxationList(static_cast<uint32_t>(registration.NumberOf("1062")));
+  kkt.FNSerialNumber = registration.Text("1041");
+  kkt.DocumentNumber = Decimal(registration.Integer("1040"));
+  kkt.DateTime = registration.Text("1012");
+  kkt.CompanyName = registration.Text("1048");
+  kkt.INN = registration.Text("1018");
+  kkt.SaleAddress = registration.Text("1009");
+  kkt.SaleLocation = registration.Text("1187");
+  kkt.TaxationSystems = TaxationList(static_cast<uint32_t>(registration.Integer("1055")));
   kkt.FNSURL = kFiscalTaxSite;
   params.SetText(1, TableParametersKktXml(kkt));
   SetResult(result, true);
@@ -471,40 +488,25 @@ void TFiscalSim_3004::OperationFN(tVariant& result, TParams& params) {
   if (!transaction)
     return Refuse(result, TFiscalError::Memory, transaction.Error());
   const fiscal::TFiscalState& state = transaction.State();
-  const fsim::TJsonValue previous = fsim::ParseJsonObject(state.Registration);
-  const TKktParameters& kkt = fiscalParameters.Kkt;
-  // What is not given stays as registered (or as set, for a first registration).
-  const auto value = [&](const std::u16string& given, const char* key, const std::u16string& setting) {
-    if (!given.empty())
-      return given;
-    return state.Registered ? Utf8ToUtf16(previous.TextOf(key)) : setting;
-  };
+  // What ParametersFiscal does not give stays as registered (or as set, for
+  // a first registration); closing the drive changes nothing.
+  const fiscal::TRequisites before = state.Registered ? RequisitesOf(state, {}, {}) : SettingsRequisites();
+  fiscal::TRequisites requisites = fiscal::RequisitesOf(fiscalParameters);
+  for (auto [given, kept] :
+       {std::pair{&requisites.CompanyName, &before.CompanyName}, std::pair{&requisites.Inn, &before.Inn},
+        std::pair{&requisites.SaleAddress, &before.SaleAddress},
+        std::pair{&requisites.SaleLocation, &before.SaleLocation},
+        std::pair{&requisites.RegistrationNumber, &before.RegistrationNumber},
+        std::pair{&requisites.SerialNumber, &before.SerialNumber},
+        std::pair{&requisites.FormatVersion, &before.FormatVersion},
+        std::pair{&requisites.TaxationSystems, &before.TaxationSystems}})
+    if (given->empty() || operation == 3)
+      *given = *kept;
   fiscal::TDocument document;
   document.Type = operation == 3                        ? fiscal::TDocumentType::CloseDrive
                   : operation == 1 && !state.Registered ? fiscal::TDocumentType::Registration
                                                         : fiscal::TDocumentType::ChangeRegistration;
-  std::string members;
-  if (operation != 3) {
-    members = Member("1048", Quote(value(kkt.CompanyName, "1048", Settings.CompanyName))) +
-              Member("1018", Quote(value(kkt.INN, "1018", Settings.Inn))) +
-              Member("1009", Quote(value(kkt.SaleAddress, "1009", Settings.SaleAddress))) +
-              Member("1187", Quote(value(kkt.SaleLocation, "1187", Settings.SaleLocation))) +
-              Member("1037", Quote(value(kkt.KKTNumber, "1037", Settings.KktNumber))) +
-              Member("1013", Quote(value(kkt.KKTSerialNumber, "1013", Settings.KktSerial))) +
-              Member("1062",
-                     std::to_string(!kkt.TaxationSystems.empty() || !state.Registered
-                                        ? TaxationMask(kkt.TaxationSystems.empty() ? Settings.TaxationSystems
-                                                                                   : kkt.TaxationSystems)
-                                        : static_cast<uint32_t>(previous.NumberOf("1062")))) +
-              Member("1209", Quote(value(fiscalParameters.FFDVersion, "1209", Settings.FfdVersion)));
-    if (fiscalParameters.RegistrationReasonCode >= 0)
-      members += Member("1101", std::to_string(fiscalParameters.RegistrationReasonCode));
-  } else {
-    members = RequisiteMembers({}, {});
-  }
-  members += Member("1021", Quote(fiscalParameters.CashierName));
-  if (!fiscalParameters.CashierINN.empty())
-    members += Member("1203", Quote(fiscalParameters.CashierINN));
+  const std::string members = fiscal::RegistrationRecord(requisites, fiscalParameters.RegistrationLabelCodes);
   const std::optional<fiscal::TLastDocument> committed = Commit(result, transaction, document, members);
   if (!committed)
     return;
@@ -531,19 +533,6 @@ TShiftOutput ShiftOutputOf(const fiscal::TFiscalState& state, const std::string&
   return output;
 }
 
-// The counters and the cash of the shift as journal members (reports).
-std::string CounterMembers(const fiscal::TFiscalState& state) {
-  std::string members = ",\"counters\":[";
-  for (size_t k = 0; k < 4; ++k) {
-    const fiscal::TOperationCounters& c = state.Counters[k];
-    members += (k == 0 ? "{" : ",{") + std::string("\"count\":") + std::to_string(c.CheckCount) +
-               ",\"amount\":" + std::to_string(c.TotalChecksAmount) +
-               ",\"corrections\":" + std::to_string(c.CorrectionCheckCount) +
-               ",\"correction_amount\":" + std::to_string(c.TotalCorrectionChecksAmount) + "}";
-  }
-  return members + "],\"cash\":" + std::to_string(state.CashBalance);
-}
-
 } // namespace
 
 void TFiscalSim_3004::OpenShift(tVariant& result, TParams& params) {
@@ -562,7 +551,8 @@ void TFiscalSim_3004::OpenShift(tVariant& result, TParams& params) {
   fiscal::TDocument document;
   document.Type = fiscal::TDocumentType::OpenShift;
   const std::optional<fiscal::TLastDocument> committed =
-      Commit(result, transaction, document, RequisiteMembers(input.CashierName, input.CashierINN));
+      Commit(result, transaction, document,
+             fiscal::ShiftRecord(RequisitesOf(transaction.State(), input.CashierName, input.CashierINN)));
   if (!committed)
     return;
   params.SetText(2, OutputParametersXml(TShiftMethod::OpenShift,
@@ -590,7 +580,9 @@ void TFiscalSim_3004::CloseShift(tVariant& result, TParams& params) {
   document.Type = fiscal::TDocumentType::CloseShift;
   const std::optional<fiscal::TLastDocument> committed =
       Commit(result, transaction, document,
-             RequisiteMembers(input.CashierName, input.CashierINN) + CounterMembers(transaction.State()));
+             fiscal::ReportRecord(document.Type,
+                                  RequisitesOf(transaction.State(), input.CashierName, input.CashierINN),
+                                  transaction.State()));
   if (!committed)
     return;
   TShiftOutput output = ShiftOutputOf(transaction.State(), committed->DateTime);
@@ -625,8 +617,7 @@ void TFiscalSim_3004::ProcessCheck(tVariant& result, TParams& params, bool corre
     return Refuse(result, TFiscalError::ShiftExpired,
                   u"Длительность смены превысила 24 часа. Необходимо снять Z-отчет");
   TRegistration registration;
-  registration.TaxationSystems =
-      static_cast<uint32_t>(fsim::ParseJsonObject(state.Registration).NumberOf("1062"));
+  registration.TaxationSystems = static_cast<uint32_t>(RegisteredOf(state).Integer("1055"));
   const TReceiptVerdict verdict = CheckReceiptRules(receipt, registration, state.CashBalance, correction);
   if (verdict.Fault != TReceiptFault::None)
     return Refuse(result,
@@ -643,39 +634,7 @@ void TFiscalSim_3004::ProcessCheck(tVariant& result, TParams& params, bool corre
   document.Prepayment = totals.Prepayment;
   document.Postpayment = totals.Postpayment;
   document.Barter = totals.Barter;
-  std::string members = RequisiteMembers(receipt.CashierName, receipt.CashierINN) +
-                        Member("1055", std::to_string(receipt.TaxationSystem));
-  if (!receipt.CustomerEmail.empty() || !receipt.CustomerPhone.empty())
-    members +=
-        Member("1008", Quote(receipt.CustomerEmail.empty() ? receipt.CustomerPhone : receipt.CustomerEmail));
-  if (receipt.HasCorrection)
-    members += Member("1173", std::to_string(receipt.Correction.Type)) +
-               Member("1177", Quote(receipt.Correction.Description)) +
-               Member("1178", Quote(receipt.Correction.Date)) +
-               Member("1179", Quote(receipt.Correction.Number));
-  members += ",\"items\":[";
-  bool first = true;
-  for (const TPosition& position : receipt.Positions) {
-    members += first ? "{" : ",{";
-    first = false;
-    if (position.Kind == TPositionKind::Fiscal) {
-      const TFiscalLine& line = position.Line;
-      members += "\"1030\":" + Quote(line.Name) + ",\"1023\":" + std::to_string(line.Quantity) +
-                 ",\"1079\":" + std::to_string(line.Price) + ",\"1043\":" + std::to_string(line.Amount) +
-                 ",\"1199\":" + Quote(VatRateName(line.VatRate)) +
-                 ",\"1200\":" + std::to_string(line.VatAmount) +
-                 ",\"1214\":" + std::to_string(line.PaymentMethod) +
-                 ",\"1212\":" + std::to_string(line.CalculationSubject);
-      if (line.Discount != 0)
-        members += ",\"discount\":" + std::to_string(line.Discount);
-    } else if (position.Kind == TPositionKind::Text) {
-      members += "\"text\":" + Quote(position.Text);
-    } else {
-      members += "\"barcode\":" + Quote(position.Text) + ",\"barcode_type\":" + Quote(position.BarcodeType);
-    }
-    members += "}";
-  }
-  members += "]";
+  const std::string members = fiscal::ReceiptRecord(RequisitesOf(state, {}, {}), receipt, totals);
   const std::optional<fiscal::TLastDocument> committed = Commit(result, transaction, document, members);
   if (!committed)
     return;
@@ -731,7 +690,8 @@ void TFiscalSim_3004::CashInOutcome(tVariant& result, TParams& params) {
   document.Type = kopecks >= 0 ? fiscal::TDocumentType::CashIn : fiscal::TDocumentType::CashOut;
   document.Total = kopecks >= 0 ? kopecks : -kopecks;
   const std::optional<fiscal::TLastDocument> committed =
-      Commit(result, transaction, document, RequisiteMembers(input.CashierName, input.CashierINN));
+      Commit(result, transaction, document,
+             fiscal::ShiftRecord(RequisitesOf(transaction.State(), input.CashierName, input.CashierINN)));
   if (!committed)
     return;
   PrintLine(committed->Line, false);
@@ -755,7 +715,9 @@ void TFiscalSim_3004::PrintXReport(tVariant& result, TParams& params) {
   document.Type = fiscal::TDocumentType::XReport;
   const std::optional<fiscal::TLastDocument> committed =
       Commit(result, transaction, document,
-             RequisiteMembers(input.CashierName, input.CashierINN) + CounterMembers(transaction.State()));
+             fiscal::ReportRecord(document.Type,
+                                  RequisitesOf(transaction.State(), input.CashierName, input.CashierINN),
+                                  transaction.State()));
   if (!committed)
     return;
   PrintLine(committed->Line, false);
@@ -791,7 +753,7 @@ void TFiscalSim_3004::PrintCheckCopy(tVariant& result, TParams& params) {
   if (found.empty())
     return Refuse(result, TFiscalError::NotFound,
                   u"Документ № " + (digits.empty() ? u"0" : given) + u" не найден в фискальном накопителе");
-  if (const std::u16string failure = Feed(fsim::FiscalDocumentTape(found, Settings.LineLength, true));
+  if (const std::u16string failure = Feed(fiscal::FiscalTapeLines(found, Settings.LineLength, true));
       !failure.empty())
     return Refuse(result, TFiscalError::Device, failure);
   SetResult(result, true);
@@ -817,8 +779,9 @@ void TFiscalSim_3004::GetCurrentStatus(tVariant& result, TParams& params, bool s
     document.Type = fiscal::TDocumentType::SettlementsReport;
     const std::optional<fiscal::TLastDocument> committed =
         Commit(result, transaction, document,
-               RequisiteMembers(input.CashierName, input.CashierINN) +
-                   Member("cash", std::to_string(transaction.State().CashBalance)));
+               fiscal::ReportRecord(document.Type,
+                                    RequisitesOf(transaction.State(), input.CashierName, input.CashierINN),
+                                    transaction.State()));
     if (!committed)
       return;
     dateTime = committed->DateTime;

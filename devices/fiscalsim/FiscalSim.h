@@ -12,6 +12,7 @@
 #include "DeviceSet.h"
 #include "FiscalDocuments.h"
 #include "FiscalMemory.h"
+#include "FiscalRecord.h"
 #include "PaperTape.h"
 
 #include <cstdint>
@@ -133,8 +134,8 @@ private:
   void PrintLine(const std::string& line, bool copy);
   // Prints lines on the tape; the failure's message or empty.
   std::u16string Feed(const std::vector<TTapeLine>& lines);
-  // The requisites of the register as journal members.
-  std::string RequisiteMembers(const std::u16string& cashier, const std::u16string& cashierInn) const;
+  // The requisites of the settings (a first registration).
+  fiscal::TRequisites SettingsRequisites() const;
 
   std::unique_ptr<fiscal::TFiscalMemory> Memory_;
   std::u16string MemorySerial_; // the drive serial Memory_ was made for

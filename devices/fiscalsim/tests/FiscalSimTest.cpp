@@ -341,13 +341,15 @@ TEST_F(FiscalRegister, ACopyPrintsTheOriginalAgainAndAnElectronicReceiptPrintsNo
   EXPECT_NE(original.find("НДС 20%"), std::string::npos);
   EXPECT_NE(original.find("БЕЗ НДС"), std::string::npos);
 
-  // The copy: the same lines with the mark under the title.
+  // The copy: the same lines with the copy mark at its top and bottom.
   EXPECT_EQ(Call(u"PrintCheckCopy", {Str(id), Str(u"3")}), 1) << Utf16ToUtf8(LastError());
   std::string copy = TapeBytes().substr(before + original.size());
   const std::string mark = std::string(18, ' ') + "КОПИЯ\r\n";
-  const size_t at = copy.find(mark);
-  ASSERT_NE(at, std::string::npos) << copy;
-  EXPECT_EQ(copy.erase(at, mark.size()), original);
+  int marks = 0;
+  for (size_t at; (at = copy.find(mark)) != std::string::npos; ++marks)
+    copy.erase(at, mark.size());
+  EXPECT_EQ(marks, 2);
+  EXPECT_EQ(copy, original);
   // Empty asks for the last document.
   EXPECT_EQ(Call(u"PrintCheckCopy", {Str(id), Str(u"")}), 1);
 
