@@ -122,6 +122,8 @@ protected:
 
 TEST_F(FiscalRegister, AShiftOfDocumentsKeepsItsNumbersCountersAndCashAcrossObjects) {
   SetClock("2026-12-09T10:00:00");
+  EXPECT_EQ(object.InterfaceRevision, 3004);
+  EXPECT_EQ(object.EquipmentType, u"ККТ");
   EXPECT_EQ(object.FindMethod(u"НапечататьКопиюЧека"), 19);
   EXPECT_EQ(object.MethParamCounts.at(14), 4); // ProcessCheck
 
@@ -352,6 +354,14 @@ TEST_F(FiscalRegister, ACopyPrintsTheOriginalAgainAndAnElectronicReceiptPrintsNo
   EXPECT_EQ(copy, original);
   // Empty asks for the last document.
   EXPECT_EQ(Call(u"PrintCheckCopy", {Str(id), Str(u"")}), 1);
+
+  // A text document is no fiscal document: on the tape only.
+  const size_t documentsBefore = JournalLines().size();
+  EXPECT_EQ(Call(u"PrintTextDocument",
+                 {Str(id), Str(u"<Document><Positions><TextString Text=\"Слип\"/></Positions></Document>")}),
+            1);
+  EXPECT_NE(TapeBytes().find("Слип\r\n"), std::string::npos);
+  EXPECT_EQ(JournalLines().size(), documentsBefore);
 
   // Electronically: in the journal, not on the paper.
   const std::string tape = TapeBytes();
