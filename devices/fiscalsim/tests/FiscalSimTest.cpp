@@ -369,6 +369,17 @@ TEST_F(FiscalRegister, ACopyPrintsTheOriginalAgainAndAnElectronicReceiptPrintsNo
   EXPECT_EQ(Attribute(Check(sale, true), "CheckNumber"), "4");
   EXPECT_EQ(TapeBytes(), tape);
   EXPECT_EQ(JournalLines().size(), documents + 1);
+
+  // A correction needs its CorrectionData, and then takes the next numbers.
+  std::u16string correction = Package(Line(u"1", u"10", u"10"), u"Cash=\"10\"");
+  EXPECT_EQ(Call(u"ProcessCorrectionCheck", {Str(id), Str(correction)}, 3), 0);
+  EXPECT_EQ(LastError(), u"Не заданы данные коррекции (CorrectionData)");
+  correction.replace(
+      correction.find(u"/><Positions>"), 2,
+      u"><CorrectionData Type=\"0\" Description=\"Ошибка кассира\" Number=\"1\"/></Parameters>");
+  ASSERT_EQ(Call(u"ProcessCorrectionCheck", {Str(id), Str(correction)}, 3), 1) << Utf16ToUtf8(LastError());
+  EXPECT_EQ(Attribute(Text(2), "CheckNumber"), "5");
+  EXPECT_EQ(Attribute(Text(2), "ShiftClosingCheckNumber"), "3");
 }
 
 TEST_F(FiscalRegister, AResetOrANewDriveStartsTheNumbersAgain) {
