@@ -308,21 +308,17 @@ void TFiscalSim_3004::DoAdditionalAction(tVariant& result, TParams& params) {
   if (const std::u16string failure = Memory_->Reset(); !failure.empty())
     return Refuse(result, TFiscalError::Memory, failure);
   if (!reset) {
-    // The next serial: the last digits counted on.
+    // The next serial: its trailing digits counted on by one, 9 carrying.
     std::u16string serial = Settings.DriveSerial;
-    size_t k = serial.size();
-    while (k > 0) {
+    for (size_t k = serial.size(); k > 0; --k) {
       char16_t& digit = serial[k - 1];
-      if (digit < u'0' || digit > u'8') {
-        if (digit == u'9')
-          digit = u'0';
-        else
-          break;
-        --k;
-        continue;
+      if (digit < u'0' || digit > u'9')
+        break;
+      if (digit != u'9') {
+        ++digit;
+        break;
       }
-      ++digit;
-      break;
+      digit = u'0';
     }
     Settings.DriveSerial = serial;
     Memory_.reset();
@@ -367,11 +363,21 @@ bool TFiscalSim_3004::Prepare(tVariant& result) {
            u"Фискальная память недоступна: нет папки данных (" + TCallLog::ErrorText(error) + u")");
     return false;
   }
-  const std::string serial = Utf16ToUtf8(Settings.DriveSerial);
-  Memory_ = std::make_unique<fiscal::TFiscalMemory>(
-      folder / std::filesystem::path(JournalFileName()), [this] { return Clock_.Moment; }, serial,
-      "orvik-drive-key-" + serial);
+  const std::filesystem::path journal = folder / std::filesystem::path(JournalFileName());
+  const auto make = [&](const std::string& serial) {
+    Memory_ = std::make_unique<fiscal::TFiscalMemory>(
+        journal, [this] { return Clock_.Moment; }, serial, "orvik-drive-key-" + serial);
+  };
+  make(Utf16ToUtf8(Settings.DriveSerial));
   MemorySerial_ = Settings.DriveSerial;
+  // The setting names the drive of a first registration; a registered journal
+  // names its own, which then signs whatever this object's setting says (a
+  // drive replaced by another object, or settings saved before it was).
+  std::string registered;
+  if (auto transaction = Memory_->Begin(); transaction && transaction.State().Registered)
+    registered = json::String(RegisteredOf(transaction.State()).Members, "1041").value_or(std::string());
+  if (!registered.empty() && registered != Utf16ToUtf8(Settings.DriveSerial))
+    make(registered);
   return true;
 }
 

@@ -138,7 +138,7 @@ private:
   fiscal::TRequisites SettingsRequisites() const;
 
   std::unique_ptr<fiscal::TFiscalMemory> Memory_;
-  std::u16string MemorySerial_; // the drive serial Memory_ was made for
+  std::u16string MemorySerial_; // the drive serial setting Memory_ was made at
   TFiscalClock Clock_;
   TFiscalError ErrorCode_ = TFiscalError::None;
 };

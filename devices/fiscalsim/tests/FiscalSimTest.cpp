@@ -407,6 +407,12 @@ TEST_F(FiscalRegister, AResetOrANewDriveStartsTheNumbersAgain) {
       << Utf16ToUtf8(LastError());
   Output(u"OpenShift");
   Check(Package(Line(u"1", u"100", u"100"), u"Cash=\"100\"", 1, 2));
+  // Settings saved before the replacement name the old drive: the journal's
+  // drive still signs.
+  EXPECT_EQ(Call(u"SetParameter", {Str(u"FNSerialNumber"), Str(u"9999078900001234")}), 1);
+  Check(Package(Line(u"1", u"100", u"100"), u"Cash=\"100\""));
+  EXPECT_NE(JournalLines().back().find("\"1041\":\"9999078900001235\""), std::string::npos)
+      << JournalLines().back();
   EXPECT_EQ(Call(u"DoAdditionalAction", {Str(u"ResetRegister")}), 1);
   EXPECT_EQ(Attribute(Output(u"GetCurrentStatus"), "CheckNumber"), "1");
 }
