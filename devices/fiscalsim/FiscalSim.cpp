@@ -397,6 +397,21 @@ fiscal::TRequisites TFiscalSim_3004::SettingsRequisites() const {
 bool TFiscalSim_3004::RegisterIfNew(tVariant& result, fiscal::TFiscalMemory::TTransaction& transaction) {
   if (transaction.State().Documents != 0)
     return true;
+  // The settings are what a registration would be refused for on a real
+  // register: an INN of the wrong form, no taxation system of the codes.
+  if (!fiscal::IsInn(Utf16ToUtf8(Settings.Inn))) {
+    Refuse(result, TFiscalError::Registration,
+           u"Регистрация ККТ невозможна: неверный ИНН организации в настройках \"" + Settings.Inn +
+               u"\" (нужно 10 или 12 цифр)");
+    return false;
+  }
+  if (Settings.TaxationSystems.empty() ||
+      !fiscal::IsCodeList(Utf16ToUtf8(Settings.TaxationSystems), 0, kTaxationSystemMax)) {
+    Refuse(result, TFiscalError::Registration,
+           u"Регистрация ККТ невозможна: неверные системы налогообложения в настройках \"" +
+               Settings.TaxationSystems + u"\" (коды от 0 до 5 через запятую)");
+    return false;
+  }
   fiscal::TDocument document;
   document.Type = fiscal::TDocumentType::Registration;
   const std::string members = fiscal::RegistrationRecord(SettingsRequisites());

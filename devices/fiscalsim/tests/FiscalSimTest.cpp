@@ -414,7 +414,18 @@ TEST_F(FiscalRegister, AResetOrANewDriveStartsTheNumbersAgain) {
   EXPECT_NE(JournalLines().back().find("\"1041\":\"9999078900001235\""), std::string::npos)
       << JournalLines().back();
   EXPECT_EQ(Call(u"DoAdditionalAction", {Str(u"ResetRegister")}), 1);
+  // A register made new registers from its settings, when they would pass.
+  for (const auto& [name, value] : {std::pair{u"INN", u"770708389"}, {u"TaxationSystems", u"0,7"}}) {
+    EXPECT_EQ(Call(u"SetParameter", {Str(name), Str(value)}), 1);
+    EXPECT_EQ(Call(u"GetCurrentStatus", {Str(id), Str(kInput)}, 3), 0);
+    EXPECT_EQ(ErrorCode(), static_cast<int32_t>(TFiscalError::Registration));
+    EXPECT_EQ(JournalBytes(), "");
+    EXPECT_EQ(Call(u"SetParameter", {Str(name), Str(name == std::u16string(u"INN") ? u"7707083893" : u"1")}),
+              1);
+  }
   EXPECT_EQ(Attribute(Output(u"GetCurrentStatus"), "CheckNumber"), "1");
+  ASSERT_EQ(Call(u"GetDataKKT", {Str(id)}, 2), 1);
+  EXPECT_EQ(Attribute(Text(1), "TaxationSystems"), "1");
 }
 
 TEST(FiscalClock, TheKeyIsAMomentOrAnOffsetAndNothingElse) {
