@@ -274,8 +274,9 @@ TEST(FiscalSeller, Sells) {
   std::string error;
   auto sim = TRegister::Open(error);
   ASSERT_NE(sim, nullptr) << error;
-  if (Attribute(sim->Status(), "ShiftState") != "2")
+  if (Attribute(sim->Status(), "ShiftState") != "2") {
     ASSERT_TRUE(sim->ShiftCall(u"OpenShift")) << Utf16ToUtf8(sim->LastError());
+  }
   std::ofstream numbers(std::getenv(kNumbersVariable));
   for (int i = 0; count == 0 || i < count; ++i) {
     const std::u16string output = sim->Sell();
@@ -469,6 +470,13 @@ TEST_F(FiscalProcesses, TwoSellersAtOnceShareOneNumberingWithNoneMissingOrTwice)
     if (IsReceipt(line))
       recorded.insert(Member(line, "1040"));
   EXPECT_EQ(answered, recorded);
+  // Each document is printed under the journal's lock: the tape holds them
+  // whole, in the journal's order, never one inside another.
+  std::string tape;
+  for (const std::string& line : journal.Lines)
+    tape += TapeOf(line);
+  EXPECT_TRUE(testenv::ReadFileBytes(TapeIn(home_)) == tape)
+      << "the tape is not the journal's documents in order";
 
   auto sim = Register();
   ASSERT_NE(sim, nullptr);
