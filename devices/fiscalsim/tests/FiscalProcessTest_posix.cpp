@@ -37,6 +37,9 @@ constexpr char kHomeVariable[] = "FISCAL_SELLER_HOME";       // the data home to
 constexpr char kCountVariable[] = "FISCAL_SELLER_COUNT";     // receipts to sell, 0 for ever
 constexpr char kReadyVariable[] = "FISCAL_SELLER_READY";     // a file made after the first receipt
 constexpr char kNumbersVariable[] = "FISCAL_SELLER_NUMBERS"; // where its receipt numbers go
+// When set, a file awaited before the first receipt; the ready file is then
+// made once the device is open, before it.
+constexpr char kGoVariable[] = "FISCAL_SELLER_GO";
 
 constexpr char kDriveKey[] = "orvik-drive-key-9999078900001234"; // the default drive's key
 constexpr int32_t kLineLength = 42;                              // the register's default
@@ -227,14 +230,16 @@ std::string TapeOf(const std::string& line) {
 
 // Starts this program as a seller in home (see the variables above); -1 when
 // it cannot start.
-pid_t StartSeller(const fs::path& home, int count, const fs::path& ready, const fs::path& numbers) {
+pid_t StartSeller(const fs::path& home, int count, const fs::path& ready, const fs::path& numbers,
+                  const fs::path& go = {}) {
   char self[4096] = {};
   if (readlink("/proc/self/exe", self, sizeof self - 1) <= 0)
     return -1;
   std::vector<std::string> variables{std::string(kHomeVariable) + "=" + home.string(),
                                      std::string(kCountVariable) + "=" + std::to_string(count),
                                      std::string(kReadyVariable) + "=" + ready.string(),
-                                     std::string(kNumbersVariable) + "=" + numbers.string()};
+                                     std::string(kNumbersVariable) + "=" + numbers.string(),
+                                     std::string(kGoVariable) + "=" + go.string()};
   std::vector<char*> environment;
   for (std::string& variable : variables)
     environment.push_back(variable.data());
@@ -253,6 +258,16 @@ pid_t StartSeller(const fs::path& home, int count, const fs::path& ready, const 
     child = -1;
   posix_spawn_file_actions_destroy(&actions);
   return child;
+}
+
+// Waits for a file to appear, a minute at most: whether it did.
+bool AwaitFile(const fs::path& path) {
+  for (int waited = 0; waited < 60000; ++waited) {
+    if (fs::exists(path))
+      return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return fs::exists(path);
 }
 
 int Wait(pid_t child) {
@@ -278,11 +293,16 @@ TEST(FiscalSeller, Sells) {
     ASSERT_TRUE(sim->ShiftCall(u"OpenShift")) << Utf16ToUtf8(sim->LastError());
   }
   std::ofstream numbers(std::getenv(kNumbersVariable));
+  const std::string go = std::getenv(kGoVariable);
+  if (!go.empty()) {
+    std::ofstream(std::getenv(kReadyVariable)) << "ready";
+    ASSERT_TRUE(AwaitFile(go));
+  }
   for (int i = 0; count == 0 || i < count; ++i) {
     const std::u16string output = sim->Sell();
     ASSERT_FALSE(output.empty()) << Utf16ToUtf8(sim->LastError());
     numbers << Attribute(output, "CheckNumber") << std::endl;
-    if (i == 0)
+    if (i == 0 && go.empty())
       std::ofstream(std::getenv(kReadyVariable)) << "ready";
   }
 }
@@ -343,8 +363,7 @@ TEST_F(FiscalProcesses, ASellerKilledInsideProcessCheckLeavesAWholeRegister) {
     const size_t linesBefore = journal.Lines.size();
     const pid_t child = StartSeller(home_, 0, ready, numbers);
     ASSERT_GT(child, 0);
-    for (int waited = 0; !fs::exists(ready) && waited < 60000; ++waited)
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    AwaitFile(ready);
     std::this_thread::sleep_for(std::chrono::microseconds(pause(random)));
     kill(child, SIGKILL);
     ASSERT_EQ(Wait(child), -SIGKILL) << "the seller ended by itself";
@@ -440,17 +459,22 @@ TEST_F(FiscalOnASmallDisk, AReceiptThatFindsNoRoomRecordsNothingAndTheNextTakesT
 }
 
 TEST_F(FiscalProcesses, TwoSellersAtOnceShareOneNumberingWithNoneMissingOrTwice) {
-  constexpr int kEach = 50;
+  constexpr int kEach = 100;
   {
     auto sim = Register();
     ASSERT_NE(sim, nullptr);
     ASSERT_TRUE(sim->ShiftCall(u"OpenShift")) << Utf16ToUtf8(sim->LastError());
   }
   const fs::path numbers[2] = {home_ / "numbers-a", home_ / "numbers-b"};
-  const pid_t a = StartSeller(home_, kEach, home_ / "ready-a", numbers[0]);
-  const pid_t b = StartSeller(home_, kEach, home_ / "ready-b", numbers[1]);
+  // Both start selling together, once both have their device open.
+  const fs::path go = home_ / "go";
+  const pid_t a = StartSeller(home_, kEach, home_ / "ready-a", numbers[0], go);
+  const pid_t b = StartSeller(home_, kEach, home_ / "ready-b", numbers[1], go);
   ASSERT_GT(a, 0);
   ASSERT_GT(b, 0);
+  EXPECT_TRUE(AwaitFile(home_ / "ready-a"));
+  EXPECT_TRUE(AwaitFile(home_ / "ready-b"));
+  std::ofstream(go) << "go";
   EXPECT_EQ(Wait(a), 0);
   EXPECT_EQ(Wait(b), 0);
 
