@@ -11,8 +11,9 @@
 # own, where the script itself presses Enter.
 #   ORVIK_DEMO_WINDOWS=1 bash scripts/demo.sh
 # with DISPLAY set shows the Linux windows instead: the customer display, the
-# receipt printer and the fiscal register's tape for the length of their steps, and the card payment and
-# the weighings wait for you (a line says so before each).
+# receipt printer and the fiscal register's tape for the length of their
+# steps, and the card payment and the weighings wait for you (a line says so
+# before each).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh linux win64 win32
