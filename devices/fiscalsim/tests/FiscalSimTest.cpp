@@ -242,7 +242,10 @@ TEST_F(FiscalRegister, EveryRefusalAnswersFalseAndWritesNothing) {
   };
   const std::u16string sale = Package(Line(u"1", u"100", u"100"), u"Cash=\"100\"");
   const auto nothing = [] {};
-  const auto expire = [this] { SetClock("+25h"); };
+  const auto expire = [this] {
+    SetClock("+25h");
+    EXPECT_EQ(Attribute(Output(u"GetCurrentStatus"), "ShiftState"), "3");
+  };
   const std::vector<TRefusal> rows = {
       {"close a closed shift", nothing, input(u"CloseShift"), u"Смена закрыта - операция невозможна",
        TFiscalError::ShiftClosed},
