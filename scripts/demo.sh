@@ -10,9 +10,10 @@
 # display. The Wine card payment shows its real window on a Xvfb display of its
 # own, where the script itself presses Enter.
 #   ORVIK_DEMO_WINDOWS=1 bash scripts/demo.sh
-# with DISPLAY set shows the Linux windows instead: the customer display and
-# the receipt printer for the length of their steps, and the card payment and
-# the weighings wait for you (a line says so before each).
+# with DISPLAY set shows the Linux windows instead: the customer display, the
+# receipt printer and the fiscal register's tape for the length of their
+# steps, and the card payment and the weighings wait for you (a line says so
+# before each).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh linux win64 win32
@@ -106,11 +107,44 @@ linux "$host" dist/RECEIPTSIM_3001_64.so --script devices/receiptsim/demo/receip
 section "What the receipt printer printed: $XDG_DATA_HOME/Orvik/ReceiptSim_3001_tape.txt"
 tr -d '\r' <"$XDG_DATA_HOME/Orvik/ReceiptSim_3001_tape.txt"
 
+if [ -n "$windows" ]; then
+  section "Fiscal register: FISCALSIM_3004_64.so, the window \"Фискальный регистратор\" while the script runs"
+else
+  section "Fiscal register: FISCALSIM_3004_64.so, no display: a whole shift, the tape to its file, each document to the journal"
+fi
+# The script resets the register first (the additional action ResetRegister),
+# so that a shift left open by an interrupted run does not stop this one.
+linux "$host" -q dist/FISCALSIM_3004_64.so --script devices/fiscalsim/demo/fiscalsim.addin
+
+section "What the fiscal register printed (the tail): $XDG_DATA_HOME/Orvik/FiscalSim_3004_tape.txt"
+tail -n 60 "$XDG_DATA_HOME/Orvik/FiscalSim_3004_tape.txt" | tr -d '\r'
+
+section "The session's documents in the fiscal memory: $XDG_DATA_HOME/Orvik/FiscalSim_3004_journal.jsonl"
+cat "$XDG_DATA_HOME/Orvik/FiscalSim_3004_journal.jsonl"
+# The journals set aside by the resets of earlier runs are of no more use here.
+find "$XDG_DATA_HOME/Orvik" -name 'FiscalSim_3004_journal.*-*.jsonl' -delete
+
 section "The same scale as a Windows x64 DLL, under Wine (no window)"
 wine_out=$(mktemp)
 if bash scripts/wine-run.sh build/win64 build/win64/tools/addinhost/addinhost.exe -q \
     dist/SCALESIM_3001_64.dll 'Open($dev)' 'UploadGoods($dev, @devices/scalesim/demo/goods.xml, "first")' \
     'UploadGoods($dev, "<Table/>", "first")' 'GetLastError($e)' 'Close($dev)' >"$wine_out" 2>&1; then
+  cat "$wine_out"
+else
+  cat "$wine_out"
+  echo "(the Wine run failed)"
+fi
+rm -f "$wine_out"
+
+section "The same shift on the fiscal register's Windows x64 DLL, under Wine"
+# Its data folder is the Wine prefix's %APPDATA%\\Orvik, which keeps the
+# journal from run to run: the script's reset starts it anew each time. The
+# tape window goes to a Xvfb display of Wine's own unless windows were asked for.
+wine_out=$(mktemp)
+wine_display=
+[ -n "$windows" ] && wine_display=$DISPLAY
+if DISPLAY=$wine_display bash scripts/wine-run.sh build/win64 build/win64/tools/addinhost/addinhost.exe -q \
+    dist/FISCALSIM_3004_64.dll --script devices/fiscalsim/demo/fiscalsim.addin >"$wine_out" 2>&1; then
   cat "$wine_out"
 else
   cat "$wine_out"

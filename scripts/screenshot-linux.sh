@@ -4,7 +4,8 @@
 # display with a running line), docs/img/linux-panelsim-test.png (the device
 # test), docs/img/linux-cardsim-dialog.png (a payment of 1234.50),
 # docs/img/linux-weighsim-dialog.png (the weighing window) and
-# docs/img/linux-receiptsim-paper.png (the receipt printer's tape). No window
+# docs/img/linux-receiptsim-paper.png (the receipt printer's tape) and
+# docs/img/linux-fiscalsim-tape.png (the fiscal register's tape). No window
 # manager runs, so the pictures show the windows without frames.
 # Builds nothing: the libraries come from dist/ (else from the build tree), the
 # programs that show the windows (panelshot, addinhost) from the build tree.
@@ -58,8 +59,9 @@ check() { # description, value, comparison
 green() { convert "$1" -crop "$2" +repage -fx 'g>0.5&&r<0.3&&b<0.3?1:0' -format '%[fx:round(mean*w*h)]' info:; }
 foreign() { convert "$1" -crop "$2" +repage -fx 'r>0.05||b>0.05?1:0' -format '%[fx:round(mean*w*h)]' info:; }
 
-# shoot CLASS OUT SETTLE: waits for the window of that class, lets it settle,
-# takes the screen and keeps the window's part; sets x y w h.
+# shoot CLASS OUT SETTLE [X Y]: waits for the window of that class (moved to
+# X, Y when given, for a window placed beyond the small screen's edge), lets
+# it settle, takes the screen and keeps the window's part; sets x y w h.
 shoot() {
   local window=
   for _ in $(seq 100); do
@@ -68,6 +70,7 @@ shoot() {
     sleep 0.1
   done
   [ -n "$window" ] || { cat "$work/run.log" >&2; echo "screenshot-linux: no $1 window" >&2; exit 1; }
+  [ $# -ge 5 ] && xdotool windowmove "$window" "$4" "$5"
   sleep "$3"
   read -r x y w h < <(xwininfo -id "$window" |
     awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4} /Width:/{w=$2} /Height:/{h=$2} END{print x, y, w, h}')
@@ -123,6 +126,20 @@ shoot ReceiptSim "$out_dir/linux-receiptsim-paper.png" 0.5
 dark() { convert "$1" -crop "$2" +repage -fx 'r<0.3&&g<0.3&&b<0.3?1:0' -format '%[fx:round(mean*w*h)]' info:; }
 check "paper: size" "${w}x${h}" "= 394x484"
 check "paper: ink pixels" "$(dark "$out_dir/linux-receiptsim-paper.png" "${w}x${h}+0+0")" "-ge 2000"
+touch "$work/done"
+wait "$run_pid"
+run_pid=
+
+# The fiscal register's tape: a cash sale ending in its QR code, sold by a
+# register of its own (a data folder in the work folder: a new register).
+fiscalsim=$(library FISCALSIM_3004_64.so fiscalsim)
+rm -f "$work/ready" "$work/done"
+XDG_DATA_HOME=$work/data "$receiptshot" "$fiscalsim" "$work/ready" "$work/done" devices/fiscalsim/demo/sale-cash.xml \
+  >"$work/run.log" 2>&1 &
+run_pid=$!
+shoot FiscalSim "$out_dir/linux-fiscalsim-tape.png" 0.5 20 20
+check "tape: size" "${w}x${h}" "= 394x484"
+check "tape: ink pixels" "$(dark "$out_dir/linux-fiscalsim-tape.png" "${w}x${h}+0+0")" "-ge 4000"
 touch "$work/done"
 wait "$run_pid"
 run_pid=

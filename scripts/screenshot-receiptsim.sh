@@ -4,6 +4,9 @@
 # it under Wine on a Xvfb display. Builds nothing: it needs a Windows build
 # tree that holds the receiptshot tool (tools/screenshots), and takes the
 # library of the same bitness from dist/ (or from that build tree).
+# With SHOT_DEVICE=fiscalsim (scripts/screenshot-fiscalsim.sh) it takes
+# docs/img/fiscalsim-tape.png instead: the fiscal register's tape window with
+# the demonstration's cash sale, which ends in its QR code.
 #   scripts/screenshot-receiptsim.sh [BUILD_DIR]   (default: build/win64)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,14 +15,28 @@ root=$(pwd)
 . "$root/scripts/lib/wine.sh"
 . "$root/scripts/lib/windowshot.sh"
 
+case ${SHOT_DEVICE:-receiptsim} in
+receiptsim)
+  name=RECEIPTSIM_3001 device=receiptsim picture=docs/img/receiptsim-paper.png
+  document=devices/receiptsim/demo/receipt.xml
+  ;;
+fiscalsim)
+  name=FISCALSIM_3004 device=fiscalsim picture=docs/img/fiscalsim-tape.png
+  document=devices/fiscalsim/demo/sale-cash.xml
+  ;;
+*)
+  echo "screenshot-receiptsim: unknown SHOT_DEVICE=$SHOT_DEVICE" >&2
+  exit 2
+  ;;
+esac
 build=$(cd "${1:-build/win64}" && pwd)
 tool=$build/tools/screenshots/receiptshot.exe
 [ -f "$tool" ] || { echo "screenshot-receiptsim: no $tool; build a Windows preset first" >&2; exit 1; }
 if [ "$(pe_machine "$tool")" = x64 ]; then bits=64; else bits=32; fi
-library=$root/dist/RECEIPTSIM_3001_$bits.dll
-[ -f "$library" ] || library=$build/devices/receiptsim/RECEIPTSIM_3001_$bits.dll
-[ -f "$library" ] || { echo "screenshot-receiptsim: no RECEIPTSIM_3001_$bits.dll" >&2; exit 1; }
+library=$root/dist/${name}_$bits.dll
+[ -f "$library" ] || library=$build/devices/$device/${name}_$bits.dll
+[ -f "$library" ] || { echo "screenshot-receiptsim: no ${name}_$bits.dll" >&2; exit 1; }
 
-# The tool prints the demonstration receipt and opens the drawer.
-wine_window_shot screenshot-receiptsim "$build" "$tool" "$library" docs/img/receiptsim-paper.png \
-  "$(windows_path "$root/devices/receiptsim/demo/receipt.xml")"
+# The tool prints the document: the printer's with the drawer opened after
+# it, or the register's receipt in a shift of its own.
+wine_window_shot screenshot-$device "$build" "$tool" "$library" "$picture" "$(windows_path "$root/$document")"

@@ -1,12 +1,16 @@
-// Shows the receipt printer's paper window for a screenshot: loads a
-// RECEIPTSIM library through the test host, prints a document (a UTF-8 XML
-// file) and opens the cash drawer, then holds the window until the script has
-// taken its picture.
+// Shows a paper window for a screenshot and holds it until the script has
+// taken its picture. The library's name says which device it is:
+// - a RECEIPTSIM library (the receipt printer): prints a text document (a
+//   UTF-8 XML file) and opens the cash drawer;
+// - a FISCALSIM library (the fiscal register): opens a shift (closing first
+//   one that an earlier run left open in the same data folder) and sells the
+//   receipt of a CheckPackage (a UTF-8 XML file), which ends in its QR code.
 //   receiptshot <library> <ready file> <done file> <document.xml>
 #include "ReceiptShot.h"
 #include "TestHost.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -22,9 +26,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot read %s\n", argv[4]);
     return 1;
   }
+  const bool fiscal = std::filesystem::path(argv[1]).filename().string().starts_with("FISCALSIM");
 
   std::string error;
-  const auto ready = testhost::OpenObject(argv[1], u"Orvik_ReceiptSim_3001", error);
+  const auto ready =
+      testhost::OpenObject(argv[1], fiscal ? u"Orvik_FiscalSim_3004" : u"Orvik_ReceiptSim_3001", error);
   if (!ready) {
     std::fprintf(stderr, "%s\n", error.c_str());
     return 1;
@@ -43,14 +49,40 @@ int main(int argc, char** argv) {
   open.Add(testhost::EmptyValue());
   call(u"Open", open);
   const std::u16string id = testhost::TextOf(open[0]);
-  testhost::ValueList print(memory);
-  print.AddString(id);
-  print.AddString(testhost::Utf8ToUtf16(document.str()));
-  testhost::ValueList drawer(memory);
-  drawer.AddString(id);
-  if (!call(u"PrintTextDocument", print) || !call(u"OpenCashDrawer", drawer)) {
-    std::fprintf(stderr, "the printer refused the document\n");
+  const std::u16string text = testhost::Utf8ToUtf16(document.str());
+  if (!fiscal) {
+    testhost::ValueList print(memory);
+    print.AddString(id);
+    print.AddString(text);
+    testhost::ValueList drawer(memory);
+    drawer.AddString(id);
+    if (!call(u"PrintTextDocument", print) || !call(u"OpenCashDrawer", drawer)) {
+      std::fprintf(stderr, "the printer refused the document\n");
+      return 1;
+    }
+    return HoldPaperWindow("ReceiptSim_", argv[2], argv[3]) ? 0 : 1;
+  }
+
+  const auto shift = [&](const char16_t* method) {
+    testhost::ValueList params(memory);
+    params.AddString(id);
+    params.AddString(u"<InputParameters><Parameters CashierName=\"Иванова И. И.\"/></InputParameters>");
+    params.Add(testhost::EmptyValue());
+    return call(method, params);
+  };
+  // A shift left open (or expired) by an earlier run is closed first.
+  if (!shift(u"OpenShift") && !(shift(u"CloseShift") && shift(u"OpenShift"))) {
+    std::fprintf(stderr, "the register opened no shift\n");
     return 1;
   }
-  return HoldPaperWindow(argv[2], argv[3]) ? 0 : 1;
+  testhost::ValueList check(memory);
+  check.AddString(id);
+  check.Add(testhost::BoolValue(false));
+  check.AddString(text);
+  check.Add(testhost::EmptyValue());
+  if (!call(u"ProcessCheck", check)) {
+    std::fprintf(stderr, "the register refused the receipt\n");
+    return 1;
+  }
+  return HoldPaperWindow("FiscalSim_", argv[2], argv[3]) ? 0 : 1;
 }

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <thread>
 
-bool HoldPaperWindow(const std::string& ready, const std::string& done) {
+bool HoldPaperWindow(const std::string&, const std::string& ready, const std::string& done) {
   std::ofstream(ready) << "shown\n";
   for (int i = 0; i < 600 && !std::filesystem::exists(done); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
