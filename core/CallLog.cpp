@@ -1,8 +1,10 @@
 #include "CallLog.h"
+#include "Clock.h"
 #include "TextCodec.h"
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,14 @@ namespace {
 constexpr size_t kKeptBytes = size_t{64} << 20;
 
 } // namespace
+
+std::string TCallLog::Timestamp() {
+  const TLocalTime now = LocalTimeNow();
+  char text[80];
+  std::snprintf(text, sizeof text, "%02d.%02d.%04d %02d:%02d:%02d", now.Day, now.Month, now.Year, now.Hour,
+                now.Minute, now.Second);
+  return text;
+}
 
 char* TCallLog::TBuffer::Reserve(size_t bytes) {
   size = 0;

@@ -289,13 +289,3 @@ std::u16string TCallLog::ErrorText(int code) {
     return Utf8ToUtf16(std::strerror(code));
   }
 }
-
-std::string TCallLog::Timestamp() {
-  const time_t now = time(nullptr);
-  tm local{};
-  localtime_r(&now, &local);
-  char text[80];
-  std::snprintf(text, sizeof text, "%02d.%02d.%04d %02d:%02d:%02d", local.tm_mday, local.tm_mon + 1,
-                local.tm_year + 1900, local.tm_hour, local.tm_min, local.tm_sec);
-  return text;
-}

@@ -211,12 +211,3 @@ std::u16string TCallLog::ErrorText(int code) {
     reason = u"ошибка " + Decimal(code);
   return reason;
 }
-
-std::string TCallLog::Timestamp() {
-  SYSTEMTIME local{};
-  GetLocalTime(&local);
-  char text[80];
-  std::snprintf(text, sizeof text, "%02u.%02u.%04u %02u:%02u:%02u", local.wDay, local.wMonth, local.wYear,
-                local.wHour, local.wMinute, local.wSecond);
-  return text;
-}

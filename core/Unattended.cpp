@@ -137,8 +137,12 @@ TOperatorSetting OperatorSettingFromFile(std::string_view bytes, std::u16string_
       if (line.empty())
         return InvalidFile(path, u"Первая строка файла ответа оператора " + std::u16string(path) + u" пуста" +
                                      kExpectedWords);
-      ApplyWord(setting, line, u"в файле " + std::u16string(path));
-      continue;
+      // A file of keys only (its first line a pair) gives no word: the
+      // answer is then the variable's (ReadOperatorSetting).
+      if (line.find(u'=') == std::u16string_view::npos) {
+        ApplyWord(setting, line, u"в файле " + std::u16string(path));
+        continue;
+      }
     }
     // Further lines: "key=value" for the devices that read them; blank
     // lines, "#" comments and lines of another form are skipped.
@@ -184,7 +188,16 @@ TOperatorSetting ReadOperatorSetting() {
       bytes.resize(static_cast<size_t>(in.gcount()));
       if (bytes.size() > kOperatorFileLimit)
         return InvalidFile(path, u"Файл ответа оператора " + path + u" больше 64 КБ");
-      return OperatorSettingFromFile(bytes, path);
+      TOperatorSetting setting = OperatorSettingFromFile(bytes, path);
+      if (setting.Mode != TOperatorMode::Invalid && setting.Word.empty()) {
+        // Keys without a word: who answers is the variable's to say.
+        TOperatorSetting answer = OperatorSettingFromVariable(EnvironmentVariable(kOperatorVariable));
+        answer.Values = std::move(setting.Values);
+        if (answer.Source == TOperatorSource::None)
+          answer.Origin = path;
+        return answer;
+      }
+      return setting;
     }
   }
   return OperatorSettingFromVariable(EnvironmentVariable(kOperatorVariable));

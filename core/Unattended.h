@@ -49,7 +49,9 @@ struct TOperatorSetting {
 TOperatorSetting ReadOperatorSetting();
 // The setting from a control file's bytes (UTF-8 with or without a byte-order
 // mark, or UTF-16 with or without one; lines ending at CR LF, LF or CR)
-// found at path.
+// found at path. Its first line is the word, unless it is a "key=value" pair:
+// a file of keys only gives no word (Word empty, Mode Dialog), and
+// ReadOperatorSetting then takes the answer from the variable.
 TOperatorSetting OperatorSettingFromFile(std::string_view bytes, std::u16string_view path);
 // The setting from the variable's value; nullopt or an empty value is no setting.
 TOperatorSetting OperatorSettingFromVariable(const std::optional<std::u16string>& value);

@@ -43,6 +43,10 @@ char* EncodeUtf8(char* out, std::u16string_view text);
 void AppendUtf8(std::string& out, std::u16string_view text);
 // A whole number in decimal digits, for messages and log lines.
 std::u16string Decimal(long long n);
+// Appends the bytes of standard Base64 text (A-Z a-z 0-9 + /, padding
+// optional) to bytes; false on any other character or a length no Base64
+// text has.
+bool DecodeBase64(std::string_view text, std::string& bytes);
 
 // The system's ANSI code page (Windows; UTF-8 elsewhere), the same three ways.
 // Characters the code page lacks become its stand-in character; they never

@@ -506,6 +506,18 @@ TEST_F(CoreUnit, ControlFileOverridesTheVariableWhileItExists) {
   std::filesystem::create_directory(file);
   EXPECT_EQ(ReadOperatorSetting().Error, u"Не удалось прочитать файл ответа оператора " + file.u16string());
   std::filesystem::remove(file);
+  // A file of keys only leaves the answer to the variable and gives its keys.
+  std::ofstream(file) << "clock=+25h\nweight=2\n";
+  const TOperatorSetting keysOnly = ReadOperatorSetting();
+  EXPECT_EQ(keysOnly.Mode, TOperatorMode::Refuse);
+  EXPECT_EQ(keysOnly.Source, TOperatorSource::Variable);
+  ASSERT_NE(keysOnly.Value(u"clock"), nullptr);
+  EXPECT_EQ(*keysOnly.Value(u"clock"), u"+25h");
+  testhost::SetEnvironment("ORVIK_OPERATOR", nullptr);
+  EXPECT_EQ(ReadOperatorSetting().Mode, TOperatorMode::Dialog);
+  ASSERT_NE(ReadOperatorSetting().Value(u"weight"), nullptr);
+  testhost::SetEnvironment("ORVIK_OPERATOR", "refuse");
+  std::filesystem::remove(file);
   std::ofstream(file) << std::string(kOperatorFileLimit + 1, 'a');
   EXPECT_EQ(ReadOperatorSetting().Mode, TOperatorMode::Invalid);
   std::filesystem::remove(file);

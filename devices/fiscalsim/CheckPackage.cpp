@@ -33,42 +33,6 @@ bool HasAttributes(const char** attributes) {
   return attributes[0] != nullptr;
 }
 
-int Base64Digit(char c) {
-  if (c >= 'A' && c <= 'Z')
-    return c - 'A';
-  if (c >= 'a' && c <= 'z')
-    return c - 'a' + 26;
-  if (c >= '0' && c <= '9')
-    return c - '0' + 52;
-  if (c == '+')
-    return 62;
-  if (c == '/')
-    return 63;
-  return -1;
-}
-
-// Standard Base64, padding optional; false on any other character.
-bool DecodeBase64(std::string_view text, std::string& bytes) {
-  while (!text.empty() && text.back() == '=')
-    text.remove_suffix(1);
-  if (text.size() % 4 == 1)
-    return false;
-  uint32_t buffer = 0;
-  int bits = 0;
-  for (const char c : text) {
-    const int digit = Base64Digit(c);
-    if (digit < 0)
-      return false;
-    buffer = (buffer << 6) | static_cast<uint32_t>(digit);
-    bits += 6;
-    if (bits >= 8) {
-      bits -= 8;
-      bytes += static_cast<char>((buffer >> bits) & 0xFF);
-    }
-  }
-  return true;
-}
-
 class TPackageCheck : public TXmlCheck {
 public:
   explicit TPackageCheck(TReceipt& receipt) : receipt_(receipt) {}

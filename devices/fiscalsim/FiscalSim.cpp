@@ -3,6 +3,7 @@
 #include "FiscalSim.h"
 
 #include "CallLog.h"
+#include "Clock.h"
 #include "FiscalRecord.h"
 #include "FiscalTape.h"
 #include "FiscalValues.h"
@@ -15,23 +16,17 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <fstream>
 
 namespace {
 
 namespace json = fiscal::json;
 
-constexpr int64_t kDaySeconds = 24 * 60 * 60;
-
-// The system clock as local seconds of the register's calendar, read from
-// the log's timestamp (DD.MM.YYYY HH:MM:SS) so that no platform code is added.
+// The system clock as local seconds of the register's calendar.
 int64_t SystemLocalSeconds() {
-  const std::string stamp = TCallLog::Timestamp();
-  int day = 0, month = 0, year = 0, hour = 0, minute = 0, second = 0;
-  if (std::sscanf(stamp.c_str(), "%d.%d.%d %d:%d:%d", &day, &month, &year, &hour, &minute, &second) != 6)
-    return 0;
-  return DaysFromCivil(year, month, day) * kDaySeconds + hour * 3600 + minute * 60 + second;
+  const TLocalTime now = LocalTimeNow();
+  return DaysFromCivil(now.Year, now.Month, now.Day) * kSecondsPerDay + now.Hour * 3600 + now.Minute * 60 +
+         now.Second;
 }
 
 std::u16string TaxationList(uint32_t mask) {
@@ -163,7 +158,7 @@ TFiscalClock FiscalClockOf(const std::u16string* key, int64_t systemNow) {
     unit = 3600;
     break;
   case 'd':
-    unit = kDaySeconds;
+    unit = kSecondsPerDay;
     break;
   default:
     return fail();

@@ -84,16 +84,22 @@ struct TEitherAttribute {
 };
 
 // One Barcode's type and value.
+// The second form may give the value in Base64 instead ("ValueBase64").
 struct TBarcodeAttributes {
   TEitherAttribute Type{u"BarcodeType", u"Type", "barcodetype", "type"};
   TEitherAttribute Value{u"Barcode", u"Value", "barcode", "value"};
+  const char* Base64 = nullptr;
 };
 
 TBarcodeAttributes FindBarcodeAttributes(const char** attributes) {
   TBarcodeAttributes found;
   for (; attributes[0] != nullptr; attributes += 2)
-    if (!found.Type.Take(attributes[0], attributes[1]))
+    if (XmlNameIs(attributes[0], "valuebase64"))
+      found.Base64 = attributes[1];
+    else if (!found.Type.Take(attributes[0], attributes[1]))
       found.Value.Take(attributes[0], attributes[1]);
+  if (found.Base64 != nullptr && found.Type.Value == nullptr)
+    found.Type.InFirstForm = false;
   // A missing attribute is named in the form the element uses.
   if (found.Type.Value == nullptr)
     found.Type.InFirstForm = found.Value.InFirstForm;
@@ -140,14 +146,26 @@ std::u16string ReadBarcode(const char** attributes, TPrintItem& item) {
   for (const TEitherAttribute* either : {&found.Type, &found.Value})
     if (either->Clash)
       return XmlFault(either->ClashText());
-  for (const TEitherAttribute* either : {&found.Type, &found.Value})
-    if (either->Value == nullptr)
-      return XmlAttributeFault(u"не найден атрибут", either->Name(), kBarcode);
+  if (found.Base64 != nullptr && found.Value.Value != nullptr)
+    return XmlFault(u"атрибуты \"" + std::u16string(found.Value.Name()) +
+                    u"\" и \"ValueBase64\" заданы вместе у элемента \"Barcode\"");
+  if (found.Type.Value == nullptr)
+    return XmlAttributeFault(u"не найден атрибут", found.Type.Name(), kBarcode);
+  if (found.Value.Value == nullptr && found.Base64 == nullptr)
+    return XmlAttributeFault(u"не найден атрибут", found.Value.Name(), kBarcode);
+  // A Base64 value is checked as the bytes it stands for; a zero byte in
+  // them is no character of any barcode.
+  std::string decoded;
+  if (found.Base64 != nullptr &&
+      (!DecodeBase64(found.Base64, decoded) || decoded.find('\0') != std::string::npos))
+    return XmlAttributeFault(u"неверное значение атрибута", u"ValueBase64", kBarcode) + u", ожидается Base64";
+  const char* value = found.Base64 != nullptr ? decoded.c_str() : found.Value.Value;
+  const std::u16string_view valueName = found.Base64 != nullptr ? u"ValueBase64" : found.Value.Name();
   item.Barcode = true;
   for (const TBarcodeName& known : kBarcodeNames)
     if (XmlNameIs(found.Type.Value, known.Lower)) {
       item.Type = known.Type;
-      return CheckBarcodeValue(known.Type, found.Value.Value, found.Value.Name(), item);
+      return CheckBarcodeValue(known.Type, value, valueName, item);
     }
   std::u16string shown = Utf8ToUtf16(found.Type.Value);
   if (shown.size() > kShownTypeLimit)

@@ -6,6 +6,7 @@
 //       <TextString Text="..."/>
 //       <Barcode BarcodeType="EAN13" Barcode="4600000000003"/>
 //       <Barcode Type="QR" Value="..."/>
+//       <Barcode Type="QR" ValueBase64="..."/>
 //     </Positions>
 //   </Document>
 //
@@ -43,7 +44,8 @@ inline constexpr size_t kQrValueLimit = 2953;
 // Positions in document order, the first fault winning:
 // - TextString needs its Text attribute (an empty text is an empty line);
 // - Barcode gives its type and value either as BarcodeType and Barcode or as
-//   Type and Value (both names for one thing in one element are refused);
+//   Type and Value, or Type and ValueBase64 (the value's UTF-8 in Base64);
+//   two names for one thing in one element are refused;
 // - the type is EAN8, EAN13, CODE39 or QR in any letter case;
 // - an EAN value is its digits, with the check digit (which must be right) or
 //   without it (it is then added); CODE39 takes 0-9, A-Z, blank and

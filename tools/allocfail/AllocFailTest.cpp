@@ -302,6 +302,37 @@ std::vector<Step> ReceiptSteps(Context& c) {
           Close(c)};
 }
 
+constexpr char16_t kCashier[] =
+    u"<InputParameters><Parameters CashierName=\"Иванов И.И.\"/></InputParameters>";
+constexpr char16_t kSale[] =
+    u"<CheckPackage><Parameters CashierName=\"Иванов И.И.\" OperationType=\"1\" TaxationSystem=\"0\"/>"
+    u"<Positions><FiscalString Name=\"Сыр\" Quantity=\"2\" PriceWithDiscount=\"450.00\" "
+    u"AmountWithDiscount=\"900.00\" VATRate=\"20\" VATAmount=\"150.00\"/></Positions>"
+    u"<Payments Cash=\"1000.00\"/></CheckPackage>";
+
+// The register's state stays as the first run leaves it (registered, its
+// shift closed), so that every run's answers are the same: the sale is
+// refused for the closed shift after the whole package has been read.
+std::vector<Step> FiscalSteps(Context& c) {
+  const auto contains = [](size_t k, std::u16string part) {
+    return [k, part](ValueList& p) { return Out(p, k).find(part) != std::u16string::npos; };
+  };
+  return {
+      Open(c),
+      SetParameter(c, u"LineLength", IntValue(32)),
+      DeviceCall(c, u"GetDataKKT", {EmptyValue()}, contains(1, u"KKTNumber=")),
+      DeviceCall(c, u"GetCurrentStatus", {Literal(kCashier), EmptyValue()}, contains(2, u"ShiftState=\"1\"")),
+      RefusedCall(c, u"ProcessCheck", {BoolValue(false), Literal(kSale), EmptyValue()}),
+      GetLastError(u"Смена закрыта"),
+      DeviceCall(c, u"PrintTextDocument", {Literal(kReceipt)}),
+      DeviceCall(c, u"PrintCheckCopy", {Literal(u"1")}),
+      DeviceCall(c, u"OpenCashDrawer", {}),
+      DeviceCall(c, u"GetLineLength", {EmptyValue()}, [](ValueList& p) { return p[1].lVal == 32; }),
+      GetParameters(),
+      Document(u"GetAdditionalActions", u"<Actions>"),
+      Close(c)};
+}
+
 void PrintTo(const Device& device, std::ostream* out) {
   *out << device.name;
 }
@@ -312,6 +343,7 @@ const Device kDevices[] = {
     {"cardsim", CARDSIM_PATH, u"Orvik_CardSim_2001", "CardSim_2001_emulator.log", CardSteps},
     {"weighsim", WEIGHSIM_PATH, u"Orvik_WeighSim_3001", "WeighSim_3001_emulator.log", WeighSteps},
     {"receiptsim", RECEIPTSIM_PATH, u"Orvik_ReceiptSim_3001", "ReceiptSim_3001_emulator.log", ReceiptSteps},
+    {"fiscalsim", FISCALSIM_PATH, u"Orvik_FiscalSim_3004", "FiscalSim_3004_emulator.log", FiscalSteps},
 };
 
 // Beyond this many runs a sequence is taken to loop.

@@ -156,6 +156,30 @@ TEST(TextDocument, ChecksBarcodeTypesAndValues) {
   EXPECT_LT(message.size(), 300u);
 }
 
+// ValueBase64 carries the value's UTF-8: decoded, then checked as any value.
+TEST(TextDocument, ReadsBase64ValuesAsTheValuesTheyCarry) {
+  std::vector<TPrintItem> items;
+  // "4601234567893" and "чек".
+  EXPECT_EQ(Check(Doc("<Barcode Type=\"EAN13\" ValueBase64=\"NDYwMTIzNDU2Nzg5Mw==\"/>"
+                      "<Barcode Type=\"qr\" ValueBase64=\"0YfQtdC6\"/>"),
+                  &items),
+            "");
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_EQ(Utf16ToUtf8(items[0].Text), "4601234567893");
+  EXPECT_EQ(Utf16ToUtf8(items[1].Text), "чек");
+  EXPECT_EQ(Check(Doc("<Barcode Type=\"EAN13\" ValueBase64=\"NDYwMTIzNDU2Nzg5MA==\"/>")),
+            Barcode("неверная контрольная цифра в значении атрибута", "ValueBase64"));
+  for (const char* bad : {"NDYw*", "N", "AA==AA", "AAA="}) // not Base64; "AAA=" is zero bytes
+    EXPECT_EQ(Check(Doc("<Barcode Type=\"QR\" ValueBase64=\"" + std::string(bad) + "\"/>")),
+              Barcode("неверное значение атрибута", "ValueBase64") + ", ожидается Base64")
+        << bad;
+  EXPECT_EQ(Check(Doc("<Barcode Type=\"QR\" ValueBase64=\"\"/>")),
+            Barcode("пустое значение атрибута", "ValueBase64"));
+  EXPECT_EQ(Check(Doc("<Barcode Type=\"QR\" Value=\"1\" ValueBase64=\"MQ==\"/>")),
+            kXml + "атрибуты \"Value\" и \"ValueBase64\" заданы вместе у элемента \"Barcode\"");
+  EXPECT_EQ(Check(Doc("<Barcode ValueBase64=\"MQ==\"/>")), Barcode("не найден атрибут", "Type"));
+}
+
 // Each of the ten check digits, for both lengths: added to a value without
 // it, accepted when it is given right and refused when it is any other digit.
 TEST(TextDocument, EveryCheckDigitIsAddedAndVerified) {
