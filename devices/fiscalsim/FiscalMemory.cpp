@@ -79,6 +79,7 @@ std::u16string Apply(TFiscalState& state, const TMembers& members, std::string_v
       return u"нет фискального признака";
     last.Number = *number;
     last.FiscalSign = *sign;
+    state.LastFiscalAt = *ParseDateTime(*date);
     state.NextDocumentNumber = *number + 1;
   }
   const std::optional<int64_t> shift = Integer(members, "1038");
@@ -323,6 +324,11 @@ TCommitResult TFiscalMemory::TTransaction::Commit(const TDocument& document) {
   if (refusal.empty()) {
     if (state.DriveClosed)
       refusal = u"Фискальный накопитель закрыт - операция невозможна";
+    // A drive takes its documents in the order of time, as a real one does.
+    else if (IsFiscal(type) && state.NextDocumentNumber > 1 && now < state.LastFiscalAt)
+      refusal = u"Дата и время документа " + Utf8ToUtf16(FormatDateTime(now)) +
+                u" раньше даты последнего фискального документа " +
+                Utf8ToUtf16(FormatDateTime(state.LastFiscalAt)) + u" - операция невозможна";
     else if (type == TDocumentType::Registration && state.Registered)
       refusal = u"ККТ уже зарегистрирована - операция невозможна";
     else if (type != TDocumentType::Registration && !state.Registered)
@@ -427,6 +433,13 @@ TCommitResult TFiscalMemory::TTransaction::Commit(const TDocument& document) {
 std::u16string TFiscalMemory::Reset() {
   if (std::u16string error = Open(); !error.empty())
     return error;
+  // An empty journal is a new register already: nothing is set aside.
+  if (uint64_t size = 0; File_->Size(size) == 0 && size == 0) {
+    File_->Unlock();
+    File_.reset();
+    ForgetState();
+    return {};
+  }
   // The name aside: the journal's name with the local time before its extension.
   const std::string stamp = FormatDateTime(Clock_());
   std::string compact;

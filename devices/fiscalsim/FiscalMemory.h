@@ -102,6 +102,7 @@ struct TFiscalState {
   TOperationCounters Counters[4]; // operation types 1..4, of the current shift
   int64_t CashBalance = 0;        // kopecks, carried across shifts
   int64_t Documents = 0;          // lines of the journal
+  TLocalSeconds LastFiscalAt = 0; // the moment of the last fiscal document: none may be dated before it
   std::optional<TLastDocument> Last;
 };
 
@@ -159,8 +160,8 @@ public:
   };
   TTransaction Begin();
   // The register made new: under the lock the journal is moved aside as
-  // <name>.<YYYYMMDD-HHMMSS>[-n].jsonl and a new empty one begins. Empty on
-  // success, else the message.
+  // <name>.<YYYYMMDD-HHMMSS>[-n].jsonl and a new empty one begins (an empty
+  // journal stays as it is). Empty on success, else the message.
   std::u16string Reset();
 
   // The fiscal sign of a line's signed part with a key (see above).

@@ -16,6 +16,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
 
 namespace {
@@ -37,6 +38,14 @@ std::u16string TaxationList(uint32_t mask) {
   return list;
 }
 
+// A sum as the host gave it, for a message: its shortest decimal form
+// ("100.005", "1e+300", "nan").
+std::u16string AmountText(double amount) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%.15g", amount);
+  return Utf8ToUtf16(text);
+}
+
 // The kind of a refusal of the fiscal memory, from its message.
 TFiscalError MemoryRefusalCode(std::u16string_view message) {
   if (message.starts_with(u"Смена закрыта"))
@@ -49,6 +58,8 @@ TFiscalError MemoryRefusalCode(std::u16string_view message) {
     return TFiscalError::NoCash;
   if (message.starts_with(u"Фискальный накопитель закрыт"))
     return TFiscalError::DriveClosed;
+  if (message.starts_with(u"Дата и время документа"))
+    return TFiscalError::Clock;
   if (message.starts_with(u"ККТ"))
     return TFiscalError::Registration;
   return TFiscalError::Memory;
@@ -446,7 +457,11 @@ std::u16string TFiscalSim_3004::Feed(const std::vector<TTapeLine>& lines) {
   return Paper.Feed(lines, TapeFileName(), Settings.LineLength, Settings.ShowOnScreen, EquipmentName);
 }
 
-void TFiscalSim_3004::PrintLine(const std::string& line, bool copy) {
+void TFiscalSim_3004::PrintLine(const std::string& line, bool copy, bool print) {
+  if (!print) {
+    NoteInLog(u"Документ не напечатан: печать не требуется (PrintRequired=false)");
+    return;
+  }
   // The document stands in the fiscal memory whatever the paper does: a tape
   // that cannot be written is said in the log, and the call still succeeds,
   // as a real register's document is made even when its printing jams.
@@ -573,7 +588,7 @@ void TFiscalSim_3004::OpenShift(tVariant& result, TParams& params) {
     return;
   params.SetText(2, OutputParametersXml(TShiftMethod::OpenShift,
                                         ShiftOutputOf(transaction.State(), committed->DateTime)));
-  PrintLine(committed->Line, false);
+  PrintLine(committed->Line, false, input.PrintRequired);
   SetResult(result, true);
 }
 
@@ -604,7 +619,7 @@ void TFiscalSim_3004::CloseShift(tVariant& result, TParams& params) {
   TShiftOutput output = ShiftOutputOf(transaction.State(), committed->DateTime);
   output.Counters = before.Counters;
   params.SetText(2, OutputParametersXml(TShiftMethod::CloseShift, output));
-  PrintLine(committed->Line, false);
+  PrintLine(committed->Line, false, input.PrintRequired);
   SetResult(result, true);
 }
 
@@ -692,7 +707,7 @@ void TFiscalSim_3004::CashInOutcome(tVariant& result, TParams& params) {
   int64_t kopecks = 0;
   if (!AmountToKopecks(amount, kopecks))
     return Refuse(result, TFiscalError::BadDocument,
-                  u"Неверная сумма внесения или выплаты: " + Utf8ToUtf16(std::to_string(amount)) +
+                  u"Неверная сумма внесения или выплаты: " + AmountText(amount) +
                       u" (ожидается сумма в рублях не более чем с двумя знаками после запятой)");
   if (!Prepare(result))
     return;
@@ -710,7 +725,7 @@ void TFiscalSim_3004::CashInOutcome(tVariant& result, TParams& params) {
              fiscal::ShiftRecord(RequisitesOf(transaction.State(), input.CashierName, input.CashierINN)));
   if (!committed)
     return;
-  PrintLine(committed->Line, false);
+  PrintLine(committed->Line, false, input.PrintRequired);
   SetResult(result, true);
 }
 
@@ -736,7 +751,7 @@ void TFiscalSim_3004::PrintXReport(tVariant& result, TParams& params) {
                                   transaction.State()));
   if (!committed)
     return;
-  PrintLine(committed->Line, false);
+  PrintLine(committed->Line, false, input.PrintRequired);
   SetResult(result, true);
 }
 
@@ -801,7 +816,7 @@ void TFiscalSim_3004::GetCurrentStatus(tVariant& result, TParams& params, bool s
     if (!committed)
       return;
     dateTime = committed->DateTime;
-    PrintLine(committed->Line, false);
+    PrintLine(committed->Line, false, input.PrintRequired);
   }
   params.SetText(2, OutputParametersXml(settlements ? TShiftMethod::ReportCurrentStatusOfSettlements
                                                     : TShiftMethod::GetCurrentStatus,

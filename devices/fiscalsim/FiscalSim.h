@@ -41,7 +41,7 @@ enum class TFiscalError : int32_t {
   NoCash = 7,       // not enough cash in the drawer
   DriveClosed = 8,  // the fiscal drive is closed
   NotFound = 9,     // no document of that number
-  Clock = 10,       // the clock key of operator.txt is malformed
+  Clock = 10,       // the clock key of operator.txt is malformed, or the time is before the last document
   Memory = 11,      // the fiscal memory could not be read or written
   Registration = 12,
 };
@@ -129,9 +129,10 @@ private:
   std::optional<fiscal::TLastDocument> Commit(tVariant& result,
                                               fiscal::TFiscalMemory::TTransaction& transaction,
                                               fiscal::TDocument document, const std::string& members);
-  // Prints a committed journal line; a tape that cannot be written is noted
-  // in the log (the document stands in the fiscal memory).
-  void PrintLine(const std::string& line, bool copy);
+  // Prints a committed journal line (unless print is false: the caller's
+  // InputParameters asked for no paper); a tape that cannot be written is
+  // noted in the log (the document stands in the fiscal memory).
+  void PrintLine(const std::string& line, bool copy, bool print = true);
   // Prints lines on the tape; the failure's message or empty.
   std::u16string Feed(const std::vector<TTapeLine>& lines);
   // The requisites of the settings (a first registration).

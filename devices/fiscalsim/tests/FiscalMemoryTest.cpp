@@ -152,6 +152,26 @@ TEST_F(FiscalMemory, AShiftExpiresAfterTwentyFourHoursByTheClock) {
   EXPECT_EQ(state.ShiftOpenedAt, "2026-12-10T10:00:00");
 }
 
+// A clock put back (a test's key taken away) cannot date a fiscal document
+// before the last one; what is not fiscal is not held to it.
+TEST_F(FiscalMemory, NoFiscalDocumentIsDatedBeforeTheLastOne) {
+  auto memory = Memory();
+  RegisterAndOpen(*memory);
+  now_ = kMorning + 3600;
+  EXPECT_EQ(CommitOne(*memory, Sale(100, 100)), 3);
+  const std::string before = testenv::ReadFileBytes(journal_);
+  now_ = kMorning + 3599;
+  std::u16string error;
+  EXPECT_EQ(CommitOne(*memory, Sale(100, 100), &error), -1);
+  EXPECT_EQ(error, u"Дата и время документа 2026-12-09T10:59:59 раньше даты последнего фискального документа "
+                   u"2026-12-09T11:00:00 - операция невозможна");
+  EXPECT_EQ(testenv::ReadFileBytes(journal_), before);
+  EXPECT_EQ(Memory()->Begin().State().LastFiscalAt, kMorning + 3600); // as another instance reads it
+  EXPECT_EQ(CommitOne(*memory, Doc(TDocumentType::XReport)), 0);
+  now_ = kMorning + 3600;
+  EXPECT_EQ(CommitOne(*memory, Sale(100, 100)), 4);
+}
+
 TEST_F(FiscalMemory, AClosedDriveRefusesEverythingUntilAReset) {
   auto memory = Memory();
   RegisterAndOpen(*memory);
@@ -175,6 +195,10 @@ TEST_F(FiscalMemory, AClosedDriveRefusesEverythingUntilAReset) {
   // A second reset in the same second keeps the first one's file.
   EXPECT_EQ(memory->Reset(), u"");
   EXPECT_TRUE(fs::exists(folder_ / "FiscalSim_journal.20261209-110101-2.jsonl"));
+  // An empty journal is new already: nothing is set aside.
+  const size_t files = std::distance(fs::directory_iterator(folder_), fs::directory_iterator());
+  EXPECT_EQ(memory->Reset(), u"");
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), files);
 }
 
 TEST_F(FiscalMemory, AnotherInstanceContinuesFromTheJournal) {

@@ -284,7 +284,7 @@ TEST_F(FiscalRegister, EveryRefusalAnswersFalseAndWritesNothing) {
       {"withdrawal above the cash", nothing, [this] { return Cash(-0.01); }, u"Недостаточно наличных в кассе",
        TFiscalError::NoCash},
       {"amount of three decimals", nothing, [this] { return Cash(1.005); },
-       u"Неверная сумма внесения или выплаты", TFiscalError::BadDocument, true},
+       u"Неверная сумма внесения или выплаты", TFiscalError::BadDocument, true, u": 1.005 ("},
       {"amount not a number", nothing, [this] { return Cash(std::numeric_limits<double>::quiet_NaN()); },
        u"Неверная сумма внесения или выплаты", TFiscalError::BadDocument, true},
       {"receipt on an expired shift", expire, check(sale),
@@ -365,6 +365,17 @@ TEST_F(FiscalRegister, ACopyPrintsTheOriginalAgainAndAnElectronicReceiptPrintsNo
             1);
   EXPECT_NE(TapeBytes().find("Слип\r\n"), std::string::npos);
   EXPECT_EQ(JournalLines().size(), documentsBefore);
+
+  // PrintRequired false: the report is made, its paper is not.
+  const std::string paper = TapeBytes();
+  EXPECT_EQ(
+      Call(u"PrintXReport",
+           {Str(id), Str(u"<InputParameters><Parameters CashierName=\"Иванова\" PrintRequired=\"false\"/>"
+                         u"</InputParameters>")}),
+      1)
+      << Utf16ToUtf8(LastError());
+  EXPECT_EQ(TapeBytes(), paper);
+  EXPECT_NE(JournalBytes().rfind("\"type\":\"x_report\""), std::string::npos);
 
   // Electronically: in the journal, not on the paper.
   const std::string tape = TapeBytes();
