@@ -98,13 +98,13 @@ TBarcodeAttributes FindBarcodeAttributes(const char** attributes) {
       found.Base64 = attributes[1];
     else if (!found.Type.Take(attributes[0], attributes[1]))
       found.Value.Take(attributes[0], attributes[1]);
-  if (found.Base64 != nullptr && found.Type.Value == nullptr)
-    found.Type.InFirstForm = false;
   // A missing attribute is named in the form the element uses.
   if (found.Type.Value == nullptr)
     found.Type.InFirstForm = found.Value.InFirstForm;
   if (found.Value.Value == nullptr)
     found.Value.InFirstForm = found.Type.InFirstForm;
+  if (found.Base64 != nullptr && found.Type.Value == nullptr)
+    found.Type.InFirstForm = false; // ValueBase64 is of the second form
   return found;
 }
 
