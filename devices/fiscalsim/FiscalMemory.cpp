@@ -287,7 +287,14 @@ TFiscalMemory::TTransaction TFiscalMemory::Begin() {
     transaction.Memory_ = nullptr;
     return transaction;
   }
-  transaction.Error_ = CatchUp();
+  try {
+    transaction.Error_ = CatchUp();
+  } catch (...) {
+    // A refused allocation may stop a line half applied: the state is then
+    // read again from the start at the next transaction.
+    ForgetState();
+    throw;
+  }
   if (State_.Shift != TShiftState::Closed)
     State_.Shift = Clock_() - State_.ShiftOpenedAtSeconds >= kDay ? TShiftState::Expired : TShiftState::Open;
   return transaction;
