@@ -341,4 +341,52 @@ TEST(InputSpool, AnObjectsSpoolFeedsItsEventsWhileOpen) {
   fs::remove(folder / "late.txt");
 }
 
+// The test device through its library's exports and the test host, as the
+// platform drives it: a scan dropped after Open arrives once, from the
+// DeviceID; nothing arrives after Close; the object goes cleanly.
+TEST(EventDevice, SpoolItemsArriveAsEventsFromTheDeviceIdUntilClose) {
+  std::string error;
+  const std::unique_ptr<testhost::AddIn> addIn =
+      testhost::AddIn::Load(testhost::BesideExecutable(EVENTSIM_FILE), error);
+  ASSERT_NE(addIn, nullptr) << error;
+  testhost::CountingMemory memory;
+  testhost::RecordingConnection connection;
+  const fs::path folder = TCallLog::DataFolder(true) / "EventSim_3001_input";
+  {
+    std::unique_ptr<testhost::Component> c = addIn->Create(u"Orvik_EventSim_3001", memory);
+    ASSERT_NE(c, nullptr);
+    ASSERT_TRUE(c->Init(connection));
+    ASSERT_TRUE(c->SetMemManager());
+    tVariant ret = testhost::EmptyValue();
+    testhost::ValueList open(memory, 1);
+    open.Add(testhost::EmptyValue());
+    ASSERT_TRUE(c->CallAsFunc(c->RequireMethod(u"Open"), ret, open));
+    ASSERT_TRUE(ret.bVal);
+    const std::u16string id = testhost::TextOf(open[0]);
+    EXPECT_EQ(connection.Depth(), 10) << "the device raises the host's queue at Open";
+    Drop(folder, "001.txt", "4601234567893\n2000000000015\n");
+    Drop(folder, "002.txt", "\xEF\xBB\xBF\xD0\x9A\xD0\xBE\xD0\xB4\r\n"); // "Код", after a byte-order mark
+    const std::vector<testhost::HostEvent> got = connection.TakeEvents(3, 5s);
+    ASSERT_EQ(got.size(), 3u);
+    for (const testhost::HostEvent& e : got) {
+      EXPECT_EQ(e.source, id);
+      EXPECT_EQ(e.event, u"Штрихкод");
+    }
+    EXPECT_EQ(got[0].data, u"4601234567893");
+    EXPECT_EQ(got[1].data, u"2000000000015");
+    EXPECT_EQ(got[2].data, u"Код");
+
+    testhost::ValueList close(memory);
+    close.AddString(id);
+    ASSERT_TRUE(c->CallAsFunc(c->RequireMethod(u"Close"), ret, close));
+    ASSERT_TRUE(ret.bVal);
+    Drop(folder, "003.txt", "after close\n");
+    EXPECT_TRUE(connection.TakeEvents(1, 400ms).empty()) << "an event after Close";
+    EXPECT_TRUE(fs::exists(folder / "003.txt"));
+  }
+  EXPECT_TRUE(memory.Clean()) << memory.Summary();
+  std::error_code ignored;
+  fs::remove(folder / "003.txt", ignored);
+}
+
 } // namespace
