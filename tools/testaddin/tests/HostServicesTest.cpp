@@ -110,6 +110,10 @@ TEST(RecordingConnection, KeepsEveryAddErrorInOrder) {
   EXPECT_EQ(connection.Errors()[1].description, u"");
 }
 
+WCHAR_T* W(std::u16string& text) {
+  return reinterpret_cast<WCHAR_T*>(text.data());
+}
+
 // The event queue as the platform keeps it: room for one event until the
 // component raises it, a refused event lost, texts copied before the call returns.
 TEST(RecordingConnection, QueuesEventsUpToItsDepthAndCopiesTheirTexts) {
@@ -117,12 +121,12 @@ TEST(RecordingConnection, QueuesEventsUpToItsDepthAndCopiesTheirTexts) {
   auto& c = *static_cast<v8abi::Connection*>(connection.HostPointer());
   EXPECT_EQ(c.table->GetEventBufferDepth(&c), 1);
   std::u16string source = u"Устройство#1", event = u"Штрихкод", data = u"4601234567893";
-  EXPECT_TRUE(c.table->ExternalEvent(&c, source.data(), event.data(), data.data()));
+  EXPECT_TRUE(c.table->ExternalEvent(&c, W(source), W(event), W(data)));
   data.assign(u"0000000000000"); // the caller's memory is its own again
-  EXPECT_FALSE(c.table->ExternalEvent(&c, source.data(), event.data(), data.data())) << "the queue is full";
+  EXPECT_FALSE(c.table->ExternalEvent(&c, W(source), W(event), W(data))) << "the queue is full";
   EXPECT_FALSE(c.table->SetEventBufferDepth(&c, 0));
   EXPECT_TRUE(c.table->SetEventBufferDepth(&c, 3));
-  EXPECT_TRUE(c.table->ExternalEvent(&c, source.data(), event.data(), nullptr));
+  EXPECT_TRUE(c.table->ExternalEvent(&c, W(source), W(event), nullptr));
   EXPECT_EQ(connection.Accepted(), 2u);
   EXPECT_EQ(connection.Refused(), 1u);
   const std::vector<HostEvent> taken = connection.TakeEvents();
@@ -130,7 +134,7 @@ TEST(RecordingConnection, QueuesEventsUpToItsDepthAndCopiesTheirTexts) {
   EXPECT_EQ(taken[0].source, u"Устройство#1");
   EXPECT_EQ(taken[0].data, u"4601234567893");
   EXPECT_EQ(taken[1].data, u"");
-  EXPECT_TRUE(c.table->ExternalEvent(&c, source.data(), event.data(), data.data()));
+  EXPECT_TRUE(c.table->ExternalEvent(&c, W(source), W(event), W(data)));
   c.table->CleanEventBuffer(&c);
   EXPECT_EQ(connection.Queued(), 0u);
 }
@@ -145,7 +149,7 @@ TEST(RecordingConnection, TakesEventsOfOtherThreadsAsTheyArrive) {
       for (int i = 0; i < kEach; ++i) {
         std::u16string data = Utf8ToUtf16(std::to_string(t) + ":" + std::to_string(i));
         std::u16string source = u"s", event = u"e";
-        while (!c.table->ExternalEvent(&c, source.data(), event.data(), data.data()))
+        while (!c.table->ExternalEvent(&c, W(source), W(event), W(data)))
           std::this_thread::yield();
       }
     });
