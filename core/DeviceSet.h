@@ -9,7 +9,6 @@
 #include "UserObject.h"
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <span>
@@ -168,14 +167,15 @@ public:
   // while the events are stopped. Every delivery and every loss is logged.
   bool PostEvent(std::u16string_view source, std::u16string_view name, std::u16string_view data);
   // Starts watching the folder <Component>_input/ of the data folder: each
-  // item (a line of a file dropped there) goes to handler, on the spool's
+  // item (a line of a file dropped there) goes to OnInputItem, on the spool's
   // thread. False, logged, when the folder cannot be made.
-  using TInputHandler = std::function<void(std::u16string_view item, std::u16string_view fileName)>;
-  bool StartInput(TInputHandler handler);
-  // Stops watching; the handler is not called after StopInput returns. A
-  // device whose handler uses its own members stops the input in its own
-  // destructor: the base's destructor runs after those members are gone.
+  bool StartInput();
+  // Stops watching; OnInputItem is not called after StopInput returns. A
+  // device that watches its spool stops it in its own destructor: the base's
+  // destructor runs after the device's part of the object is gone.
   void StopInput();
+  // One item of the spool (a device posts an event for it, say).
+  virtual void OnInputItem(std::u16string_view /*item*/, std::u16string_view /*fileName*/) {}
   // The spool's folder (exists once StartInput has made it).
   std::u16string InputFolder() const;
 

@@ -569,7 +569,7 @@ std::u16string TSetEmulator::InputFolder() const {
   return data.empty() ? std::u16string() : TCallLog::DisplayPath(data / (ComponentName + "_input"));
 }
 
-bool TSetEmulator::StartInput(TInputHandler handler) {
+bool TSetEmulator::StartInput() {
   StopInput();
   int error = 0;
   const std::filesystem::path data = TCallLog::DataFolder(true, &error);
@@ -577,8 +577,10 @@ bool TSetEmulator::StartInput(TInputHandler handler) {
     WriteLog(u"Папка ввода не создана: " + TCallLog::ErrorText(error));
     return false;
   }
-  input_ = std::make_unique<TInputSpool>(data / (ComponentName + "_input"), std::move(handler),
-                                         [this](std::u16string_view line) { WriteLog(line); });
+  input_ = std::make_unique<TInputSpool>(
+      data / (ComponentName + "_input"),
+      [this](std::u16string_view item, std::u16string_view fileName) { OnInputItem(item, fileName); },
+      [this](std::u16string_view line) { WriteLog(line); });
   return input_->Start();
 }
 

@@ -17,11 +17,14 @@ public:
     TSetEmulator::Open(result, params);
     if (TypeOf(result) != VTYPE_BOOL || !result.bVal)
       return;
+    source_ = LastDeviceID; // read by the spool's thread, which starts below
     RaiseEventBuffer(10);
     StartEvents();
-    StartInput([this, source = LastDeviceID](std::u16string_view item, std::u16string_view) {
-      PostEvent(source, u"Штрихкод", item);
-    });
+    StartInput();
+  }
+
+  void OnInputItem(std::u16string_view item, std::u16string_view) override {
+    PostEvent(source_, u"Штрихкод", item);
   }
 
   void Close(tVariant& result, TParams& params) override {
@@ -31,6 +34,9 @@ public:
       StopEvents();
     }
   }
+
+private:
+  std::u16string source_;
 };
 
 const ClassRegistration registration{RegisterUserClass<TEventSim_3001>, u"Orvik_EventSim_3001"};

@@ -315,14 +315,18 @@ TEST(InputSpool, RefusesAHugeLineAndAHugeFileWithOneLogLineEach) {
 // The device's side: items of its folder become its events; nothing after
 // StopInput and StopEvents.
 TEST(InputSpool, AnObjectsSpoolFeedsItsEventsWhileOpen) {
+  struct TSpoolSim : TTestSim_3001 {
+    ~TSpoolSim() override { StopInput(); }
+    void OnInputItem(std::u16string_view item, std::u16string_view) override {
+      PostEvent(u"TestSim_3001#1", u"Штрихкод", item);
+    }
+  };
   testhost::RecordingConnection connection;
-  TTestSim_3001 object;
+  TSpoolSim object;
   object.AfterConstruction();
   object.Connection = HostSide(connection);
   object.StartEvents();
-  ASSERT_TRUE(object.StartInput([&object](std::u16string_view item, std::u16string_view) {
-    object.PostEvent(u"TestSim_3001#1", u"Штрихкод", item);
-  }));
+  ASSERT_TRUE(object.StartInput());
   const fs::path folder = TCallLog::DataFolder(false) / "TestSim_3001_input";
   EXPECT_EQ(TCallLog::DisplayPath(folder), object.InputFolder());
   const auto start = std::chrono::steady_clock::now();
