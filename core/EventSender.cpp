@@ -9,6 +9,7 @@ constexpr auto kLongestPause = std::chrono::milliseconds(100);
 
 constexpr char16_t kQueueFull[] = u"очередь событий платформы заполнена";
 constexpr char16_t kNotRunning[] = u"устройство не подключено";
+constexpr char16_t kTooMany[] = u"очередь событий устройства заполнена";
 
 std::u16string Describe(const TEvent& event) {
   return event.Source + u" | " + event.Name + u" | " + event.Data;
@@ -24,8 +25,9 @@ std::u16string TEventSender::LostText(const TEvent& event, std::u16string_view r
   return u"Событие " + Describe(event) + u" потеряно: " + std::u16string(reason);
 }
 
-TEventSender::TEventSender(TDeliver deliver, TNote note, std::chrono::milliseconds patience)
-    : deliver_(std::move(deliver)), note_(std::move(note)), patience_(patience) {}
+TEventSender::TEventSender(TDeliver deliver, TNote note, std::chrono::milliseconds patience,
+                           size_t queueLimit)
+    : deliver_(std::move(deliver)), note_(std::move(note)), patience_(patience), queueLimit_(queueLimit) {}
 
 TEventSender::~TEventSender() {
   Stop();
@@ -48,15 +50,18 @@ bool TEventSender::Running() const {
 }
 
 bool TEventSender::Post(TEvent event) {
+  const char16_t* reason = kNotRunning;
   {
     std::lock_guard lock(lock_);
-    if (running_) {
+    if (running_ && queue_.size() < queueLimit_) {
       queue_.push_back(std::move(event));
       wake_.notify_all();
       return true;
     }
+    if (running_)
+      reason = kTooMany;
   }
-  note_(LostText(event, kNotRunning));
+  note_(LostText(event, reason));
   return false;
 }
 

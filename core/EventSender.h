@@ -29,15 +29,21 @@ public:
   // from posting threads, so it must be safe from any thread.
   using TNote = std::function<void(std::u16string_view line)>;
 
+  // Events waiting beyond this many are lost at once (and logged): a host
+  // that takes nothing must not make the object grow without end.
+  static constexpr size_t kQueueLimit = 65536;
+
   // patience: how long a refused event is offered again before it is lost.
-  TEventSender(TDeliver deliver, TNote note, std::chrono::milliseconds patience = std::chrono::seconds(2));
+  TEventSender(TDeliver deliver, TNote note, std::chrono::milliseconds patience = std::chrono::seconds(2),
+               size_t queueLimit = kQueueLimit);
   ~TEventSender(); // Stop
   TEventSender(const TEventSender&) = delete;
   TEventSender& operator=(const TEventSender&) = delete;
 
   // Starts the thread (at Open); events posted before are lost.
   void Start();
-  // Queues an event; false (and logged as lost) while the sender is stopped.
+  // Queues an event; false (and logged as lost) while the sender is stopped
+  // or its queue is full.
   bool Post(TEvent event);
   // Ends delivery (at Close and before the object goes): what is still queued
   // is offered to the host once each, without waiting, and an event it refuses
@@ -60,6 +66,7 @@ private:
   TDeliver deliver_;
   TNote note_;
   std::chrono::milliseconds patience_;
+  size_t queueLimit_;
 
   mutable std::mutex lock_;
   std::condition_variable wake_;

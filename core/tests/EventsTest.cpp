@@ -111,6 +111,22 @@ TEST(EventSender, RetriesARefusedEventThenLogsItLost) {
   ASSERT_EQ(connection.TakeEvents().size(), 1u);
 }
 
+TEST(EventSender, APostBeyondItsOwnQueueIsLostAtOnceAndLogged) {
+  testhost::RecordingConnection connection; // nobody takes
+  Notes notes;
+  TEventSender sender(ToHost(connection), notes.Sink(), 10s, 5);
+  sender.Start();
+  int refused = 0;
+  for (int n = 0; n < 20; ++n)
+    refused += sender.Post(Numbered(n)) ? 0 : 1;
+  EXPECT_GE(refused, 20 - 5 - 2) << "at most the queue, the event in the host and the one being offered";
+  EXPECT_EQ(notes.Count(u"потеряно: очередь событий устройства заполнена"), static_cast<size_t>(refused));
+  const auto start = std::chrono::steady_clock::now();
+  sender.Stop();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 5s) << "Stop cuts the patience short";
+  EXPECT_EQ(notes.Count(u"Событие передано") + notes.Count(u"потеряно"), 20u) << "every event accounted for";
+}
+
 // Posts race Stop: whatever Post accepted is delivered or logged lost, nothing
 // reaches the host after Stop returns, and later posts are refused and logged.
 TEST(EventSender, NothingArrivesAfterStopWithPostsRacingIt) {
