@@ -94,7 +94,12 @@ void TEventSender::Run() {
       else
         note_(LostText(event, kQueueFull));
     } catch (...) {
-      // A note that found no memory: the next event is tried all the same.
+      // No memory for the offer or its note: said if it can be, and the
+      // next event is tried all the same.
+      try {
+        note_(LostText(event, u"недостаточно памяти"));
+      } catch (...) {
+      }
     }
     lock.lock();
   }

@@ -85,12 +85,22 @@ public:
   }
 
 private:
-  // Back under its own name, unless a new file of that name came meanwhile
-  // (link never replaces one): then it keeps the hidden name.
+  // Back under its own name. link never replaces a file: should a new file
+  // of that name have come meanwhile, this one comes back beside it, under
+  // its name and a tilde. A file system without links takes a rename.
   void GiveBack() {
     done_ = true;
-    if (link(claimed_.c_str(), original_.c_str()) == 0)
+    if (link(claimed_.c_str(), original_.c_str()) == 0) {
       unlink(claimed_.c_str());
+    } else if (errno == EEXIST) {
+      for (int n = 1; n < 100; ++n)
+        if (link(claimed_.c_str(), (original_ + "~" + std::to_string(n)).c_str()) == 0) {
+          unlink(claimed_.c_str());
+          return;
+        }
+    } else {
+      rename(claimed_.c_str(), original_.c_str());
+    }
   }
 
   std::string original_;

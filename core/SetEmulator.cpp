@@ -192,6 +192,13 @@ void TSetEmulator::AfterConstruction() {
   const std::u16string component = Utf8ToUtf16(ComponentName);
   Log = TCallLog::Open(component + u"_emulator.log", LogFilePath);
   WriteLog(u"Создан объект " + component + u" версия: " + Version + u"  разрядность: " + Decimal(Bitness()));
+  // Made now, with no thread yet, so that the spool's thread finds it in
+  // place whenever a device posts.
+  events_ = std::make_unique<TEventSender>(
+      [this](const TEvent& event) {
+        return hostevents::Send(Connection, event.Source, event.Name, event.Data);
+      },
+      [this](std::u16string_view line) { WriteLog(line); });
 }
 
 void TSetEmulator::RegisterMethodTable(const TMethodTable& table) {
@@ -541,13 +548,8 @@ bool TSetEmulator::RaiseEventBuffer(long depth) {
 }
 
 void TSetEmulator::StartEvents() {
-  if (events_ == nullptr)
-    events_ = std::make_unique<TEventSender>(
-        [this](const TEvent& event) {
-          return hostevents::Send(Connection, event.Source, event.Name, event.Data);
-        },
-        [this](std::u16string_view line) { WriteLog(line); });
-  events_->Start();
+  if (events_ != nullptr)
+    events_->Start();
 }
 
 void TSetEmulator::StopEvents() {
