@@ -159,10 +159,12 @@ struct ConnectionTable {
   void* Read;
   void* Write;
   void* RegisterProfileAs;
-  void* SetEventBufferDepth;
-  void* GetEventBufferDepth;
-  void* ExternalEvent;
-  void* CleanEventBuffer;
+  bool(ADDIN_API* SetEventBufferDepth)(void* self, long depth);
+  long(ADDIN_API* GetEventBufferDepth)(void* self);
+  // The host copies the three texts during the call; false when its queue
+  // for this object is full and the event is lost.
+  bool(ADDIN_API* ExternalEvent)(void* self, WCHAR_T* source, WCHAR_T* message, WCHAR_T* data);
+  void(ADDIN_API* CleanEventBuffer)(void* self);
   void* SetStatusLine;
   void* ResetStatusLine;
 };

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <string>
 #include <string_view>
@@ -106,7 +107,9 @@ extern const TNameTable FiscalRegisterNames1;
 extern const TNameTable FiscalRegisterNames2;
 extern const TNameTable FiscalRegisterNames3;
 
-class TCallLog; // the call log (file behind an OS seam, CallLog.h)
+class TCallLog;     // the call log (file behind an OS seam, CallLog.h)
+class TEventSender; // the object's events on their way to the host (EventSender.h)
+class TInputSpool;  // the folder of dropped input files (InputSpool.h)
 
 class TSetEmulator : public TV8UserObject {
 public:
@@ -133,7 +136,8 @@ public:
   void Fail(tVariant& result, std::u16string_view message);
   // "DeviceID <id>не найдено!" (no blank before "не"); Close names no id.
   static std::u16string DeviceNotFoundText(std::u16string_view id);
-  // Appends one entry to the call log (nothing when no log is open).
+  // Appends one entry to the call log (nothing when no log is open). Any
+  // thread may write: entries never mix.
   void WriteLog(std::u16string_view text);
   // Adds a line to the log entry of the call in progress, after its inputs.
   void NoteInLog(std::u16string_view line);
@@ -148,6 +152,32 @@ public:
 
   // The boolean result of a method.
   void SetResult(tVariant& result, bool b);
+
+  // ---- Host events and the input spool, for devices that send events ----
+  // Asks the host to keep up to depth events of this object (as drivers do at
+  // Open); never lowers a deeper queue. False when the host refuses or has no
+  // event queue; the outcome is noted in the call's log entry.
+  bool RaiseEventBuffer(long depth);
+  // Starts (at Open) and stops (at Close) the object's event thread. After
+  // StopEvents returns, no event reaches the host; the events still queued
+  // are offered once each and those refused are logged as lost.
+  void StartEvents();
+  void StopEvents();
+  // Queues an event for the host from any thread; false, logged as lost,
+  // while the events are stopped. Every delivery and every loss is logged.
+  bool PostEvent(std::u16string_view source, std::u16string_view name, std::u16string_view data);
+  // Starts watching the folder <Component>_input/ of the data folder: each
+  // item (a line of a file dropped there) goes to OnInputItem, on the spool's
+  // thread. False, logged, when the folder cannot be made.
+  bool StartInput();
+  // Stops watching; OnInputItem is not called after StopInput returns. A
+  // device that watches its spool stops it in its own destructor: the base's
+  // destructor runs after the device's part of the object is gone.
+  void StopInput();
+  // One item of the spool (a device posts an event for it, say).
+  virtual void OnInputItem(std::u16string_view /*item*/, std::u16string_view /*fileName*/) {}
+  // The spool's folder (exists once StartInput has made it).
+  std::u16string InputFolder() const;
 
   // Virtual operations, in slot order.
   virtual void RegisterDeviceMethods() {}
@@ -183,6 +213,9 @@ protected:
   std::unique_ptr<TCallLog> Log;
 
 private:
+  std::mutex logLock_; // entries of the host's thread and of the event and spool threads
+  std::unique_ptr<TEventSender> events_;
+  std::unique_ptr<TInputSpool> input_;
   bool constructed_ = false;
   std::u16string callNotes_; // lines for the log entry of the call in progress
 };

@@ -2,6 +2,9 @@
 // path, the dispatcher and the common driver methods.
 #include "CallLog.h"
 #include "DeviceSet.h"
+#include "EventSender.h"
+#include "HostEvents.h"
+#include "InputSpool.h"
 #include "TextCodec.h"
 #include "v8napi.h"
 
@@ -153,6 +156,10 @@ TSetEmulator::TSetEmulator() = default;
 // process): a last entry that cannot be written, for want of memory say, is
 // dropped.
 TSetEmulator::~TSetEmulator() {
+  // The threads end first: none may touch the object or the host's
+  // connection once it is gone.
+  StopInput();
+  StopEvents();
   try {
     WriteLog(u"Уничтожен объект");
   } catch (...) {
@@ -185,6 +192,13 @@ void TSetEmulator::AfterConstruction() {
   const std::u16string component = Utf8ToUtf16(ComponentName);
   Log = TCallLog::Open(component + u"_emulator.log", LogFilePath);
   WriteLog(u"Создан объект " + component + u" версия: " + Version + u"  разрядность: " + Decimal(Bitness()));
+  // Made now, with no thread yet, so that the spool's thread finds it in
+  // place whenever a device posts.
+  events_ = std::make_unique<TEventSender>(
+      [this](const TEvent& event) {
+        return hostevents::Send(Connection, event.Source, event.Name, event.Data);
+      },
+      [this](std::u16string_view line) { WriteLog(line); });
 }
 
 void TSetEmulator::RegisterMethodTable(const TMethodTable& table) {
@@ -233,6 +247,7 @@ void TSetEmulator::SetResult(tVariant& result, bool b) {
 }
 
 void TSetEmulator::WriteLog(std::u16string_view text) {
+  std::lock_guard lock(logLock_);
   if (Log)
     Log->Write(text);
 }
@@ -344,6 +359,7 @@ bool TSetEmulator::CallMethod(const std::u16string& methodName, long methodIndex
       add(kNewLine);
     });
     callNotes_.clear();
+    std::lock_guard lock(logLock_);
     Log->WriteCallEntry();
   };
 
@@ -516,4 +532,61 @@ void TSetEmulator::DeviceTest(tVariant& result, TParams& params) {
 void TSetEmulator::GetAdditionalActions(tVariant& result, TParams& params) {
   params.SetText(0, ActionsXml());
   SetResult(result, true);
+}
+
+// ---------------------------------------------------------------------------
+// Host events and the input spool
+
+bool TSetEmulator::RaiseEventBuffer(long depth) {
+  const long current = hostevents::Depth(Connection);
+  if (current >= depth)
+    return true;
+  const bool raised = hostevents::SetDepth(Connection, depth);
+  NoteInLog(raised ? u"Очередь событий платформы: " + Decimal(depth)
+                   : u"Платформа не изменила очередь событий (" + Decimal(current) + u")");
+  return raised;
+}
+
+void TSetEmulator::StartEvents() {
+  if (events_ != nullptr)
+    events_->Start();
+}
+
+void TSetEmulator::StopEvents() {
+  if (events_ != nullptr)
+    events_->Stop();
+}
+
+bool TSetEmulator::PostEvent(std::u16string_view source, std::u16string_view name, std::u16string_view data) {
+  TEvent event{std::u16string(source), std::u16string(name), std::u16string(data)};
+  if (events_ == nullptr) {
+    WriteLog(TEventSender::LostText(event, u"устройство не подключено"));
+    return false;
+  }
+  return events_->Post(std::move(event));
+}
+
+std::u16string TSetEmulator::InputFolder() const {
+  const std::filesystem::path data = TCallLog::DataFolder(false);
+  return data.empty() ? std::u16string() : TCallLog::DisplayPath(data / (ComponentName + "_input"));
+}
+
+bool TSetEmulator::StartInput() {
+  StopInput();
+  int error = 0;
+  const std::filesystem::path data = TCallLog::DataFolder(true, &error);
+  if (data.empty()) {
+    WriteLog(u"Папка ввода не создана: " + TCallLog::ErrorText(error));
+    return false;
+  }
+  input_ = std::make_unique<TInputSpool>(
+      data / (ComponentName + "_input"),
+      [this](std::u16string_view item, std::u16string_view fileName) { OnInputItem(item, fileName); },
+      [this](std::u16string_view line) { WriteLog(line); });
+  return input_->Start();
+}
+
+void TSetEmulator::StopInput() {
+  if (input_ != nullptr)
+    input_->Stop();
 }

@@ -5,10 +5,14 @@
 #include "Session.h"
 #include "TestHost.h"
 
+#include <atomic>
+#include <chrono>
 #include <iostream>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
+#include <thread>
 
 namespace {
 
@@ -32,6 +36,9 @@ options:
                       pipe, e.g. change operator.txt between two calls
   --locale LOCALE     call SetLocale with LOCALE after creating the object
   --ui-language CODE  call SetUserInterfaceLanguageCode with CODE (e.g. ru)
+  --events N          after the last statement, wait up to 10 s until N
+                      external events have arrived in all, then end (exit
+                      status 6 when fewer came)
   --methods-tsv       print only the methods, as tab-separated values with a
                       header row (class, index, english, russian, params,
                       returns); the other lines go to standard error; no
@@ -63,7 +70,11 @@ arguments:
 
 output:
   Each statement is echoed after "> ", then its result, the output parameters
-  that changed and the AddError reports. Numbers are written in full with "."
+  that changed and the AddError reports. Every external event the object
+  sends is printed as a line "event: <source> | <event> | <data>" when the
+  object is idle, between statements, as the platform handles them; the
+  host's queue of the object's events holds one event until the object asks
+  for more (SetEventBufferDepth). Numbers are written in full with "."
   as the decimal separator, never with an exponent: the shortest decimal that
   reads back as the same double (1000, 0.001, 0.0000001, -2.5); whole doubles
   have no fraction, as the platform shows them. A value no platform number
@@ -78,8 +89,58 @@ examples (from the repository's root, after a build of the linux preset):
     build/linux/tools/addinhost/addinhost -q dist/WEIGHSIM_3001_64.so --script -
 
 exit status: 0 done, 1 bad usage or statement, 2 the library cannot be loaded,
-3 unknown class, 4 unknown method or property, 5 host memory misused or leaked.
+3 unknown class, 4 unknown method or property, 5 host memory misused or leaked,
+6 fewer events than --events asked for.
 )";
+
+// Prints the events the object sends while it is idle: a thread of its own
+// waits for the host's queue and empties it whenever no statement runs.
+class EventPrinter {
+public:
+  explicit EventPrinter(testhost::RecordingConnection& connection)
+      : connection_(connection), thread_([this] { Run(); }) {}
+  ~EventPrinter() { Stop(); }
+  EventPrinter(const EventPrinter&) = delete;
+  EventPrinter& operator=(const EventPrinter&) = delete;
+
+  std::mutex& Busy() { return busy_; }
+  size_t Printed() const { return printed_.load(); }
+  // True once count events have been printed, false when the time ran out.
+  bool WaitFor(size_t count, std::chrono::seconds timeout) {
+    const auto until = std::chrono::steady_clock::now() + timeout;
+    while (printed_.load() < count && std::chrono::steady_clock::now() < until)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return printed_.load() >= count;
+  }
+  void Stop() {
+    stop_ = true;
+    if (thread_.joinable())
+      thread_.join();
+  }
+  static size_t Print(const std::vector<testhost::HostEvent>& events) {
+    for (const testhost::HostEvent& e : events)
+      std::cout << "event: " << testhost::Utf16ToUtf8(e.source) << " | " << testhost::Utf16ToUtf8(e.event)
+                << " | " << testhost::Utf16ToUtf8(e.data) << "\n";
+    std::cout.flush();
+    return events.size();
+  }
+
+private:
+  void Run() {
+    while (!stop_.load()) {
+      if (!connection_.WaitQueued(std::chrono::milliseconds(20)))
+        continue;
+      std::lock_guard idle(busy_);
+      printed_ += Print(connection_.TakeEvents());
+    }
+  }
+
+  testhost::RecordingConnection& connection_;
+  std::mutex busy_;
+  std::atomic<bool> stop_{false};
+  std::atomic<size_t> printed_{0};
+  std::thread thread_;
+};
 
 struct Step {
   bool script;
@@ -87,7 +148,7 @@ struct Step {
 };
 
 int Run(const std::vector<std::string>& args) {
-  std::string library, className, locale, uiLanguage;
+  std::string library, className, locale, uiLanguage, eventsWanted;
   bool quiet = false, help = false, methodsTsv = false;
   std::vector<Step> steps;
   for (size_t i = 1; i < args.size(); ++i) {
@@ -112,7 +173,8 @@ int Run(const std::vector<std::string>& args) {
       quiet = true;
     else if (arg == "--methods-tsv")
       methodsTsv = true;
-    else if (value("--class", className) || value("--locale", locale) || value("--ui-language", uiLanguage))
+    else if (value("--class", className) || value("--locale", locale) || value("--ui-language", uiLanguage) ||
+             value("--events", eventsWanted))
       continue;
     else if (value("--script", script))
       steps.push_back({true, script});
@@ -129,6 +191,12 @@ int Run(const std::vector<std::string>& args) {
   }
   if (library.empty())
     throw std::invalid_argument("no library given");
+  size_t wanted = 0;
+  if (!eventsWanted.empty()) {
+    if (eventsWanted.find_first_not_of("0123456789") != std::string::npos || eventsWanted.size() > 6)
+      throw std::invalid_argument("--events needs a number of events");
+    wanted = std::stoul(eventsWanted);
+  }
   if (methodsTsv && !steps.empty())
     throw std::invalid_argument("--methods-tsv runs no statements");
   // With --methods-tsv standard output holds the listing alone.
@@ -179,11 +247,20 @@ int Run(const std::vector<std::string>& args) {
     else if (!quiet)
       session.ListMembers();
     Runner runner(session, std::cout, std::cerr);
+    EventPrinter printer(connection);
+    runner.SetBusyLock(&printer.Busy());
     for (size_t i = 0; i < steps.size() && code == kOk; ++i)
       code = steps[i].script ? runner.Script(steps[i].text)
                              : runner.Line(steps[i].text, std::string(), "argument " + std::to_string(i + 1));
+    if (wanted > 0 && !printer.WaitFor(wanted, std::chrono::seconds(10))) {
+      std::cerr << "addinhost: " << printer.Printed() << " of " << wanted << " events arrived\n";
+      if (code == kOk)
+        code = kEventsMissing;
+    }
+    printer.Stop();
     // Done and DestroyObject, as the platform ends an object.
   }
+  EventPrinter::Print(connection.TakeEvents()); // sent while the object was ending
   notes << "Host memory: " << memory.Summary() << "\n";
   for (const testhost::MemoryFault& fault : memory.Faults())
     notes << "  " << testhost::Describe(fault) << "\n";

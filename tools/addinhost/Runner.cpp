@@ -35,6 +35,9 @@ int Runner::Line(const std::string& line, const std::string& folder, const std::
   }
   if (statement.kind == Statement::Kind::Nothing)
     return kOk;
+  std::unique_lock<std::mutex> busy;
+  if (busy_ != nullptr)
+    busy = std::unique_lock(*busy_);
   const size_t start = line.find_first_not_of(" \t");
   const size_t end = line.find_last_not_of(" \t\r\n");
   out_ << "> " << line.substr(start, end - start + 1) << "\n";

@@ -5,6 +5,7 @@
 #include "Session.h"
 
 #include <functional>
+#include <mutex>
 #include <ostream>
 #include <string>
 
@@ -16,7 +17,8 @@ enum ExitCode : int {
   kLoadFailed = 2,    // the library cannot be loaded or lacks an export
   kUnknownClass = 3,  // no such class, or GetClassObject refused it
   kUnknownMember = 4, // no such method or property
-  kMemoryMisuse = 5   // the component freed foreign or freed memory twice, or memory stayed live
+  kMemoryMisuse = 5,  // the component freed foreign or freed memory twice, or memory stayed live
+  kEventsMissing = 6  // fewer events arrived than --events asked for
 };
 
 // Gives the next line without its line feed; false when there is none.
@@ -39,12 +41,16 @@ public:
             bool answerEnds = false);
   // Runs a script file, or standard input for "-" (with answerEnds).
   int Script(const std::string& file);
+  // A lock held while a statement runs and prints: the host handles events
+  // only between statements, when the object is idle, as the platform does.
+  void SetBusyLock(std::mutex* busy) { busy_ = busy; }
 
 private:
   Session& session_;
   std::ostream& out_;
   std::ostream& err_;
   bool answerEnds_ = false;
+  std::mutex* busy_ = nullptr;
 };
 
 } // namespace addinhost

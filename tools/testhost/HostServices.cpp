@@ -137,26 +137,132 @@ void ADDIN_API CountingMemory::FreeThunk(void* self, void** block) {
 
 // ---- RecordingConnection ----
 
-const v8abi::ConnectionTable RecordingConnection::kTable = {{},      &RecordingConnection::AddErrorThunk,
-                                                            nullptr, nullptr,
-                                                            nullptr, nullptr,
-                                                            nullptr, nullptr,
-                                                            nullptr, nullptr,
+const v8abi::ConnectionTable RecordingConnection::kTable = {{},
+                                                            &RecordingConnection::AddErrorThunk,
+                                                            nullptr,
+                                                            nullptr,
+                                                            nullptr,
+                                                            &RecordingConnection::SetEventBufferDepthThunk,
+                                                            &RecordingConnection::GetEventBufferDepthThunk,
+                                                            &RecordingConnection::ExternalEventThunk,
+                                                            &RecordingConnection::CleanEventBufferThunk,
+                                                            nullptr,
                                                             nullptr};
 
 RecordingConnection::RecordingConnection() : port_{&kTable, this} {}
+
+namespace {
+
+std::u16string CopyHostText(const WCHAR_T* p) {
+  return p == nullptr ? std::u16string() : std::u16string(U16Ptr(p));
+}
+
+} // namespace
 
 bool ADDIN_API RecordingConnection::AddErrorThunk(void* self, unsigned short code, const WCHAR_T* source,
                                                   const WCHAR_T* descr, long scode) {
   if (self == nullptr)
     return false;
   try {
-    auto text = [](const WCHAR_T* p) { return p == nullptr ? std::u16string() : std::u16string(U16Ptr(p)); };
-    static_cast<Port*>(self)->owner->errors_.push_back({code, text(source), text(descr), scode});
+    static_cast<Port*>(self)->owner->errors_.push_back(
+        {code, CopyHostText(source), CopyHostText(descr), scode});
     return true;
   } catch (...) {
     return false;
   }
+}
+
+bool ADDIN_API RecordingConnection::SetEventBufferDepthThunk(void* self, long depth) {
+  if (self == nullptr || depth < 1)
+    return false;
+  static_cast<Port*>(self)->owner->SetDepth(depth);
+  return true;
+}
+
+long ADDIN_API RecordingConnection::GetEventBufferDepthThunk(void* self) {
+  return self == nullptr ? 0 : static_cast<Port*>(self)->owner->Depth();
+}
+
+bool ADDIN_API RecordingConnection::ExternalEventThunk(void* self, WCHAR_T* source, WCHAR_T* message,
+                                                       WCHAR_T* data) {
+  if (self == nullptr)
+    return false;
+  RecordingConnection& c = *static_cast<Port*>(self)->owner;
+  try {
+    HostEvent event{CopyHostText(source), CopyHostText(message), CopyHostText(data)};
+    std::lock_guard lock(c.eventLock_);
+    if (c.events_.size() >= static_cast<size_t>(c.depth_)) {
+      ++c.refused_;
+      return false;
+    }
+    c.events_.push_back(std::move(event));
+    ++c.accepted_;
+  } catch (...) {
+    return false;
+  }
+  c.eventArrived_.notify_all();
+  return true;
+}
+
+void ADDIN_API RecordingConnection::CleanEventBufferThunk(void* self) {
+  if (self == nullptr)
+    return;
+  RecordingConnection& c = *static_cast<Port*>(self)->owner;
+  std::lock_guard lock(c.eventLock_);
+  c.events_.clear();
+}
+
+std::vector<HostEvent> RecordingConnection::TakeEvents() {
+  std::lock_guard lock(eventLock_);
+  std::vector<HostEvent> taken(std::make_move_iterator(events_.begin()),
+                               std::make_move_iterator(events_.end()));
+  events_.clear();
+  return taken;
+}
+
+std::vector<HostEvent> RecordingConnection::TakeEvents(size_t count, std::chrono::milliseconds timeout) {
+  const auto until = std::chrono::steady_clock::now() + timeout;
+  std::vector<HostEvent> taken;
+  std::unique_lock lock(eventLock_);
+  while (taken.size() < count) {
+    while (!events_.empty() && taken.size() < count) {
+      taken.push_back(std::move(events_.front()));
+      events_.pop_front();
+    }
+    if (taken.size() >= count || !eventArrived_.wait_until(lock, until, [&] { return !events_.empty(); }))
+      break;
+  }
+  return taken;
+}
+
+bool RecordingConnection::WaitQueued(std::chrono::milliseconds timeout) {
+  std::unique_lock lock(eventLock_);
+  return eventArrived_.wait_for(lock, timeout, [&] { return !events_.empty(); });
+}
+
+void RecordingConnection::SetDepth(long depth) {
+  std::lock_guard lock(eventLock_);
+  depth_ = depth < 1 ? 1 : depth;
+}
+
+long RecordingConnection::Depth() const {
+  std::lock_guard lock(eventLock_);
+  return depth_;
+}
+
+size_t RecordingConnection::Queued() const {
+  std::lock_guard lock(eventLock_);
+  return events_.size();
+}
+
+size_t RecordingConnection::Accepted() const {
+  std::lock_guard lock(eventLock_);
+  return accepted_;
+}
+
+size_t RecordingConnection::Refused() const {
+  std::lock_guard lock(eventLock_);
+  return refused_;
 }
 
 } // namespace testhost

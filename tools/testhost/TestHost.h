@@ -6,9 +6,13 @@
 
 #include "Abi.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
@@ -125,13 +129,23 @@ private:
 };
 
 // ---------------------------------------------------------------------------
-// Host connection: records AddError; the other slots stay empty
+// Host connection: records AddError and keeps the object's queue of external
+// events as the platform does: it starts with room for one event, a new event
+// is refused (lost) while it is full, the texts are copied during the call, and
+// any thread may call. The queue is emptied only by the test (TakeEvents),
+// which plays the part of the platform's idle client.
 
 struct ErrorReport {
   unsigned short code;
   std::u16string source;
   std::u16string description;
   long scode;
+};
+
+struct HostEvent {
+  std::u16string source;
+  std::u16string event;
+  std::u16string data;
 };
 
 class RecordingConnection {
@@ -145,6 +159,21 @@ public:
   const std::vector<ErrorReport>& Errors() const { return errors_; }
   void ClearErrors() { errors_.clear(); }
 
+  // The events queued now, taken out of the queue (which has room again).
+  std::vector<HostEvent> TakeEvents();
+  // Takes events as they arrive, as an idle client handles them, until count
+  // have been taken or the time is up; what was taken is returned either way.
+  std::vector<HostEvent> TakeEvents(size_t count, std::chrono::milliseconds timeout);
+  // Waits until the queue holds at least one event; false when the time is up.
+  bool WaitQueued(std::chrono::milliseconds timeout);
+  // The queue's depth, as SetEventBufferDepth sets it (a depth below 1 is refused).
+  void SetDepth(long depth);
+  long Depth() const;
+  size_t Queued() const;
+  // Events accepted and refused since the connection was made.
+  size_t Accepted() const;
+  size_t Refused() const;
+
 private:
   struct Port {
     const v8abi::ConnectionTable* table;
@@ -152,10 +181,21 @@ private:
   };
   static bool ADDIN_API AddErrorThunk(void* self, unsigned short code, const WCHAR_T* source,
                                       const WCHAR_T* descr, long scode);
+  static bool ADDIN_API SetEventBufferDepthThunk(void* self, long depth);
+  static long ADDIN_API GetEventBufferDepthThunk(void* self);
+  static bool ADDIN_API ExternalEventThunk(void* self, WCHAR_T* source, WCHAR_T* message, WCHAR_T* data);
+  static void ADDIN_API CleanEventBufferThunk(void* self);
   static const v8abi::ConnectionTable kTable;
 
   Port port_;
   std::vector<ErrorReport> errors_;
+
+  mutable std::mutex eventLock_;
+  std::condition_variable eventArrived_;
+  std::deque<HostEvent> events_;
+  long depth_ = 1;
+  size_t accepted_ = 0;
+  size_t refused_ = 0;
 };
 
 // ---------------------------------------------------------------------------

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <thread>
+#include <vector>
+
 namespace {
 
 using namespace testhost;
@@ -104,6 +108,62 @@ TEST(RecordingConnection, KeepsEveryAddErrorInOrder) {
   EXPECT_EQ(connection.Errors()[0].description, u"текст");
   EXPECT_EQ(connection.Errors()[1].code, 1007);
   EXPECT_EQ(connection.Errors()[1].description, u"");
+}
+
+WCHAR_T* W(std::u16string& text) {
+  return reinterpret_cast<WCHAR_T*>(text.data());
+}
+
+// The event queue as the platform keeps it: room for one event until the
+// component raises it, a refused event lost, texts copied before the call returns.
+TEST(RecordingConnection, QueuesEventsUpToItsDepthAndCopiesTheirTexts) {
+  RecordingConnection connection;
+  auto& c = *static_cast<v8abi::Connection*>(connection.HostPointer());
+  EXPECT_EQ(c.table->GetEventBufferDepth(&c), 1);
+  std::u16string source = u"Устройство#1", event = u"Штрихкод", data = u"4601234567893";
+  EXPECT_TRUE(c.table->ExternalEvent(&c, W(source), W(event), W(data)));
+  data.assign(u"0000000000000"); // the caller's memory is its own again
+  EXPECT_FALSE(c.table->ExternalEvent(&c, W(source), W(event), W(data))) << "the queue is full";
+  EXPECT_FALSE(c.table->SetEventBufferDepth(&c, 0));
+  EXPECT_TRUE(c.table->SetEventBufferDepth(&c, 3));
+  EXPECT_TRUE(c.table->ExternalEvent(&c, W(source), W(event), nullptr));
+  EXPECT_EQ(connection.Accepted(), 2u);
+  EXPECT_EQ(connection.Refused(), 1u);
+  const std::vector<HostEvent> taken = connection.TakeEvents();
+  ASSERT_EQ(taken.size(), 2u);
+  EXPECT_EQ(taken[0].source, u"Устройство#1");
+  EXPECT_EQ(taken[0].data, u"4601234567893");
+  EXPECT_EQ(taken[1].data, u"");
+  EXPECT_TRUE(c.table->ExternalEvent(&c, W(source), W(event), W(data)));
+  c.table->CleanEventBuffer(&c);
+  EXPECT_EQ(connection.Queued(), 0u);
+}
+
+TEST(RecordingConnection, TakesEventsOfOtherThreadsAsTheyArrive) {
+  RecordingConnection connection;
+  auto& c = *static_cast<v8abi::Connection*>(connection.HostPointer());
+  constexpr int kEach = 200;
+  std::vector<std::thread> senders;
+  for (int t = 0; t < 2; ++t)
+    senders.emplace_back([&c, t] {
+      for (int i = 0; i < kEach; ++i) {
+        std::u16string data = Utf8ToUtf16(std::to_string(t) + ":" + std::to_string(i));
+        std::u16string source = u"s", event = u"e";
+        while (!c.table->ExternalEvent(&c, W(source), W(event), W(data)))
+          std::this_thread::yield();
+      }
+    });
+  const std::vector<HostEvent> taken = connection.TakeEvents(2 * kEach, std::chrono::seconds(20));
+  for (std::thread& t : senders)
+    t.join();
+  ASSERT_EQ(taken.size(), 2u * kEach);
+  int next[2] = {0, 0};
+  for (const HostEvent& e : taken) {
+    const std::string d = Utf16ToUtf8(e.data);
+    const int t = d[0] - '0';
+    EXPECT_EQ(d.substr(2), std::to_string(next[t]++)) << "one sender's events keep their order";
+  }
+  EXPECT_TRUE(connection.TakeEvents(1, std::chrono::milliseconds(20)).empty());
 }
 
 TEST(Text, ConvertsBothWaysAndReplacesMalformedInput) {
