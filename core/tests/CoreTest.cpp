@@ -213,7 +213,7 @@ TEST_F(CoreUnit, VersionComesFromTheModuleThatHoldsTheCode) {
 TEST_F(CoreUnit, CallPathGuardsTheMethodIndexAndLogsRaisedErrors) {
   auto emulator = Make<TUnitSim_3001>();
   ASSERT_TRUE(emulator->LogIsOpen());
-  const size_t before = testenv::ReadFileBytes(emulator->LogFilePath).size();
+  const uintmax_t before = testenv::FileSize(emulator->LogFilePath);
   tVariant result = testhost::EmptyValue();
   testhost::ValueList params(memory);
   params.AddString(u"x");
@@ -224,7 +224,7 @@ TEST_F(CoreUnit, CallPathGuardsTheMethodIndexAndLogsRaisedErrors) {
   // A raised error goes to the host, but the entry is written first.
   testhost::ValueList none(memory);
   EXPECT_THROW(Call(*emulator, u"Fail", result, none), EV8Error);
-  const std::u16string log = testenv::DecodeLog(testenv::ReadFileBytes(emulator->LogFilePath).substr(before));
+  const std::u16string log = testenv::DecodeLog(testenv::ReadFileBytes(emulator->LogFilePath, before));
   EXPECT_NE(log.find(u"\tМетод: Ghost\r\nВходные параметры:\r\nПараметр1=\"x\"\r\nВыходные "
                      u"параметры:\r\nПараметр1 без изменений\r\nРезультат=Неопределено\r\n\r\n"),
             std::u16string::npos);
@@ -377,13 +377,12 @@ TEST_F(CoreUnit, TextChangedWhereItLiesIsLoggedAsChanged) {
       {u"c" + std::u16string(5000, u'z'), u"Параметр1=\"c\""},
       {u"x" + std::u16string(5000, u'z'), u"Параметр1 без изменений"}};
   for (const auto& [text, logged] : cases) {
-    const size_t before = testenv::ReadFileBytes(emulator->LogFilePath).size();
+    const uintmax_t before = testenv::FileSize(emulator->LogFilePath);
     tVariant result = testhost::EmptyValue();
     testhost::ValueList params(memory);
     params.AddString(text);
     ASSERT_TRUE(Call(*emulator, u"DoAdditionalAction", result, params));
-    const std::u16string log =
-        testenv::DecodeLog(testenv::ReadFileBytes(emulator->LogFilePath).substr(before));
+    const std::u16string log = testenv::DecodeLog(testenv::ReadFileBytes(emulator->LogFilePath, before));
     EXPECT_NE(log.find(u"Выходные параметры:\r\n" + logged + u"\r\n"), std::u16string::npos)
         << Utf16ToUtf8(log);
   }

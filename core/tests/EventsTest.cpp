@@ -168,14 +168,14 @@ TEST(EventSender, AnObjectDestroyedWithEventsQueuedEndsItsThreadFirst) {
   connection.SetDepth(2);
   testhost::CountingMemory memory;
   std::u16string logPath;
-  size_t before = 0;
+  uintmax_t before = 0;
   {
     auto object = std::make_unique<TTestSim_3001>();
     object->AfterConstruction();
     object->MemManager = static_cast<v8abi::MemoryManager*>(memory.HostPointer());
     object->Connection = HostSide(connection);
     logPath = object->LogFilePath;
-    before = testenv::ReadFileBytes(fs::path(Utf16ToUtf8(logPath))).size();
+    before = testenv::FileSize(fs::path(Utf16ToUtf8(logPath)));
     EXPECT_TRUE(object->RaiseEventBuffer(1)) << "a deep enough queue is left alone";
     EXPECT_EQ(connection.Depth(), 2);
     object->StartEvents();

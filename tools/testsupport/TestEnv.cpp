@@ -21,4 +21,10 @@ std::string ReadFileBytes(const std::filesystem::path& path, uintmax_t from) {
   return bytes.str();
 }
 
+uintmax_t FileSize(const std::filesystem::path& path) {
+  std::error_code error;
+  const uintmax_t size = std::filesystem::file_size(path, error);
+  return error ? 0 : size;
+}
+
 } // namespace testenv

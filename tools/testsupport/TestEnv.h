@@ -34,6 +34,9 @@ unsigned LogCodePage();
 
 // The bytes of a file from offset from on; empty when it cannot be read.
 std::string ReadFileBytes(const std::filesystem::path& path, uintmax_t from = 0);
+// The size of a file in bytes; 0 when it cannot be read. A log's end is found
+// this way, not by reading it: the logs of a kept test prefix grow large.
+uintmax_t FileSize(const std::filesystem::path& path);
 
 // The version the libraries of this build carry (the generated version header).
 std::u16string BuildVersion();
