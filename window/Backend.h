@@ -9,4 +9,7 @@ namespace ui::null {
 // next output tries again.
 std::unique_ptr<TDeviceWindow> OpenWindow();
 
+// The null backend's input window: never on the screen, never open.
+std::unique_ptr<TInputWindow> OpenInputWindow();
+
 } // namespace ui::null

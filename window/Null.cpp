@@ -12,10 +12,21 @@ public:
   bool Shown() const override { return false; }
 };
 
+class TNullInputWindow final : public TInputWindow {
+public:
+  bool Shown() const override { return false; }
+  bool Open() const override { return false; }
+  void SetTexts(std::vector<std::pair<int, std::u16string>>) override {}
+};
+
 } // namespace
 
 std::unique_ptr<TDeviceWindow> OpenWindow() {
   return std::make_unique<TNullWindow>();
+}
+
+std::unique_ptr<TInputWindow> OpenInputWindow() {
+  return std::make_unique<TNullInputWindow>();
 }
 
 } // namespace ui::null

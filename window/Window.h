@@ -228,4 +228,67 @@ std::unique_ptr<IOperatorPrompt> ScreenPrompt();
 void RunPaintedDialog(const TDialogTemplate& dialog, const char* className, int width, int height,
                       IPainter& painter, int tickMs = 0, unsigned timerId = 1);
 
+// ---------------------------------------------------------------------------
+// Input windows
+
+// What a device does with what a person gives through an input window. The
+// calls run on the window's own thread (on both platforms), one at a time,
+// never after the window is destroyed; they must not wait for anything the
+// destroying thread holds.
+class IInputHandler {
+public:
+  virtual ~IInputHandler() = default;
+  // The default button, or Enter in a field, with the fields' texts in the
+  // order of TInputWindowSpec::Fields: empty when the input is taken (the
+  // fields are emptied and the first one takes the keyboard for the next),
+  // else the reason, shown in the label ReasonId while the fields keep their
+  // texts, the first one selected.
+  virtual std::u16string Submit(std::span<const std::u16string> fields) = 0;
+  // Any other button of the template, by its identifier.
+  virtual void Command(int id) = 0;
+};
+
+struct TInputWindowSpec {
+  const TDialogTemplate* Template = nullptr; // the title and the controls
+  // As a device window's ClassName (the X window class); Windows shows it in
+  // the dialog class.
+  const char* ClassName = "Orvik";
+  int X = 0; // the top left of the window's frame on the screen
+  int Y = 0;
+  bool KeepAbove = true; // above every other window
+  // The template's edit fields, in order, and the most characters each takes.
+  std::vector<int> Fields;
+  size_t FieldLimit = 256;
+  int ReasonId = 0; // the label that shows why an input was refused; 0: none
+};
+
+// A non-modal window laid out from a dialog template through which a person
+// gives a device its input: fields, the default button that hands them to
+// the handler, and other buttons. Tab moves among the controls and Enter
+// presses the default button, as in a dialog; Escape does nothing; the
+// window's close box closes it. Destroying the object closes the window and
+// waits for a handler call in progress.
+class TInputWindow {
+public:
+  virtual ~TInputWindow() = default;
+  TInputWindow(const TInputWindow&) = delete;
+  TInputWindow& operator=(const TInputWindow&) = delete;
+  // Whether the window came on the screen (the null backend's never does).
+  virtual bool Shown() const = 0;
+  // Whether it is still there: false once the person closed it.
+  virtual bool Open() const = 0;
+  // Gives controls new texts, by identifier; a button whose text is empty is
+  // disabled, and enabled again by a text. From any thread, the handler's
+  // included; it does not wait for the window.
+  virtual void SetTexts(std::vector<std::pair<int, std::u16string>> texts) = 0;
+
+protected:
+  TInputWindow() = default;
+};
+
+// Makes and shows an input window whose input goes to handler, which must
+// outlive it. Never null: where nothing can be shown the window is the null
+// backend's, never Shown nor Open.
+std::unique_ptr<TInputWindow> OpenInputWindow(const TInputWindowSpec& spec, IInputHandler& handler);
+
 } // namespace ui
