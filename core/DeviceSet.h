@@ -152,6 +152,15 @@ public:
 
   // The boolean result of a method.
   void SetResult(tVariant& result, bool b);
+  // A scripted fault of the control file: a line "fail.<Method>=<message>"
+  // (the method's English or Russian name, any letter case) makes every call
+  // of that method answer false with the message before it does anything.
+  // True when the call at index is so refused; methods that answer no
+  // boolean (the version, the revision, GetLastError) are never refused.
+  bool FailByRule(TMethodID methodId, long methodIndex, tVariant& result);
+  // A device that keeps a last-error state of its own besides the text
+  // forgets it here when a call is refused by such a rule.
+  virtual void ForgetDeviceError() {}
 
   // ---- Host events and the input spool, for devices that send events ----
   // Asks the host to keep up to depth events of this object (as drivers do at

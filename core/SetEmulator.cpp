@@ -264,6 +264,29 @@ TOperatorSetting TSetEmulator::OperatorSetting() {
   return setting;
 }
 
+bool TSetEmulator::FailByRule(TMethodID methodId, long methodIndex, tVariant& result) {
+  if (!ReturnsBoolean(methodId) || methodIndex < 0)
+    return false;
+  const size_t index = static_cast<size_t>(methodIndex);
+  if (index >= MethNames.size() || index >= MethNamesRu.size())
+    return false;
+  // Read at every call, so that a test switches faults between two steps.
+  const TOperatorSetting setting = ReadOperatorSetting();
+  if (setting.Values.empty())
+    return false;
+  for (const std::u16string* name : {&MethNames[index], &MethNamesRu[index]}) {
+    const std::u16string* message = setting.Value(u"fail." + *name);
+    if (message == nullptr)
+      continue;
+    NoteInLog(u"Отказ по правилу fail." + *name + u"=" + *message + u" из файла " + setting.ValuesFile);
+    ForgetDeviceError();
+    Fail(result,
+         message->empty() ? std::u16string_view(u"Ошибка устройства") : std::u16string_view(*message));
+    return true;
+  }
+  return false;
+}
+
 // ---------------------------------------------------------------------------
 // The call path
 
@@ -364,7 +387,8 @@ bool TSetEmulator::CallMethod(const std::u16string& methodName, long methodIndex
   };
 
   try {
-    ExecuteMethod(methodId, retValue, args);
+    if (!FailByRule(methodId, methodIndex, retValue))
+      ExecuteMethod(methodId, retValue, args);
     if (args.RefusedOutput() >= 0) {
       // The host's allocator refused an output text: the outputs are not
       // what the method means to hand over, so the call fails (its result

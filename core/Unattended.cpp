@@ -97,7 +97,7 @@ TOperatorSetting InvalidFile(std::u16string_view path, std::u16string message) {
 } // namespace
 
 const std::u16string* TOperatorSetting::Value(std::u16string_view key) const {
-  const std::u16string lower = LowerAscii(key);
+  const std::u16string lower = LowerCaseFull(key);
   for (auto it = Values.rbegin(); it != Values.rend(); ++it)
     if (it->first == lower)
       return &it->second;
@@ -121,6 +121,7 @@ TOperatorSetting OperatorSettingFromFile(std::string_view bytes, std::u16string_
   TOperatorSetting setting;
   setting.Source = TOperatorSource::File;
   setting.Origin = path;
+  setting.ValuesFile = path;
   const std::u16string text = DecodeFile(bytes);
   std::u16string_view rest = text;
   bool first = true;
@@ -151,7 +152,7 @@ TOperatorSetting OperatorSettingFromFile(std::string_view bytes, std::u16string_
       continue;
     const std::u16string_view key = Trim(line.substr(0, equals));
     if (!key.empty())
-      setting.Values.emplace_back(LowerAscii(key), Trim(line.substr(equals + 1)));
+      setting.Values.emplace_back(LowerCaseFull(key), Trim(line.substr(equals + 1)));
   }
   return setting;
 }
@@ -193,6 +194,7 @@ TOperatorSetting ReadOperatorSetting() {
         // Keys without a word: who answers is the variable's to say.
         TOperatorSetting answer = OperatorSettingFromVariable(EnvironmentVariable(kOperatorVariable));
         answer.Values = std::move(setting.Values);
+        answer.ValuesFile = path;
         if (answer.Source == TOperatorSource::None)
           answer.Origin = path;
         return answer;

@@ -32,8 +32,9 @@ struct TOperatorSetting {
   std::u16string Word;   // the word as it was given, blanks around it removed
   std::u16string Origin; // the file's full path, or the variable's name
   std::u16string Error;  // the message when Mode is Invalid
-  // The further "key=value" lines of the file, keys in lower case, in order.
+  // The further "key=value" lines of the file, keys in lower case (LowerCaseFull), in order.
   std::vector<std::pair<std::u16string, std::u16string>> Values;
+  std::u16string ValuesFile; // the control file's full path when Values came from one
 
   bool Automatic() const { return Mode == TOperatorMode::Approve || Mode == TOperatorMode::Refuse; }
   // The value of a key (any letter case; the last line of that key wins);

@@ -468,3 +468,50 @@ TEST_F(CoreAddIn, ManyProcessesLoseNothing) {
 }
 
 } // namespace
+
+namespace {
+
+// The test device's data folder, where the control file lies.
+std::filesystem::path DataFolder() {
+  return std::filesystem::path(testenv::LogFilePath(u"operator.txt")).parent_path();
+}
+
+} // namespace
+
+TEST_F(CoreAddIn, FaultRulesRefuseBeforeTheMethodRuns) {
+  const std::filesystem::path control = DataFolder() / "operator.txt";
+  const std::u16string log = testenv::LogFilePath(u"TestSim_2001_emulator.log");
+  std::filesystem::remove(control);
+  auto sim = Create(u"Orvik_TestSim_2001");
+  ASSERT_TRUE(sim);
+
+  // A file of keys only: its rules apply, the answer stays the variable's.
+  std::ofstream(control) << "fail.подключить=Устройство не подключено\r\nfail.ЭХО=Нет связи\r\n"
+                            "fail.GetLastError=never\r\nfail.GetVersion=never\r\n";
+  const uintmax_t before = testenv::FileSize(log);
+  testhost::ValueList open(memory);
+  open.AddString(u"unchanged");
+  ASSERT_TRUE(Call(*sim, u"Open", open));
+  EXPECT_FALSE(BoolResult());
+  EXPECT_EQ(TextOf(open[0]), u"unchanged"); // no DeviceID handed out
+  EXPECT_EQ(LastError(*sim), u"Устройство не подключено");
+  ASSERT_TRUE(Call(*sim, u"GetVersion"));
+  EXPECT_EQ(TypeOf(result), VTYPE_PWSTR); // methods that answer no boolean are never refused
+  const std::string entry = testenv::ReadFileBytes(log, before);
+  EXPECT_NE(entry.find("fail.Подключить=Устройство не подключено из файла "), std::string::npos) << entry;
+
+  // The Russian name in another letter case refuses the English one's calls too.
+  testhost::ValueList echo(memory);
+  echo.AddString(u"TestSim_2001#1");
+  echo.AddString(u"hi");
+  ASSERT_TRUE(Call(*sim, u"Echo", echo));
+  EXPECT_FALSE(BoolResult());
+  EXPECT_EQ(TextOf(echo[1]), u"hi");
+  EXPECT_EQ(LastError(*sim), u"Нет связи");
+
+  // Without the line the method runs again, and nothing was counted meanwhile.
+  std::filesystem::remove(control);
+  EXPECT_EQ(Open(*sim), u"TestSim_2001#1");
+  EXPECT_TRUE(BoolResult());
+  EXPECT_TRUE(Close(*sim, u"TestSim_2001#1"));
+}

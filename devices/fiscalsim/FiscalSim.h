@@ -91,6 +91,9 @@ public:
   void GetParameters(tVariant& result, TParams& params) override;
   void SetParameter(tVariant& result, TParams& params) override;
   void GetLastError(tVariant& result, TParams& params) override;
+  // A call refused by a fault rule of the control file reports the device's
+  // general code.
+  void ForgetDeviceError() override { ErrorCode_ = TFiscalError::None; }
   void GetAdditionalActions(tVariant& result, TParams& params) override;
   void DoAdditionalAction(tVariant& result, TParams& params);
 
