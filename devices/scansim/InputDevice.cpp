@@ -191,12 +191,29 @@ std::vector<std::u16string> TInputDevice::RecentInputs() {
   return {recent_.Items().begin(), recent_.Items().end()};
 }
 
+namespace {
+
+// A recent input as its button shows it: a card's tracks apart by " | ".
+std::u16string ButtonText(std::u16string_view line) {
+  std::u16string text;
+  for (size_t start = 0;;) {
+    const size_t tab = line.find(u'\t', start);
+    text += VisibleText(line.substr(start, tab == std::u16string_view::npos ? tab : tab - start));
+    if (tab == std::u16string_view::npos)
+      return text;
+    text += u" | ";
+    start = tab + 1;
+  }
+}
+
+} // namespace
+
 std::vector<std::pair<int, std::u16string>> TInputDevice::RecentTexts() const {
   const int first = WindowLayout().FirstRecentId;
   std::vector<std::pair<int, std::u16string>> texts;
   for (size_t i = 0; i < TRecentInputs::kCount; ++i)
     texts.emplace_back(first + static_cast<int>(i),
-                       i < recent_.Items().size() ? VisibleText(recent_.Items()[i]) : std::u16string());
+                       i < recent_.Items().size() ? ButtonText(recent_.Items()[i]) : std::u16string());
   return texts;
 }
 

@@ -51,7 +51,8 @@ TEST_F(MsrAddIn, TheEnglishEventNameAndTheDefaultSuffix) {
   ASSERT_EQ(got.size(), 1u);
   EXPECT_EQ(got[0].event, u"TracksData");
   EXPECT_EQ(got[0].data, u";1234=5678?\r");
-  EXPECT_EQ(Record(), testhost::Utf16ToUtf8(id + u"\tTracksData\t;1234=5678?\\x0D\r\n"));
+  const std::string expected = testhost::Utf16ToUtf8(id + u"\tTracksData\t;1234=5678?\\x0D\r\n");
+  EXPECT_EQ(Record(expected), expected);
   reader.Destroy(); // without Close: the spool stops with the object
   Drop(spool, "002.txt", "late\n");
   std::this_thread::sleep_for(300ms);

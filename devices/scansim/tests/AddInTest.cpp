@@ -52,8 +52,9 @@ TEST_F(ScanAddIn, SpoolCodesArriveOnceFromTheLatestOpenDeviceUntilClose) {
   const std::u16string log = LogText(component);
   EXPECT_NE(log.find(u"Из файла ввода 001.txt получено:   4601234567893"), std::u16string::npos);
   EXPECT_NE(log.find(u"Событие передано: " + second + u" | Штрихкод | 4601234567893"), std::u16string::npos);
-  EXPECT_EQ(Record(), testhost::Utf16ToUtf8(second + u"\tШтрихкод\t4601234567893\r\n" + first +
-                                            u"\tШтрихкод\t2000000000015\r\n"));
+  const std::string expected = testhost::Utf16ToUtf8(second + u"\tШтрихкод\t4601234567893\r\n" + first +
+                                                     u"\tШтрихкод\t2000000000015\r\n");
+  EXPECT_EQ(Record(expected), expected);
 }
 
 TEST_F(ScanAddIn, EventNameAndGroupSeparatorSettingsShapeTheEvent) {
@@ -161,7 +162,8 @@ TEST_F(ScanAddIn, AFullHostQueueIsRetriedThenTheLossIsLogged) {
   const std::vector<testhost::HostEvent> got = scanner.connection.TakeEvents();
   ASSERT_EQ(got.size(), 1u);
   EXPECT_EQ(got[0].data, u"first");
-  EXPECT_EQ(Record(), testhost::Utf16ToUtf8(id + u"\tШтрихкод\tfirst\r\n"));
+  const std::string expected = testhost::Utf16ToUtf8(id + u"\tШтрихкод\tfirst\r\n");
+  EXPECT_EQ(Record(expected), expected);
   EXPECT_TRUE(scanner.Close(id));
 }
 

@@ -137,7 +137,16 @@ protected:
       ++n;
     return n;
   }
-  std::string Record() const { return testenv::ReadFileBytes(data / (component + "_events.txt")); }
+  // The record of the events taken, once it holds expected (it is written
+  // just after the host takes an event) or the time is up.
+  std::string Record(const std::string& expected) const {
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    std::string text;
+    while ((text = testenv::ReadFileBytes(data / (component + "_events.txt"))) != expected &&
+           std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(20ms);
+    return text;
+  }
 
   std::string component;
   fs::path data;
