@@ -147,7 +147,7 @@ card_first='%%B4111111111111111^IVANOV/IVAN^2512101?\t;4111111111111111=2512101?
 card_late='\t;9990001234=2912?\n'
 
 if [ -n "$windows" ]; then
-  section "Barcode scanner: SCANSIM_3001_64.so, the window \"Сканер штрихкода\" at 50, 200 while it is open; scans dropped into ScanSim_3001_input/"
+  section "Barcode scanner: SCANSIM_3001_64.so, the window \"Сканер штрихкода\" at 50, 170 while it is open; scans dropped into ScanSim_3001_input/"
 else
   section "Barcode scanner: SCANSIM_3001_64.so, scans dropped into ScanSim_3001_input/ arrive as events (\"~\" stands for GS)"
 fi

@@ -11,8 +11,10 @@
 inline constexpr char16_t kMsrEquipmentName[] = u"Эмулятор считывателя магнитных карт";
 inline constexpr char16_t kMsrEquipmentType[] = u"СчитывательМагнитныхКарт";
 inline constexpr int kMsrTracks = 3;
+// The input window: below the customer display (50, 50), left of the receipt
+// printer's and the fiscal register's paper (330, 50 and 760, 50).
 inline constexpr int kMsrWindowX = 50;
-inline constexpr int kMsrWindowY = 470;
+inline constexpr int kMsrWindowY = 430;
 
 struct TMsrSettings {
   bool EnglishName = false; // "TracksData" instead of "ДанныеКарты"

@@ -8,8 +8,10 @@
 inline constexpr char16_t kScanEquipmentName[] = u"Эмулятор сканера штрихкода";
 inline constexpr char16_t kScanEquipmentType[] = u"СканерШтрихкода";
 inline constexpr char16_t kGroupSeparator = u'\u001D';
+// The input window: below the customer display (50, 50), left of the receipt
+// printer's and the fiscal register's paper (330, 50 and 760, 50).
 inline constexpr int kScanWindowX = 50;
-inline constexpr int kScanWindowY = 200;
+inline constexpr int kScanWindowY = 170;
 
 struct TScanSettings {
   bool EnglishName = false; // "Barcode" instead of "Штрихкод"

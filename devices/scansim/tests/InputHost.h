@@ -158,9 +158,5 @@ inline std::u16string LogText(const std::string& component, uintmax_t from = 0) 
   const fs::path path(testenv::LogFilePath(testhost::Utf8ToUtf16(component + "_emulator.log")));
   return testenv::DecodeLog(testenv::ReadFileBytes(path, from));
 }
-inline uintmax_t LogSize(const std::string& component) {
-  return testenv::FileSize(
-      fs::path(testenv::LogFilePath(testhost::Utf8ToUtf16(component + "_emulator.log"))));
-}
 
 } // namespace inputtest
