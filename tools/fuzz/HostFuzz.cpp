@@ -258,13 +258,6 @@ public:
   void Run() {
     LogReader& log = *device_.log;
     log.Reset();
-    if (device_.spool != nullptr) {
-      spool_ = std::filesystem::path(logFolder) / "Orvik" / device_.spool;
-      std::error_code ignored;
-      std::filesystem::remove_all(spool_, ignored); // the files an earlier input left
-      for (int n = in_.Byte() % 3; n > 0; --n)
-        DropFile();
-    }
     component_ = device_.addIn->Create(device_.className, memory_);
     Expect(component_ != nullptr, "GetClassObject made no object");
     const std::string created = Entries(log);
@@ -281,6 +274,15 @@ public:
     component_->GetInfo();
     std::optional<std::u16string> name;
     component_->RegisterExtensionAs(name);
+    if (device_.spool != nullptr) {
+      spool_ = std::filesystem::path(logFolder) / "Orvik" / device_.spool;
+      std::error_code ignored;
+      std::filesystem::remove_all(spool_, ignored); // the files an earlier input left
+      for (int n = 1 + in_.Byte() % 2; n > 0; --n)
+        DropFile();
+      if (haveMemory_ && in_.Byte() % 2 == 0)
+        OpenFirst(log);
+    }
 
     for (int step = 0; step < 48 && !in_.Done(); ++step)
       Step(log);
@@ -305,13 +307,44 @@ private:
     return device_.spool != nullptr ? CallEntries(text) : text;
   }
 
+  // Open called as the platform calls it before anything else, so that the
+  // spool is watched and events flow for most of the steps; its DeviceID is
+  // offered to later calls.
+  void OpenFirst(LogReader& log) {
+    long open = -1;
+    for (size_t i = 0; i < device_.names.size(); ++i)
+      if (device_.names[i] == u"Open")
+        open = static_cast<long>(i);
+    Expect(open >= 0, "no Open");
+    ValueList params(memory_);
+    params.Add(EmptyValue());
+    tVariant ret = EmptyValue();
+    Expect(component_->CallAsFunc(open, ret, params), "Open failed towards the host");
+    CheckFaults("Open");
+    Expect(StartsWithStamp(Entries(log), "Метод: Open\r\n"), "Open's log entry");
+    if (TypeOf(params[0]) == VTYPE_PWSTR)
+      outputs_.push_back(TextOf(params[0], &memory_));
+    ReleaseValue(memory_, ret);
+    // The files dropped before are taken (up to 50 ms): their events then
+    // reach the host while the steps call the object.
+    std::error_code error;
+    for (int i = 0; i < 50 && !std::filesystem::is_empty(spool_, error) && !error; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+
   // A file of a few lines (a scan, a card's tracks, anything) in the spool.
   void DropFile() {
     std::error_code error;
     std::filesystem::create_directories(spool_, error);
+    // At least one line, a plain code when the input has no text for it, so
+    // that short inputs make events too.
     std::string bytes;
-    for (int n = in_.Byte() % 4; n > 0; --n)
-      bytes += Utf16ToUtf8(in_.Text(24)) + (in_.Byte() % 2 ? "\t" + Utf16ToUtf8(in_.Text(8)) : "") + "\n";
+    for (int n = 1 + in_.Byte() % 4; n > 0; --n) {
+      std::string line = Utf16ToUtf8(in_.Text(24));
+      if (line.empty())
+        line = "4601234567893";
+      bytes += line + (in_.Byte() % 2 ? "\t" + Utf16ToUtf8(in_.Text(8)) : "") + "\n";
+    }
     const std::filesystem::path name = spool_ / std::to_string(dropped_++);
     const std::filesystem::path temporary = name.string() + ".tmp";
     if (FILE* file = std::fopen(temporary.c_str(), "wb")) {
