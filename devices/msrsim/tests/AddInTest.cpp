@@ -34,7 +34,7 @@ TEST_F(MsrAddIn, ACardArrivesFramedByThePrefixAndSuffixSetBeforeOpen) {
   EXPECT_EQ(got[0].data, u"%B4111111111111111^IVANOV/I^2512?4111111111111111=2512?");
   EXPECT_EQ(got[1].data, u"%3?");
   EXPECT_TRUE(reader.connection.TakeEvents(1, 300ms).empty());
-  EXPECT_NE(LogText(component).find(u"Ввод не передан: Больше трёх дорожек"), std::u16string::npos);
+  EXPECT_NE(LogText(component, logStart).find(u"Ввод не передан: Больше трёх дорожек"), std::u16string::npos);
 
   ASSERT_TRUE(reader.Close(id));
   Drop(spool, "002.txt", "late\n");

@@ -49,7 +49,7 @@ TEST_F(ScanAddIn, SpoolCodesArriveOnceFromTheLatestOpenDeviceUntilClose) {
   EXPECT_TRUE(scanner.connection.TakeEvents(1, 500ms).empty()) << "an event after Close";
   EXPECT_TRUE(fs::exists(spool / "003.txt"));
 
-  const std::u16string log = LogText(component);
+  const std::u16string log = LogText(component, logStart);
   EXPECT_NE(log.find(u"Из файла ввода 001.txt получено:   4601234567893"), std::u16string::npos);
   EXPECT_NE(log.find(u"Событие передано: " + second + u" | Штрихкод | 4601234567893"), std::u16string::npos);
   const std::string expected = testhost::Utf16ToUtf8(second + u"\tШтрихкод\t4601234567893\r\n" + first +
@@ -153,10 +153,10 @@ TEST_F(ScanAddIn, AFullHostQueueIsRetriedThenTheLossIsLogged) {
   scanner.connection.SetDepth(1);
   Drop(spool, "001.txt", "first\nsecond\n");
   const auto deadline = std::chrono::steady_clock::now() + 10s;
-  while (LogText(component).find(u"second потеряно") == std::u16string::npos &&
+  while (LogText(component, logStart).find(u"second потеряно") == std::u16string::npos &&
          std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(50ms);
-  const std::u16string log = LogText(component);
+  const std::u16string log = LogText(component, logStart);
   EXPECT_NE(log.find(u"Событие " + id + u" | Штрихкод | second потеряно"), std::u16string::npos);
   EXPECT_GT(scanner.connection.Refused(), 1u) << "offered again before it was given up";
   const std::vector<testhost::HostEvent> got = scanner.connection.TakeEvents();

@@ -110,6 +110,15 @@ inline void Drop(const fs::path& folder, const std::string& name, const std::str
   fs::rename(temporary, folder / name);
 }
 
+// The path of a component's log, and its text from byte from on (on Windows
+// every test program of a prefix shares the log: a test reads its own part).
+inline fs::path LogPath(const std::string& component) {
+  return fs::path(testenv::LogFilePath(testhost::Utf8ToUtf16(component + "_emulator.log")));
+}
+inline std::u16string LogText(const std::string& component, uintmax_t from) {
+  return testenv::DecodeLog(testenv::ReadFileBytes(LogPath(component), from));
+}
+
 // A test of one component ("ScanSim_3001"): a data folder of its own (on
 // Windows the profile's, which every test shares) with an empty spool.
 class InputTest : public ::testing::Test {
@@ -124,6 +133,7 @@ protected:
     fs::remove(data / (component + "_events.txt"), ignored);
     fs::remove(data / "operator.txt", ignored);
     testhost::SetEnvironment("ORVIK_OPERATOR", nullptr);
+    logStart = testenv::FileSize(LogPath(component));
   }
   void TearDown() override {
     std::error_code ignored;
@@ -149,14 +159,9 @@ protected:
   }
 
   std::string component;
+  uintmax_t logStart = 0; // the log's size when the test began
   fs::path data;
   fs::path spool;
 };
-
-// The text of a component's log from byte from on.
-inline std::u16string LogText(const std::string& component, uintmax_t from = 0) {
-  const fs::path path(testenv::LogFilePath(testhost::Utf8ToUtf16(component + "_emulator.log")));
-  return testenv::DecodeLog(testenv::ReadFileBytes(path, from));
-}
 
 } // namespace inputtest
