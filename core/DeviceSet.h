@@ -110,6 +110,7 @@ extern const TNameTable FiscalRegisterNames3;
 class TCallLog;     // the call log (file behind an OS seam, CallLog.h)
 class TEventSender; // the object's events on their way to the host (EventSender.h)
 class TInputSpool;  // the folder of dropped input files (InputSpool.h)
+struct TEvent;      // one event for the host (EventSender.h)
 
 class TSetEmulator : public TV8UserObject {
 public:
@@ -183,6 +184,11 @@ public:
   // device that watches its spool stops it in its own destructor: the base's
   // destructor runs after the device's part of the object is gone.
   void StopInput();
+  // An event the host took, on the event thread, as it takes it; it must not
+  // throw (the event would be logged as lost). A device
+  // that keeps a readable record of its events overrides it, and then stops
+  // its events in its own destructor (the base's runs too late for it).
+  virtual void OnEventDelivered(const TEvent& /*event*/) {}
   // One item of the spool (a device posts an event for it, say).
   virtual void OnInputItem(std::u16string_view /*item*/, std::u16string_view /*fileName*/) {}
   // The spool's folder (exists once StartInput has made it).

@@ -196,7 +196,10 @@ void TSetEmulator::AfterConstruction() {
   // place whenever a device posts.
   events_ = std::make_unique<TEventSender>(
       [this](const TEvent& event) {
-        return hostevents::Send(Connection, event.Source, event.Name, event.Data);
+        if (!hostevents::Send(Connection, event.Source, event.Name, event.Data))
+          return false;
+        OnEventDelivered(event);
+        return true;
       },
       [this](std::u16string_view line) { WriteLog(line); });
 }

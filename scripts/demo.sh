@@ -124,6 +124,44 @@ cat "$XDG_DATA_HOME/Orvik/FiscalSim_3004_journal.jsonl"
 # The journals set aside by the resets of earlier runs are of no more use here.
 find "$XDG_DATA_HOME/Orvik" -name 'FiscalSim_3004_journal.*-*.jsonl' -delete
 
+# The input devices: a scan or a card is a line of a file dropped into the
+# device's spool folder <Component>_input/ beside its log (written under a
+# temporary name, then renamed): the first file before the script opens the
+# device, the second while addinhost waits for the events (--events N).
+drop() { # FOLDER NAME TEXT (printf escapes)
+  mkdir -p "$1" && printf "$3" >"$1/$2.tmp" && mv "$1/$2.tmp" "$1/$2"
+}
+# DATA_FOLDER COMPONENT FIRST LATE, then the command that runs addinhost.
+input_demo() {
+  local spool=$1/$2_input record=$1/$2_events.txt first=$3 late=$4
+  shift 4
+  rm -f "$record"
+  drop "$spool" 001.txt "$first"
+  (sleep 1 && drop "$spool" 002.txt "$late") &
+  "$@" || echo "(the run failed)"
+  wait
+}
+scan_first='4601234567893\n0104601234567893215abc~93dGVz\n'
+scan_late='2000000000015\n'
+card_first='%%B4111111111111111^IVANOV/IVAN^2512101?\t;4111111111111111=2512101?\n'
+card_late='\t;9990001234=2912?\n'
+
+if [ -n "$windows" ]; then
+  section "Barcode scanner: SCANSIM_3001_64.so, the window \"Сканер штрихкода\" at 50, 170 while it is open; scans dropped into ScanSim_3001_input/"
+else
+  section "Barcode scanner: SCANSIM_3001_64.so, scans dropped into ScanSim_3001_input/ arrive as events (\"~\" stands for GS)"
+fi
+input_demo "$XDG_DATA_HOME/Orvik" ScanSim_3001 "$scan_first" "$scan_late" \
+  linux "$host" -q dist/SCANSIM_3001_64.so --events 3 --script devices/scansim/demo/scansim.addin
+section "The scanner's record of the events the host took: $XDG_DATA_HOME/Orvik/ScanSim_3001_events.txt"
+tr -d '\r' <"$XDG_DATA_HOME/Orvik/ScanSim_3001_events.txt"
+
+section "Magnetic card reader: MSRSIM_3001_64.so, cards (tracks separated by tabs) dropped into MsrSim_3001_input/"
+input_demo "$XDG_DATA_HOME/Orvik" MsrSim_3001 "$card_first" "$card_late" \
+  linux "$host" -q dist/MSRSIM_3001_64.so --events 2 --script devices/msrsim/demo/msrsim.addin
+section "The reader's record: $XDG_DATA_HOME/Orvik/MsrSim_3001_events.txt"
+tr -d '\r' <"$XDG_DATA_HOME/Orvik/MsrSim_3001_events.txt"
+
 section "The same scale as a Windows x64 DLL, under Wine (no window)"
 wine_out=$(mktemp)
 if bash scripts/wine-run.sh build/win64 build/win64/tools/addinhost/addinhost.exe -q \
@@ -151,6 +189,24 @@ else
   echo "(the Wine run failed)"
 fi
 rm -f "$wine_out"
+
+section "The scanner and the card reader as Windows x64 DLLs, under Wine: the same files, in the prefix's %APPDATA%\\Orvik"
+# The prefix exists by now (the runs above made it); its data folder is the
+# Windows user's roaming application data.
+appdata=$(find build/win64/wineprefix/drive_c/users -mindepth 2 -maxdepth 3 -type d \
+  \( -name Roaming -o -name 'Application Data' \) ! -path '*/Public/*' 2>/dev/null | head -n 1)
+if [ -n "$appdata" ]; then
+  wine_display=
+  [ -n "$windows" ] && wine_display=$DISPLAY
+  input_demo "$appdata/Orvik" ScanSim_3001 "$scan_first" "$scan_late" \
+    env DISPLAY=$wine_display bash scripts/wine-run.sh build/win64 build/win64/tools/addinhost/addinhost.exe -q \
+    dist/SCANSIM_3001_64.dll --events 3 --script devices/scansim/demo/scansim.addin
+  input_demo "$appdata/Orvik" MsrSim_3001 "$card_first" "$card_late" \
+    env DISPLAY=$wine_display bash scripts/wine-run.sh build/win64 build/win64/tools/addinhost/addinhost.exe -q \
+    dist/MSRSIM_3001_64.dll --events 2 --script devices/msrsim/demo/msrsim.addin
+else
+  echo "(no Wine prefix with an application data folder in build/win64/wineprefix)"
+fi
 
 . scripts/lib/wine.sh
 wine32_check

@@ -176,6 +176,31 @@ bool DecodeBase64(std::string_view text, std::string& bytes) {
   return true;
 }
 
+std::u16string EncodeBase64(std::string_view bytes) {
+  static constexpr char16_t kDigits[] = u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::u16string out;
+  out.reserve((bytes.size() + 2) / 3 * 4);
+  size_t i = 0;
+  for (; i + 3 <= bytes.size(); i += 3) {
+    const uint32_t group = (static_cast<uint32_t>(static_cast<unsigned char>(bytes[i])) << 16) |
+                           (static_cast<uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8) |
+                           static_cast<unsigned char>(bytes[i + 2]);
+    for (int shift = 18; shift >= 0; shift -= 6)
+      out += kDigits[(group >> shift) & 0x3F];
+  }
+  const size_t rest = bytes.size() - i;
+  if (rest > 0) {
+    uint32_t group = static_cast<uint32_t>(static_cast<unsigned char>(bytes[i])) << 16;
+    if (rest == 2)
+      group |= static_cast<uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8;
+    out += kDigits[(group >> 18) & 0x3F];
+    out += kDigits[(group >> 12) & 0x3F];
+    out += rest == 2 ? kDigits[(group >> 6) & 0x3F] : u'=';
+    out += u'=';
+  }
+  return out;
+}
+
 std::string Utf16ToUtf8(std::u16string_view text) {
   std::string out;
   AppendUtf8(out, text);

@@ -47,6 +47,8 @@ std::u16string Decimal(long long n);
 // optional) to bytes; false on any other character or a length no Base64
 // text has.
 bool DecodeBase64(std::string_view text, std::string& bytes);
+// Standard Base64 of bytes, padded with "=" to a multiple of four.
+std::u16string EncodeBase64(std::string_view bytes);
 
 // The system's ANSI code page (Windows; UTF-8 elsewhere), the same three ways.
 // Characters the code page lacks become its stand-in character; they never

@@ -333,6 +333,38 @@ std::vector<Step> FiscalSteps(Context& c) {
       Close(c)};
 }
 
+// A SetParameter whose right answer is False.
+Step RefusedSetting(Context& c, std::u16string name, tVariant value) {
+  Step step = SetParameter(c, std::move(name), value);
+  step.sound = [](const tVariant& r, ValueList&) { return IsFalse(r); };
+  step.negative = true;
+  return step;
+}
+
+// The input devices: their threads start at Open and stop at Close.
+std::vector<Step> ScanSteps(Context& c) {
+  return {GetParameters(),
+          SetParameter(c, u"EventName", Literal(u"Barcode")),
+          SetParameter(c, u"GSSymbolKey", Literal(u"126")),
+          RefusedSetting(c, u"GSEvent", Literal(u"Hex")),
+          GetLastError(u"Параметр GSEvent"),
+          Open(c),
+          DeviceTest(),
+          Document(u"GetDescription", u"<DriverDescription"),
+          Close(c)};
+}
+
+std::vector<Step> MsrSteps(Context& c) {
+  return {SetParameter(c, u"Prefix", IntValue(37)),
+          SetParameter(c, u"Suffix", IntValue(63)),
+          RefusedSetting(c, u"Suffix", IntValue(-7)),
+          GetLastError(u"Параметр Suffix"),
+          Open(c),
+          GetParameters(),
+          DeviceTest(),
+          Close(c)};
+}
+
 void PrintTo(const Device& device, std::ostream* out) {
   *out << device.name;
 }
@@ -344,6 +376,8 @@ const Device kDevices[] = {
     {"weighsim", WEIGHSIM_PATH, u"Orvik_WeighSim_3001", "WeighSim_3001_emulator.log", WeighSteps},
     {"receiptsim", RECEIPTSIM_PATH, u"Orvik_ReceiptSim_3001", "ReceiptSim_3001_emulator.log", ReceiptSteps},
     {"fiscalsim", FISCALSIM_PATH, u"Orvik_FiscalSim_3004", "FiscalSim_3004_emulator.log", FiscalSteps},
+    {"scansim", SCANSIM_PATH, u"Orvik_ScanSim_3001", "ScanSim_3001_emulator.log", ScanSteps},
+    {"msrsim", MSRSIM_PATH, u"Orvik_MsrSim_3001", "MsrSim_3001_emulator.log", MsrSteps},
 };
 
 // Beyond this many runs a sequence is taken to loop.

@@ -4,12 +4,15 @@
 // by index (out of range too) with any number of parameters of any type code,
 // property reads and writes, name lookups, locale and interface language,
 // Done, a missing connection or allocator, the host's allocator failing, and
-// the card terminal's operator answering automatically or not at all.
+// the card terminal's operator answering automatically or not at all; for
+// the devices that send events, files dropped into their input spool before
+// and while the calls go on, and the host's event queue emptied now and then.
 //
 // Oracle, besides the sanitizers: a call in range succeeds and gives a result
 // of its method's type; every text handed to the host is sound host memory;
 // the host's memory is balanced once the object is gone; each call adds one
-// whole call-log entry (and nothing when it never reached the object).
+// whole call-log entry (and nothing when it never reached the object); the
+// entries that the event and spool threads write between them are set aside.
 //
 //   host_fuzz [libFuzzer options] [corpus...]   (ORVIK_FUZZ_LOG_HOME: log folder)
 #include "TestHost.h"
@@ -25,6 +28,8 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <thread>
 #include <vector>
 
 using namespace testhost;
@@ -38,6 +43,7 @@ struct Device {
   std::unique_ptr<AddIn> addIn;
   std::unique_ptr<class LogReader> log;
   std::vector<std::u16string> names; // the English method names, by index
+  const char* spool = nullptr;       // the input spool's folder, for devices that send events
 };
 
 Device devices[] = {
@@ -47,6 +53,20 @@ Device devices[] = {
     {WEIGHSIM_PATH, u"Orvik_WeighSim_3001", "WeighSim_3001_emulator.log", nullptr, nullptr, {}},
     {RECEIPTSIM_PATH, u"Orvik_ReceiptSim_3001", "ReceiptSim_3001_emulator.log", nullptr, nullptr, {}},
     {FISCALSIM_PATH, u"Orvik_FiscalSim_3004", "FiscalSim_3004_emulator.log", nullptr, nullptr, {}},
+    {SCANSIM_PATH,
+     u"Orvik_ScanSim_3001",
+     "ScanSim_3001_emulator.log",
+     nullptr,
+     nullptr,
+     {},
+     "ScanSim_3001_input"},
+    {MSRSIM_PATH,
+     u"Orvik_MsrSim_3001",
+     "MsrSim_3001_emulator.log",
+     nullptr,
+     nullptr,
+     {},
+     "MsrSim_3001_input"},
 };
 std::string logFolder;
 
@@ -149,6 +169,29 @@ bool StartsWithStamp(const std::string& entry, const std::string& text) {
   return entry.compare(stamp, text.size(), text) == 0;
 }
 
+// The entries of log text that the host's calls made (a method's, the
+// object's creation and end), in order; the event and spool threads' entries
+// between them are dropped. An entry starts at a line that starts with a stamp.
+std::string CallEntries(const std::string& text) {
+  std::string kept;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t next = start;
+    do {
+      next = text.find("\r\n", next);
+      next = next == std::string::npos ? text.size() : next + 2;
+    } while (next < text.size() && !StartsWithStamp(text.substr(next, 64), ""));
+    const std::string entry = text.substr(start, next - start);
+    for (const char* head : {"Метод: ", "Создан объект ", "Уничтожен объект"})
+      if (StartsWithStamp(entry, head)) {
+        kept += entry;
+        break;
+      }
+    start = next;
+  }
+  return kept;
+}
+
 bool EndsWith(const std::string& text, const std::string& end) {
   return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
@@ -217,7 +260,7 @@ public:
     log.Reset();
     component_ = device_.addIn->Create(device_.className, memory_);
     Expect(component_ != nullptr, "GetClassObject made no object");
-    const std::string created = log.Next();
+    const std::string created = Entries(log);
     Expect(StartsWithStamp(created, "Создан объект ") && EndsWith(created, "\r\n"),
            "creation entry: " + created);
     if (in_.Byte() % 8 != 0)
@@ -231,13 +274,22 @@ public:
     component_->GetInfo();
     std::optional<std::u16string> name;
     component_->RegisterExtensionAs(name);
+    if (device_.spool != nullptr) {
+      spool_ = std::filesystem::path(logFolder) / "Orvik" / device_.spool;
+      std::error_code ignored;
+      std::filesystem::remove_all(spool_, ignored); // the files an earlier input left
+      for (int n = 1 + in_.Byte() % 2; n > 0; --n)
+        DropFile();
+      if (haveMemory_ && in_.Byte() % 2 == 0)
+        OpenFirst(log);
+    }
 
     for (int step = 0; step < 48 && !in_.Done(); ++step)
       Step(log);
 
     log.Next();
     component_.reset(); // Done (unless called) and DestroyObject
-    const std::string last = log.Next();
+    const std::string last = Entries(log);
     const std::string destroyed = "Уничтожен объект\r\n";
     Expect(StartsWithStamp(last, destroyed) && last.size() == 20 + destroyed.size(),
            "destruction entry: " + last);
@@ -248,8 +300,71 @@ public:
   }
 
 private:
+  // What the log gained since the last look: the call entries only for a
+  // device whose threads write entries of their own.
+  std::string Entries(LogReader& log) {
+    const std::string text = log.Next();
+    return device_.spool != nullptr ? CallEntries(text) : text;
+  }
+
+  // Open called as the platform calls it before anything else, so that the
+  // spool is watched and events flow for most of the steps; its DeviceID is
+  // offered to later calls.
+  void OpenFirst(LogReader& log) {
+    long open = -1;
+    for (size_t i = 0; i < device_.names.size(); ++i)
+      if (device_.names[i] == u"Open")
+        open = static_cast<long>(i);
+    Expect(open >= 0, "no Open");
+    ValueList params(memory_);
+    params.Add(EmptyValue());
+    tVariant ret = EmptyValue();
+    Expect(component_->CallAsFunc(open, ret, params), "Open failed towards the host");
+    CheckFaults("Open");
+    Expect(StartsWithStamp(Entries(log), "Метод: Open\r\n"), "Open's log entry");
+    if (TypeOf(params[0]) == VTYPE_PWSTR)
+      outputs_.push_back(TextOf(params[0], &memory_));
+    ReleaseValue(memory_, ret);
+    // The files dropped before are taken (up to 50 ms): their events then
+    // reach the host while the steps call the object.
+    std::error_code error;
+    for (int i = 0; i < 50 && !std::filesystem::is_empty(spool_, error) && !error; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+
+  // A file of a few lines (a scan, a card's tracks, anything) in the spool.
+  void DropFile() {
+    std::error_code error;
+    std::filesystem::create_directories(spool_, error);
+    // At least one line, a plain code when the input has no text for it, so
+    // that short inputs make events too.
+    std::string bytes;
+    for (int n = 1 + in_.Byte() % 4; n > 0; --n) {
+      std::string line = Utf16ToUtf8(in_.Text(24));
+      if (line.empty())
+        line = "4601234567893";
+      bytes += line + (in_.Byte() % 2 ? "\t" + Utf16ToUtf8(in_.Text(8)) : "") + "\n";
+    }
+    const std::filesystem::path name = spool_ / std::to_string(dropped_++);
+    const std::filesystem::path temporary = name.string() + ".tmp";
+    if (FILE* file = std::fopen(temporary.c_str(), "wb")) {
+      std::fwrite(bytes.data(), 1, bytes.size(), file);
+      std::fclose(file);
+      std::filesystem::rename(temporary, name, error);
+    }
+  }
+
   void Step(LogReader& log) {
     const uint8_t op = in_.Byte();
+    if (device_.spool != nullptr && op >= 0xF0) {
+      if (op & 1) {
+        DropFile();
+      } else {
+        connection_.TakeEvents(); // the host's client handles its queue
+        std::this_thread::sleep_for(std::chrono::milliseconds(op & 0x0E)); // time for the threads
+      }
+      return;
+    }
     switch (op % 12) {
     case 0:
     case 1:
@@ -328,12 +443,12 @@ private:
     const bool nullParams = count > 0 && in_.Byte() % 16 == 0;
     const size_t failedBefore = memory_.FailedAllocations();
 
-    log.Next();
+    Entries(log);
     const bool ok =
         asFunction
             ? component_->CallAsFunc(num, ret, nullParams ? nullptr : params.Data(), static_cast<long>(count))
             : component_->CallAsProc(num, nullParams ? nullptr : params.Data(), static_cast<long>(count));
-    const std::string entry = log.Next();
+    const std::string entry = Entries(log);
     const bool inRange = num >= 0 && num < methods_;
     CheckFaults("a call");
 
@@ -395,6 +510,8 @@ private:
   bool haveMemory_ = true;
   std::vector<tVariant> kept_;
   std::vector<std::u16string> outputs_;
+  std::filesystem::path spool_;
+  int dropped_ = 0;
 };
 
 } // namespace
