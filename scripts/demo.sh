@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything (Linux x86_64, Windows x64 and x86), packs the ZIP archives
 # and runs a demonstration session: the host CLI drives each real library the
-# way the platform does, then shows the tail of each call log.
+# way the platform does, shows the tail of each call log, and ends with a
+# whole sale across the counter and its twin with scripted faults.
 #
 # Unattended unless asked otherwise: the operator windows (the card terminal's
 # operation window and the electronic scale's "Весы", which wait for a person)
@@ -223,3 +224,15 @@ for log in "$XDG_DATA_HOME"/Orvik/*_emulator.log; do
   section "Tail of the call log $(basename "$log")"
   tail -n 24 "$log" | tr -d '\r'
 done
+
+# One whole sale across the counter, unattended, and its twin with two
+# scripted faults (a declined card, a printer out of paper): first on the Linux
+# libraries, then on the Windows x64 DLLs under Wine (scripts/sale/).
+section "A whole sale on the Linux libraries: scanner, scale, display, card terminal, fiscal register, receipt printer"
+bash scripts/sale/sale.sh linux
+section "The same sale with two scripted faults: the bank declines the card, the receipt printer is out of paper"
+bash scripts/sale/sale.sh linux faulty
+section "The whole sale on the Windows x64 DLLs, under Wine"
+bash scripts/sale/sale.sh win64 || echo "(the sale failed)"
+section "Its twin with the two faults, under Wine"
+bash scripts/sale/sale.sh win64 faulty || echo "(the sale failed)"
