@@ -1,4 +1,4 @@
-// Input windows where the platform's backend has none yet: the null backend's.
+// Input windows on Windows until its backend draws them: the null backend's.
 #include "Backend.h"
 
 namespace ui {
