@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -42,24 +43,36 @@ class TWin32InputWindow final : public TInputWindow {
 public:
   TWin32InputWindow(const TInputWindowSpec& spec, IInputHandler& handler) : Spec_(spec), Handler_(handler) {}
 
+  // Asks the thread to end the window until it does (a message may be lost
+  // to a full queue), then joins it.
   ~TWin32InputWindow() override {
     Stopping_ = true;
-    if (Thread_.joinable()) {
+    if (!Thread_.joinable())
+      return;
+    std::unique_lock lock(Lock_);
+    while (!Finished_) {
       PostThreadMessageW(ThreadId_, kStop, 0, 0);
-      Thread_.join();
+      Changed_.wait_for(lock, std::chrono::milliseconds(100), [this] { return Finished_; });
     }
+    lock.unlock();
+    Thread_.join();
   }
 
   // Starts the thread and waits until it has made the window or failed to:
-  // false when there is no window.
+  // false when there is no window. The library stays loaded from then on: a
+  // host that unloads it under a window it never destroyed must not unmap
+  // the code the thread runs.
   bool Start() {
+    HMODULE pinned = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                       reinterpret_cast<LPCWSTR>(&ThisModule), &pinned);
     try {
       Thread_ = std::thread([this] { Run(); });
     } catch (...) {
       return false;
     }
     std::unique_lock lock(Lock_);
-    Started_.wait(lock, [this] { return Made_ != TMade::Pending; });
+    Changed_.wait(lock, [this] { return Made_ != TMade::Pending; });
     return Made_ == TMade::Yes;
   }
 
@@ -84,10 +97,19 @@ private:
       const std::lock_guard lock(Lock_);
       Made_ = made;
     }
-    Started_.notify_all();
+    Changed_.notify_all();
   }
 
   void Run() {
+    Serve();
+    {
+      const std::lock_guard lock(Lock_);
+      Finished_ = true;
+    }
+    Changed_.notify_all();
+  }
+
+  void Serve() {
     ThreadId_ = GetCurrentThreadId();
     MSG message;
     PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE); // the thread's queue, for kStop
@@ -266,9 +288,10 @@ private:
   std::atomic<HWND> Dialog_{nullptr};
   std::atomic<DWORD> ThreadId_{0};
   std::u16string ReasonText_; // on the thread: the reason label's text while no input is refused
-  std::mutex Lock_;           // guards the three below
-  std::condition_variable Started_;
+  std::mutex Lock_;           // guards the four below
+  std::condition_variable Changed_;
   TMade Made_ = TMade::Pending;
+  bool Finished_ = false; // the thread is done with the window
   TTexts Pending_;
   std::thread Thread_;
 };

@@ -9,6 +9,9 @@
 #include <chrono>
 #include <memory>
 #include <mutex>
+#include <span>
+#include <stdexcept>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -83,11 +86,7 @@ public:
   }
 
 private:
-  // A face without a font (none opened) paints and handles nothing.
-  static x11::TDialogFace& FaceOf(void* surface) {
-    static_assert(sizeof(TInputFace*) == sizeof(void*));
-    return *static_cast<TInputFace*>(surface)->Face;
-  }
+  static x11::TDialogFace& FaceOf(void* surface) { return *static_cast<TInputFace*>(surface)->Face; }
 
   // The window's size from the template in the dialog units of its font.
   void Fit(x11::TConnection& connection, x11::TTopWindowSpec& top) const {
