@@ -188,4 +188,16 @@ TEST_F(Win32InputWindow, DestructionWaitsForTheHandlerAndNothingRunsAfter) {
   EXPECT_EQ(TheWindow(), nullptr);
 }
 
+// A template the library's resource lacks: the null backend's window, at once.
+TEST(Win32InputWindowWithoutTemplate, IsNeverShownNorOpen) {
+  static constexpr ui::TDialogTemplate kMissing{u"TEST_DLG_MISSING", 0, u"Нет", 100, 50, {}};
+  THandler handler;
+  ui::TInputWindowSpec spec;
+  spec.Template = &kMissing;
+  const auto window = ui::OpenInputWindow(spec, handler);
+  EXPECT_FALSE(window->Shown());
+  EXPECT_FALSE(window->Open());
+  window->SetTexts({{kExtra1, u""}});
+}
+
 } // namespace

@@ -252,4 +252,17 @@ TEST_F(InputWindow, DestructionWaitsForTheHandlerAndNothingRunsAfter) {
   EXPECT_TRUE(xtest::Windows("InputTest").empty());
 }
 
+// Where nothing can be shown the window is the null backend's.
+TEST(InputWindowWithoutDisplay, IsNeverShownNorOpen) {
+  xtest::UseNoDisplay();
+  THandler handler;
+  ui::TInputWindowSpec spec;
+  spec.Template = &dialogs::TEST_DLG_INPUT;
+  spec.Fields = {kFirst};
+  const auto window = ui::OpenInputWindow(spec, handler);
+  EXPECT_FALSE(window->Shown());
+  EXPECT_FALSE(window->Open());
+  window->SetTexts({{kExtra1, u""}});
+}
+
 } // namespace
