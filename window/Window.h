@@ -237,7 +237,7 @@ void RunPaintedDialog(const TDialogTemplate& dialog, const char* className, int 
 // What a device does with what a person gives through an input window. The
 // calls run on the window's own thread (on both platforms), one at a time,
 // never after the window is destroyed; they must not wait for anything the
-// destroying thread holds.
+// destroying thread holds, nor destroy the window themselves.
 class IInputHandler {
 public:
   virtual ~IInputHandler() = default;
