@@ -2,6 +2,7 @@
 // thread as a person's keys and clicks reach them: the window's own thread
 // must turn Enter in a field into the default button, keep Escape from
 // closing it, ignore a disabled button and end cleanly however it goes.
+#include "InputHandlerStub.h"
 #include "Messages_win.h"
 #include "Window_win.h"
 #include "layertest_dialogs.h"
@@ -10,7 +11,7 @@
 
 #include <atomic>
 #include <chrono>
-#include <mutex>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,40 +23,7 @@ using namespace std::chrono_literals;
 
 constexpr int kFirst = 51, kSecond = 52, kReason = 53, kExtra1 = 61, kExtra2 = 62;
 
-class THandler final : public ui::IInputHandler {
-public:
-  std::u16string Submit(std::span<const std::u16string> fields) override {
-    ++Running;
-    std::this_thread::sleep_for(Delay.load());
-    const std::lock_guard lock(Lock);
-    Submits.emplace_back(fields.begin(), fields.end());
-    Thread = GetCurrentThreadId();
-    --Running;
-    ++Done;
-    return Reason;
-  }
-  void Command(int id) override {
-    const std::lock_guard lock(Lock);
-    Commands.push_back(id);
-  }
-  size_t SubmitCount() {
-    const std::lock_guard lock(Lock);
-    return Submits.size();
-  }
-  std::vector<int> TakeCommands() {
-    const std::lock_guard lock(Lock);
-    return std::exchange(Commands, {});
-  }
-
-  std::mutex Lock;
-  std::u16string Reason;
-  std::vector<std::vector<std::u16string>> Submits;
-  std::vector<int> Commands;
-  DWORD Thread = 0;
-  std::atomic<std::chrono::milliseconds> Delay{0ms};
-  std::atomic<int> Running{0};
-  std::atomic<int> Done{0};
-};
+using THandler = windowtest::TInputHandlerStub;
 
 bool WaitFor(const std::function<bool()>& done, int ms = 3000) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
@@ -118,11 +86,11 @@ TEST_F(Win32InputWindow, EnterInAFieldSendsTheFieldsAndTheirFateShows) {
   SendMessageW(GetDlgItem(dialog, kSecond), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"abc"));
   PressKey(first, VK_RETURN);
   ASSERT_TRUE(WaitFor([&] { return handler.SubmitCount() == 1; }));
-  EXPECT_EQ(handler.Submits[0], (std::vector<std::u16string>{u"4601234", u"abc"}));
-  EXPECT_NE(handler.Thread, GetCurrentThreadId());
+  EXPECT_EQ(handler.LastSubmit(), (std::vector<std::u16string>{u"4601234", u"abc"}));
+  EXPECT_NE(handler.Thread, std::this_thread::get_id());
   EXPECT_TRUE(WaitFor([] { return TextOf(kFirst).empty() && TextOf(kSecond).empty(); }));
 
-  handler.Reason = u"Не тот код";
+  handler.Answer(u"Не тот код");
   SendMessageW(first, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"123"));
   PressKey(first, VK_RETURN);
   ASSERT_TRUE(WaitFor([&] { return handler.SubmitCount() == 2; }));
@@ -141,7 +109,7 @@ TEST_F(Win32InputWindow, ButtonsSendTheirIdentifiersUnlessDisabled) {
   const HWND dialog = TheWindow();
   ASSERT_NE(dialog, nullptr);
   PostMessageW(GetDlgItem(dialog, kExtra2), BM_CLICK, 0, 0);
-  ASSERT_TRUE(WaitFor([&] { return !handler.Commands.empty(); }));
+  ASSERT_TRUE(WaitFor([&] { return handler.Commanded(); }));
   EXPECT_EQ(handler.TakeCommands(), std::vector<int>{kExtra2});
 
   window->SetTexts({{kExtra1, u""}, {kExtra2, u"7777"}});
@@ -149,14 +117,14 @@ TEST_F(Win32InputWindow, ButtonsSendTheirIdentifiersUnlessDisabled) {
   ASSERT_TRUE(WaitFor([&] { return !IsWindowEnabled(extra1) && TextOf(kExtra2) == u"7777"; }));
   PostMessageW(extra1, BM_CLICK, 0, 0);
   PostMessageW(GetDlgItem(dialog, kExtra2), BM_CLICK, 0, 0);
-  ASSERT_TRUE(WaitFor([&] { return !handler.Commands.empty(); }));
+  ASSERT_TRUE(WaitFor([&] { return handler.Commanded(); }));
   Sleep(100);
   EXPECT_EQ(handler.TakeCommands(), std::vector<int>{kExtra2});
 
   window->SetTexts({{kExtra1, u"5555"}});
   ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(extra1) != FALSE; }));
   PostMessageW(extra1, BM_CLICK, 0, 0);
-  ASSERT_TRUE(WaitFor([&] { return !handler.Commands.empty(); }));
+  ASSERT_TRUE(WaitFor([&] { return handler.Commanded(); }));
   EXPECT_EQ(handler.TakeCommands(), std::vector<int>{kExtra1});
 }
 

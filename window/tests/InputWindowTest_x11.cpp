@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "InputHandlerStub.h"
 #include "TextCodec.h"
 #include "XDisplay.h"
 #include "layertest_dialogs.h"
@@ -26,47 +27,7 @@ using namespace std::chrono_literals;
 
 constexpr int kFirst = 51, kSecond = 52, kReason = 53, kExtra1 = 61, kExtra2 = 62;
 
-class THandler final : public ui::IInputHandler {
-public:
-  std::u16string Submit(std::span<const std::u16string> fields) override {
-    ++Running;
-    std::this_thread::sleep_for(Delay.load());
-    std::u16string reason;
-    {
-      const std::lock_guard lock(Lock);
-      Submits.emplace_back(fields.begin(), fields.end());
-      reason = Reason;
-    }
-    --Running;
-    ++Done;
-    return reason;
-  }
-  void Command(int id) override {
-    const std::lock_guard lock(Lock);
-    Commands.push_back(id);
-  }
-
-  size_t SubmitCount() {
-    const std::lock_guard lock(Lock);
-    return Submits.size();
-  }
-  std::vector<std::u16string> LastSubmit() {
-    const std::lock_guard lock(Lock);
-    return Submits.empty() ? std::vector<std::u16string>{} : Submits.back();
-  }
-  std::vector<int> TakeCommands() {
-    const std::lock_guard lock(Lock);
-    return std::exchange(Commands, {});
-  }
-
-  std::mutex Lock;
-  std::u16string Reason; // the answer of Submit
-  std::vector<std::vector<std::u16string>> Submits;
-  std::vector<int> Commands;
-  std::atomic<std::chrono::milliseconds> Delay{0ms};
-  std::atomic<int> Running{0};
-  std::atomic<int> Done{0};
-};
+using THandler = windowtest::TInputHandlerStub;
 
 // The children of window in template order, those with no name too (which
 // xtest::ChildrenOf leaves out: an empty field is one), as xwininfo lists
@@ -161,10 +122,7 @@ TEST_F(InputWindow, EnterSendsTheFieldsAndTheirFateShows) {
 
   // Refused: the reason shows and the texts stay; the first field is
   // selected, so that what is typed next replaces it.
-  {
-    const std::lock_guard lock(handler.Lock);
-    handler.Reason = u"Не тот код";
-  }
+  handler.Answer(u"Не тот код");
   Type("123");
   xtest::Key("Return");
   ASSERT_TRUE(xtest::WaitFor([this] { return handler.SubmitCount() == 2; }));
@@ -182,14 +140,14 @@ TEST_F(InputWindow, ButtonsSendTheirIdentifiersUnlessDisabled) {
   const auto window = Open();
   ASSERT_NE(top, 0u);
   Click(kExtra2Index);
-  ASSERT_TRUE(xtest::WaitFor([this] { return !handler.Commands.empty(); }));
+  ASSERT_TRUE(xtest::WaitFor([this] { return handler.Commanded(); }));
   EXPECT_EQ(handler.TakeCommands(), std::vector<int>{kExtra2});
 
   window->SetTexts({{kExtra1, u""}, {kExtra2, u"7777"}});
   ASSERT_TRUE(xtest::WaitFor([this] { return Text(kExtra1Index).empty() && Text(kExtra2Index) == "7777"; }));
   Click(kExtra1Index);
   Click(kExtra2Index);
-  ASSERT_TRUE(xtest::WaitFor([this] { return !handler.Commands.empty(); }));
+  ASSERT_TRUE(xtest::WaitFor([this] { return handler.Commanded(); }));
   std::this_thread::sleep_for(100ms);
   EXPECT_EQ(handler.TakeCommands(), std::vector<int>{kExtra2});
 
@@ -197,7 +155,7 @@ TEST_F(InputWindow, ButtonsSendTheirIdentifiersUnlessDisabled) {
   window->SetTexts({{kExtra1, u"5555"}});
   ASSERT_TRUE(xtest::WaitFor([this] { return Text(kExtra1Index) == "5555"; }));
   Click(kExtra1Index);
-  ASSERT_TRUE(xtest::WaitFor([this] { return !handler.Commands.empty(); }));
+  ASSERT_TRUE(xtest::WaitFor([this] { return handler.Commanded(); }));
   EXPECT_EQ(handler.TakeCommands(), std::vector<int>{kExtra1});
 }
 
