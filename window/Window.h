@@ -3,7 +3,7 @@
 // backend where nothing can be shown (no display, no X library). Devices see
 // only this header: no window handle, no platform type.
 //
-// Three kinds of window:
+// Four kinds of window:
 // - a device window (OpenWindow): non-modal, at its place with its title,
 //   kept above the others if asked, closed by the user whenever he likes and
 //   made again by the device's next output; the device paints it through a
@@ -12,7 +12,10 @@
 //   template from the library's resource script, with labels, one edit field
 //   with a check and buttons;
 // - a painted dialog (RunPaintedDialog): modal like a dialog, its face
-//   painted by the device like a device window's.
+//   painted by the device like a device window's;
+// - an input window (OpenInputWindow): non-modal, laid out by its template
+//   like a dialog, served by a thread of its own, handing what a person
+//   types to the device.
 #pragma once
 
 #include <cstddef>
@@ -234,7 +237,7 @@ void RunPaintedDialog(const TDialogTemplate& dialog, const char* className, int 
 // What a device does with what a person gives through an input window. The
 // calls run on the window's own thread (on both platforms), one at a time,
 // never after the window is destroyed; they must not wait for anything the
-// destroying thread holds.
+// destroying thread holds, nor destroy the window themselves.
 class IInputHandler {
 public:
   virtual ~IInputHandler() = default;

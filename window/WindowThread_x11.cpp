@@ -71,9 +71,10 @@ struct TUnloadStop {
 static TUnloadStop UnloadStop;
 
 TWindowThread::TWindowThread(const std::string& displayName, TTopWindowSpec spec, TSurfaceMaker make,
-                             TSurfaceCall paint, TSurfaceCall tick, std::chrono::milliseconds period)
+                             TSurfaceCall paint, TSurfaceCall tick, std::chrono::milliseconds period,
+                             TInputHooks hooks)
     : Spec_(std::move(spec)), Make_(std::move(make)), Paint_(std::move(paint)), Tick_(std::move(tick)),
-      Period_(period) {
+      Period_(period), Hooks_(std::move(hooks)) {
   PinLibrary();
   Link();
   if (pipe2(Wake_, O_CLOEXEC | O_NONBLOCK) != 0) {
@@ -138,8 +139,19 @@ void TWindowThread::AskStop() {
   {
     const std::lock_guard lock(Lock_);
     StopAsked_ = true;
+    Stopping_ = true;
   }
   Wake();
+}
+
+void TWindowThread::Poke() {
+  bool wake = false;
+  {
+    const std::lock_guard lock(Lock_);
+    wake = State_ != TState::Ended && !std::exchange(PokeAsked_, true);
+  }
+  if (wake)
+    Wake(); // else the thread is woken already, or gone
 }
 
 void TWindowThread::Left() {
@@ -191,6 +203,8 @@ void TWindowThread::Run(const std::string& displayName) {
     if (auto connection = TConnection::Open(displayName)) {
       TTopWindowSpec spec = Spec_;
       spec.EventMask |= ExposureMask;
+      if (Hooks_.Prepare)
+        Hooks_.Prepare(*connection, spec);
       TTopWindow window(*connection, spec);
       if (window.Show()) {
         const std::shared_ptr<void> surface = Make_(*connection, window);
@@ -224,12 +238,14 @@ void TWindowThread::Serve(TConnection& connection, const TTopWindow& window, voi
     while (read(Wake_[0], drain, sizeof drain) > 0) {
     }
     bool paint = false;
+    bool poked = false;
     unsigned long long asked = 0;
     {
       const std::lock_guard lock(Lock_);
       if (StopAsked_)
         return;
       paint = std::exchange(RepaintAsked_, false);
+      poked = std::exchange(PokeAsked_, false);
       asked = Asked_;
     }
     while (connection.X.XPending(connection.Dpy) > 0) {
@@ -237,9 +253,16 @@ void TWindowThread::Serve(TConnection& connection, const TTopWindow& window, voi
       connection.X.XNextEvent(connection.Dpy, &event);
       if (window.IsCloseRequest(event) || window.IsDestroyed(event))
         return;
-      if (event.type == Expose && event.xexpose.count == 0)
+      if (event.type == Expose && event.xexpose.count == 0 && event.xexpose.window == window.Id())
         paint = true;
+      if (Hooks_.Event) {
+        if (Stopping_) // an event handled may call the device: none once it is being destroyed
+          return;
+        Hooks_.Event(surface, event);
+      }
     }
+    if (poked && Hooks_.Woken)
+      Hooks_.Woken(surface);
     if (asked != seen) { // the window is still there: the host's repaint may go on
       seen = asked;
       {

@@ -9,6 +9,7 @@
 
 #include "X11_x11.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -26,11 +27,22 @@ public:
   // Paints, or ticks, on that surface.
   using TSurfaceCall = std::function<void(void* surface)>;
 
+  // What a window that takes input adds, each part optional: Prepare fits
+  // the spec on the thread's connection before the window is made (its size
+  // from a font's measures, say); Event gets every event of the window and
+  // of its children but the close, never once a stop was asked; Woken runs
+  // on the thread, on the surface, after a Poke.
+  struct TInputHooks {
+    std::function<void(TConnection&, TTopWindowSpec&)> Prepare;
+    std::function<void(void* surface, XEvent& event)> Event;
+    TSurfaceCall Woken;
+  };
+
   // Starts the thread: it opens displayName, makes the window of spec (its
   // event mask gains ExposureMask), makes the surface and paints it, then
   // serves the window. tick, when set, runs every period.
   TWindowThread(const std::string& displayName, TTopWindowSpec spec, TSurfaceMaker make, TSurfaceCall paint,
-                TSurfaceCall tick, std::chrono::milliseconds period);
+                TSurfaceCall tick, std::chrono::milliseconds period, TInputHooks hooks = {});
   ~TWindowThread(); // stops the thread first
   TWindowThread(const TWindowThread&) = delete;
   TWindowThread& operator=(const TWindowThread&) = delete;
@@ -46,6 +58,8 @@ public:
   bool Repaint();
   // Closes the window and ends the thread; nothing of it runs afterwards.
   void Stop();
+  // Has the thread run the hooks' Woken soon; never waits.
+  void Poke();
 
 private:
   enum class TState { Starting, Shown, Ended };
@@ -65,11 +79,14 @@ private:
   const TSurfaceCall Paint_;
   const TSurfaceCall Tick_;
   const std::chrono::milliseconds Period_;
-  std::mutex Lock_; // guards the three below
+  const TInputHooks Hooks_;
+  std::atomic<bool> Stopping_{false}; // StopAsked_, read between the events
+  std::mutex Lock_;                   // guards the five below
   std::condition_variable Changed_;
   TState State_ = TState::Starting;
   bool StopAsked_ = false;
   bool RepaintAsked_ = false;
+  bool PokeAsked_ = false;
   unsigned long long Asked_ = 0; // repaints asked for, and the last one
   unsigned long long Read_ = 0;  // after which the window's events were read
   int Wake_[2] = {-1, -1};

@@ -88,6 +88,18 @@ bool TXGuard::Held() {
   return GuardDepth > 0;
 }
 
+TXRelease::TXRelease() : Depth_(GuardDepth) {
+  for (int i = 0; i < Depth_; ++i)
+    pthread_mutex_unlock(&XMutex);
+  GuardDepth = 0;
+}
+
+TXRelease::~TXRelease() {
+  for (int i = 0; i < Depth_; ++i)
+    pthread_mutex_lock(&XMutex);
+  GuardDepth = Depth_;
+}
+
 const TApi* Api() {
   static const TApi api = Load();
   return api.XOpenDisplay != nullptr ? &api : nullptr;
@@ -185,15 +197,20 @@ TDialogUnits DialogUnitsOf(TFont& font) {
   return {std::max((width / 26 + 1) / 2, 4), std::max(font.Height(), 8)};
 }
 
-void PaintButton(TCanvas& canvas, TFont& font, std::u16string_view text, bool focused, bool pressed) {
+void PaintButton(TCanvas& canvas, TFont& font, std::u16string_view text, bool focused, bool pressed,
+                 bool disabled) {
   const int width = canvas.Width();
   const int height = canvas.Height();
   canvas.Fill(0, 0, width, height, pressed ? dialog::kButtonPressed : dialog::kButtonFace);
-  canvas.Frame(0, 0, width, height, focused ? dialog::kFocusBorder : dialog::kButtonBorder);
-  if (focused)
+  canvas.Frame(0, 0, width, height,
+               disabled  ? dialog::kDisabledFace
+               : focused ? dialog::kFocusBorder
+                         : dialog::kButtonBorder);
+  if (focused && !disabled)
     canvas.Frame(1, 1, width - 2, height - 2, dialog::kFocusBorder);
   const int baseline = (height - font.Height()) / 2 + font.Ascent();
-  canvas.Text(font, (width - font.Width(text)) / 2, baseline, text, dialog::kInk);
+  canvas.Text(font, (width - font.Width(text)) / 2, baseline, text,
+              disabled ? dialog::kDisabledInk : dialog::kInk);
 }
 
 TModalTurn ServeModal(TConnection& connection, const TTopWindow& window, int timeoutMs,

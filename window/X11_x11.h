@@ -148,6 +148,20 @@ private:
   bool TakeFocus_ = false;
 };
 
+// Lets the X lock go, on a thread that holds it, until the object goes: for a
+// call into a device (an input window's handler) that may take its time and
+// must not hold up the other windows.
+class TXRelease {
+public:
+  TXRelease();
+  ~TXRelease();
+  TXRelease(const TXRelease&) = delete;
+  TXRelease& operator=(const TXRelease&) = delete;
+
+private:
+  int Depth_;
+};
+
 // Sets WM_NAME and _NET_WM_NAME of a window to text in UTF-8.
 void SetWindowText(TConnection& connection, Window window, std::u16string_view text);
 
@@ -258,11 +272,15 @@ inline constexpr TColour kButtonFace = 0xE1E1E1;
 inline constexpr TColour kButtonPressed = 0xCCE4F7;
 inline constexpr TColour kButtonBorder = 0xADADAD;
 inline constexpr TColour kFocusBorder = 0x0078D7;
+inline constexpr TColour kDisabledInk = 0xA0A0A0;
+inline constexpr TColour kDisabledFace = 0xCCCCCC;
 } // namespace dialog
 
 // A push button of a dialog: its face (pressed or not), a border that is
-// doubled in the focus colour when it has the focus, the text centred.
-void PaintButton(TCanvas& canvas, TFont& font, std::u16string_view text, bool focused, bool pressed);
+// doubled in the focus colour when it has the focus, the text centred; a
+// disabled one greyed.
+void PaintButton(TCanvas& canvas, TFont& font, std::u16string_view text, bool focused, bool pressed,
+                 bool disabled = false);
 
 // One turn of a modal window's loop, the window shown: waits for events
 // (timeoutMs at most when not negative; the caller's TXGuard is let go

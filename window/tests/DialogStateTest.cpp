@@ -3,6 +3,10 @@
 // check whose reason shows in a label.
 #include <gtest/gtest.h>
 
+#include <span>
+#include <string>
+#include <vector>
+
 #include "DialogState.h"
 
 namespace {
@@ -165,6 +169,82 @@ TEST(DialogState, TheDefaultButtonEndsOnlyWhenTheCheckPasses) {
   EXPECT_EQ(cancelled.Field, u"1.000");
   other.Press(kClose);
   EXPECT_EQ(other.Release(true), ui::kCancel);
+}
+
+// An input window's dialog: two fields, a reason label, the default button
+// and two more; it never ends.
+constexpr ui::TControlTemplate kInputControls[] = {
+    {TControlKind::Field, 51, u"", 60, 6, 130, 12, false, true, true},
+    {TControlKind::Field, 52, u"", 60, 24, 130, 12, false, true, true},
+    {TControlKind::Label, 53, u"", 8, 42, 182, 16, false, false, true},
+    {TControlKind::Button, 1, u"Отправить", 8, 62, 60, 14, true, true, true},
+    {TControlKind::Button, 61, u"", 8, 80, 60, 14, false, true, true},
+    {TControlKind::Button, 62, u"222", 74, 80, 60, 14, false, true, true},
+};
+constexpr ui::TDialogTemplate kInput{u"INPUT", 0, u"Ввод", 200, 100, kInputControls};
+
+TEST(DialogState, AnInputWindowSubmitsWithoutEndingAndSkipsDisabledButtons) {
+  TDialogRun run(kInput);
+  run.ReasonId = 53;
+  run.FieldLimit = 4;
+  std::vector<std::vector<std::u16string>> submits;
+  std::vector<int> commands;
+  std::u16string answer;
+  TDialogState state(run, {{52, 51},
+                           [&](std::span<const std::u16string> fields) {
+                             submits.emplace_back(fields.begin(), fields.end());
+                             return answer;
+                           },
+                           [&](int id) { commands.push_back(id); }});
+  EXPECT_EQ(state.Focus(), 1); // the first of the input's fields, not of the template
+  EXPECT_TRUE(state.Disabled(4));
+  EXPECT_FALSE(state.Disabled(5));
+  for (char32_t c : U"12345")
+    state.Type(c); // the fifth is refused
+  state.Key(TDialogKey::Tab);
+  EXPECT_EQ(state.Focus(), 3);
+  state.Key(TDialogKey::Tab);
+  EXPECT_EQ(state.Focus(), 5); // the disabled button is passed
+  state.Key(TDialogKey::Tab);
+  EXPECT_EQ(state.Focus(), 0);
+  state.Type(U'a');
+  EXPECT_EQ(state.Key(TDialogKey::Escape), std::nullopt);
+
+  answer = u"Не тот код";
+  EXPECT_EQ(state.Key(TDialogKey::Enter), std::nullopt);
+  EXPECT_EQ(submits.back(), (std::vector<std::u16string>{u"1234", u"a"}));
+  EXPECT_EQ(state.Text(2), u"Не тот код");
+  EXPECT_TRUE(state.Faulty(2));
+  EXPECT_EQ(state.Focus(), 1);
+  EXPECT_TRUE(state.Selected(1));
+  state.Type(U'9');
+  EXPECT_EQ(state.Text(1), u"9");
+
+  answer.clear();
+  state.Press(3);
+  EXPECT_EQ(state.Release(true), std::nullopt);
+  EXPECT_EQ(submits.size(), 2u);
+  EXPECT_EQ(state.Text(0), u"");
+  EXPECT_EQ(state.Text(1), u"");
+  EXPECT_FALSE(state.Faulty(2));
+  EXPECT_EQ(state.Focus(), 1);
+
+  // A click on a disabled button does nothing; a button that loses its text
+  // while focused hands the focus to the first field.
+  state.Press(4);
+  EXPECT_EQ(state.Release(true), std::nullopt);
+  state.Press(5);
+  state.Release(true);
+  EXPECT_EQ(commands, std::vector<int>{62});
+  state.TakeRenames();
+  state.SetText(62, u"");
+  EXPECT_TRUE(state.Disabled(5));
+  EXPECT_EQ(state.Focus(), 1);
+  EXPECT_EQ(state.TakeRenames(), std::vector<int>{5});
+  state.SetText(61, u"111");
+  state.Press(4);
+  state.Release(true);
+  EXPECT_EQ(commands, (std::vector<int>{62, 61}));
 }
 
 // The characters keys type: Latin-1, the keypad with and without Num Lock,
