@@ -400,6 +400,19 @@ fiscal::TRequisites TFiscalSim_3004::SettingsRequisites() const {
   return r;
 }
 
+std::optional<fiscal::TFiscalMemory::TTransaction> TFiscalSim_3004::BeginFiscalCall(tVariant& result) {
+  if (!Prepare(result))
+    return std::nullopt;
+  auto transaction = Memory_->Begin();
+  if (!transaction) {
+    Refuse(result, TFiscalError::Memory, transaction.Error());
+    return std::nullopt;
+  }
+  if (!RegisterIfNew(result, transaction))
+    return std::nullopt;
+  return std::optional<fiscal::TFiscalMemory::TTransaction>(std::move(transaction));
+}
+
 bool TFiscalSim_3004::RegisterIfNew(tVariant& result, fiscal::TFiscalMemory::TTransaction& transaction) {
   if (transaction.State().Documents != 0)
     return true;
@@ -474,14 +487,12 @@ void TFiscalSim_3004::PrintLine(const std::string& line, bool copy, bool print) 
 // The fiscal methods
 
 void TFiscalSim_3004::GetDataKKT(tVariant& result, TParams& params) {
-  if (!RequireDevice(result, params) || !Prepare(result))
+  if (!RequireDevice(result, params))
     return;
-  auto transaction = Memory_->Begin();
+  auto transaction = BeginFiscalCall(result);
   if (!transaction)
-    return Refuse(result, TFiscalError::Memory, transaction.Error());
-  if (!RegisterIfNew(result, transaction))
     return;
-  const fiscal::TFiscalState& state = transaction.State();
+  const fiscal::TFiscalState& state = transaction->State();
   const TRegistered registration = RegisteredOf(state);
   TKktParameters kkt;
   kkt.KKTNumber = registration.Text("1037");
@@ -572,22 +583,18 @@ void TFiscalSim_3004::OpenShift(tVariant& result, TParams& params) {
   TInputParameters input;
   if (const std::u16string fault = ReadInputParameters(params.TextView(1), input); !fault.empty())
     return Refuse(result, TFiscalError::BadDocument, fault);
-  if (!Prepare(result))
-    return;
-  auto transaction = Memory_->Begin();
+  auto transaction = BeginFiscalCall(result);
   if (!transaction)
-    return Refuse(result, TFiscalError::Memory, transaction.Error());
-  if (!RegisterIfNew(result, transaction))
     return;
   fiscal::TDocument document;
   document.Type = fiscal::TDocumentType::OpenShift;
   const std::optional<fiscal::TLastDocument> committed =
-      Commit(result, transaction, document,
-             fiscal::ShiftRecord(RequisitesOf(transaction.State(), input.CashierName, input.CashierINN)));
+      Commit(result, *transaction, document,
+             fiscal::ShiftRecord(RequisitesOf(transaction->State(), input.CashierName, input.CashierINN)));
   if (!committed)
     return;
   params.SetText(2, OutputParametersXml(TShiftMethod::OpenShift,
-                                        ShiftOutputOf(transaction.State(), committed->DateTime)));
+                                        ShiftOutputOf(transaction->State(), committed->DateTime)));
   PrintLine(committed->Line, false, input.PrintRequired);
   SetResult(result, true);
 }
@@ -598,25 +605,21 @@ void TFiscalSim_3004::CloseShift(tVariant& result, TParams& params) {
   TInputParameters input;
   if (const std::u16string fault = ReadInputParameters(params.TextView(1), input); !fault.empty())
     return Refuse(result, TFiscalError::BadDocument, fault);
-  if (!Prepare(result))
-    return;
-  auto transaction = Memory_->Begin();
+  auto transaction = BeginFiscalCall(result);
   if (!transaction)
-    return Refuse(result, TFiscalError::Memory, transaction.Error());
-  if (!RegisterIfNew(result, transaction))
     return;
   // The report carries the shift's counters as they stood at its close.
-  const TShiftOutput before = ShiftOutputOf(transaction.State(), {});
+  const TShiftOutput before = ShiftOutputOf(transaction->State(), {});
   fiscal::TDocument document;
   document.Type = fiscal::TDocumentType::CloseShift;
   const std::optional<fiscal::TLastDocument> committed =
-      Commit(result, transaction, document,
+      Commit(result, *transaction, document,
              fiscal::ReportRecord(document.Type,
-                                  RequisitesOf(transaction.State(), input.CashierName, input.CashierINN),
-                                  transaction.State()));
+                                  RequisitesOf(transaction->State(), input.CashierName, input.CashierINN),
+                                  transaction->State()));
   if (!committed)
     return;
-  TShiftOutput output = ShiftOutputOf(transaction.State(), committed->DateTime);
+  TShiftOutput output = ShiftOutputOf(transaction->State(), committed->DateTime);
   output.Counters = before.Counters;
   params.SetText(2, OutputParametersXml(TShiftMethod::CloseShift, output));
   PrintLine(committed->Line, false, input.PrintRequired);
@@ -631,14 +634,10 @@ void TFiscalSim_3004::ProcessCheck(tVariant& result, TParams& params, bool corre
   TReceipt receipt;
   if (const std::u16string fault = ReadCheckPackage(params.TextView(packageAt), receipt); !fault.empty())
     return Refuse(result, TFiscalError::BadDocument, fault);
-  if (!Prepare(result))
-    return;
-  auto transaction = Memory_->Begin();
+  auto transaction = BeginFiscalCall(result);
   if (!transaction)
-    return Refuse(result, TFiscalError::Memory, transaction.Error());
-  if (!RegisterIfNew(result, transaction))
     return;
-  const fiscal::TFiscalState& state = transaction.State();
+  const fiscal::TFiscalState& state = transaction->State();
   // The state comes before the receipt's own rules, as on a real register.
   if (state.DriveClosed)
     return Refuse(result, TFiscalError::DriveClosed, u"Фискальный накопитель закрыт - операция невозможна");
@@ -666,13 +665,13 @@ void TFiscalSim_3004::ProcessCheck(tVariant& result, TParams& params, bool corre
   document.Postpayment = totals.Postpayment;
   document.Barter = totals.Barter;
   const std::string members = fiscal::ReceiptRecord(RequisitesOf(state, {}, {}), receipt, totals);
-  const std::optional<fiscal::TLastDocument> committed = Commit(result, transaction, document, members);
+  const std::optional<fiscal::TLastDocument> committed = Commit(result, *transaction, document, members);
   if (!committed)
     return;
   TDocumentOutput output;
-  output.ShiftNumber = transaction.State().ShiftNumber;
+  output.ShiftNumber = transaction->State().ShiftNumber;
   output.CheckNumber = committed->Number;
-  output.ShiftClosingCheckNumber = transaction.State().NextReceiptNumber - 1;
+  output.ShiftClosingCheckNumber = transaction->State().NextReceiptNumber - 1;
   output.AddressSiteInspections = kFiscalTaxSite;
   output.FiscalSign = Utf8ToUtf16(committed->FiscalSign);
   output.DateTime = Utf8ToUtf16(committed->DateTime);
@@ -709,20 +708,16 @@ void TFiscalSim_3004::CashInOutcome(tVariant& result, TParams& params) {
     return Refuse(result, TFiscalError::BadDocument,
                   u"Неверная сумма внесения или выплаты: " + AmountText(amount) +
                       u" (ожидается сумма в рублях не более чем с двумя знаками после запятой)");
-  if (!Prepare(result))
-    return;
-  auto transaction = Memory_->Begin();
+  auto transaction = BeginFiscalCall(result);
   if (!transaction)
-    return Refuse(result, TFiscalError::Memory, transaction.Error());
-  if (!RegisterIfNew(result, transaction))
     return;
   fiscal::TDocument document;
   // 0 and more is a deposit, below 0 a withdrawal.
   document.Type = kopecks >= 0 ? fiscal::TDocumentType::CashIn : fiscal::TDocumentType::CashOut;
   document.Total = kopecks >= 0 ? kopecks : -kopecks;
   const std::optional<fiscal::TLastDocument> committed =
-      Commit(result, transaction, document,
-             fiscal::ShiftRecord(RequisitesOf(transaction.State(), input.CashierName, input.CashierINN)));
+      Commit(result, *transaction, document,
+             fiscal::ShiftRecord(RequisitesOf(transaction->State(), input.CashierName, input.CashierINN)));
   if (!committed)
     return;
   PrintLine(committed->Line, false, input.PrintRequired);
@@ -735,20 +730,16 @@ void TFiscalSim_3004::PrintXReport(tVariant& result, TParams& params) {
   TInputParameters input;
   if (const std::u16string fault = ReadInputParameters(params.TextView(1), input); !fault.empty())
     return Refuse(result, TFiscalError::BadDocument, fault);
-  if (!Prepare(result))
-    return;
-  auto transaction = Memory_->Begin();
+  auto transaction = BeginFiscalCall(result);
   if (!transaction)
-    return Refuse(result, TFiscalError::Memory, transaction.Error());
-  if (!RegisterIfNew(result, transaction))
     return;
   fiscal::TDocument document;
   document.Type = fiscal::TDocumentType::XReport;
   const std::optional<fiscal::TLastDocument> committed =
-      Commit(result, transaction, document,
+      Commit(result, *transaction, document,
              fiscal::ReportRecord(document.Type,
-                                  RequisitesOf(transaction.State(), input.CashierName, input.CashierINN),
-                                  transaction.State()));
+                                  RequisitesOf(transaction->State(), input.CashierName, input.CashierINN),
+                                  transaction->State()));
   if (!committed)
     return;
   PrintLine(committed->Line, false, input.PrintRequired);
@@ -796,12 +787,8 @@ void TFiscalSim_3004::GetCurrentStatus(tVariant& result, TParams& params, bool s
   TInputParameters input;
   if (const std::u16string fault = ReadInputParameters(params.TextView(1), input); !fault.empty())
     return Refuse(result, TFiscalError::BadDocument, fault);
-  if (!Prepare(result))
-    return;
-  auto transaction = Memory_->Begin();
+  auto transaction = BeginFiscalCall(result);
   if (!transaction)
-    return Refuse(result, TFiscalError::Memory, transaction.Error());
-  if (!RegisterIfNew(result, transaction))
     return;
   std::string dateTime;
   if (settlements) {
@@ -809,10 +796,10 @@ void TFiscalSim_3004::GetCurrentStatus(tVariant& result, TParams& params, bool s
     fiscal::TDocument document;
     document.Type = fiscal::TDocumentType::SettlementsReport;
     const std::optional<fiscal::TLastDocument> committed =
-        Commit(result, transaction, document,
+        Commit(result, *transaction, document,
                fiscal::ReportRecord(document.Type,
-                                    RequisitesOf(transaction.State(), input.CashierName, input.CashierINN),
-                                    transaction.State()));
+                                    RequisitesOf(transaction->State(), input.CashierName, input.CashierINN),
+                                    transaction->State()));
     if (!committed)
       return;
     dateTime = committed->DateTime;
@@ -820,7 +807,7 @@ void TFiscalSim_3004::GetCurrentStatus(tVariant& result, TParams& params, bool s
   }
   params.SetText(2, OutputParametersXml(settlements ? TShiftMethod::ReportCurrentStatusOfSettlements
                                                     : TShiftMethod::GetCurrentStatus,
-                                        ShiftOutputOf(transaction.State(), dateTime)));
+                                        ShiftOutputOf(transaction->State(), dateTime)));
   SetResult(result, true);
 }
 

@@ -127,6 +127,10 @@ private:
   // Registers from the settings when the journal is empty; false when the
   // call has failed.
   bool RegisterIfNew(tVariant& result, fiscal::TFiscalMemory::TTransaction& transaction);
+  // The start of a fiscal call once its inputs are read: Prepare, the
+  // transaction begun and the register registered if it is new. Nothing when
+  // the call has failed.
+  std::optional<fiscal::TFiscalMemory::TTransaction> BeginFiscalCall(tVariant& result);
   // Commits a document, its Extra completed with the clock key; false when
   // refused (the call then has failed).
   std::optional<fiscal::TLastDocument> Commit(tVariant& result,
