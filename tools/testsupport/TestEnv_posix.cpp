@@ -1,9 +1,13 @@
+#include "ChildProcess_posix.h"
 #include "TestEnv.h"
 
 #include "TestHost.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -95,6 +99,46 @@ std::vector<int> RunSelfInParallel(const std::vector<std::string>& arguments, in
       codes[i] = WEXITSTATUS(status);
   }
   return codes;
+}
+
+pid_t StartSelf(const std::string& test, const std::vector<std::string>& variables) {
+  char self[PATH_MAX] = {};
+  if (readlink("/proc/self/exe", self, sizeof self - 1) <= 0)
+    return -1;
+  std::vector<std::string> own = variables;
+  std::vector<char*> environment;
+  for (std::string& variable : own)
+    environment.push_back(variable.data());
+  // The parent's environment, but the variables given anew.
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    const char* equals = std::strchr(*entry, '=');
+    const size_t length = equals != nullptr ? static_cast<size_t>(equals - *entry) : std::strlen(*entry);
+    bool replaced = false;
+    for (const std::string& variable : variables)
+      replaced = replaced || (variable.size() > length && variable[length] == '=' &&
+                              variable.compare(0, length, *entry, length) == 0);
+    if (!replaced)
+      environment.push_back(*entry);
+  }
+  environment.push_back(nullptr);
+  std::string filter = "--gtest_filter=" + test;
+  std::string brief = "--gtest_brief=1";
+  char* argv[] = {self, filter.data(), brief.data(), nullptr};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  pid_t child = -1;
+  if (posix_spawn(&child, self, &actions, nullptr, argv, environment.data()) != 0)
+    child = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  return child;
+}
+
+int WaitChild(pid_t child) {
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
 }
 
 unsigned long ProcessId() {

@@ -1,6 +1,7 @@
 // The fiscal memory across processes on Linux (the Windows build shares the
 // memory's code; only the file primitive differs): a writer killed at random
 // moments, two writers at once, and a full disk.
+#include "ChildProcess_posix.h"
 #include "FiscalMemoryTest.h"
 #include "TestHost.h"
 
@@ -10,13 +11,10 @@
 #include <cstring>
 #include <fcntl.h>
 #include <random>
-#include <spawn.h>
 #include <sys/mount.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace {
 
@@ -34,37 +32,13 @@ std::unique_ptr<TFiscalMemory> MemoryAt(const fs::path& journal) {
 
 // Starts this program as a writer of journal: count receipts, 0 for ever.
 pid_t StartWriter(const fs::path& journal, int count) {
-  char self[4096] = {};
-  if (readlink("/proc/self/exe", self, sizeof self - 1) <= 0)
-    return -1;
-  std::vector<std::string> variables{std::string(kJournalVariable) + "=" + journal.string(),
-                                     std::string(kCountVariable) + "=" + std::to_string(count)};
-  std::vector<char*> environment;
-  for (std::string& variable : variables)
-    environment.push_back(variable.data());
-  for (char** entry = environ; *entry != nullptr; ++entry)
-    if (std::strncmp(*entry, "FMEM_CHILD_", 11) != 0)
-      environment.push_back(*entry);
-  environment.push_back(nullptr);
-  std::string filter = "--gtest_filter=FiscalMemoryWriter.Commits";
-  std::string brief = "--gtest_brief=1";
-  char* argv[] = {self, filter.data(), brief.data(), nullptr};
-  // The writer's report would only interleave with this program's own.
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  pid_t child = -1;
-  if (posix_spawn(&child, self, &actions, nullptr, argv, environment.data()) != 0)
-    child = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  return child;
+  return testenv::StartSelf("FiscalMemoryWriter.Commits",
+                            {std::string(kJournalVariable) + "=" + journal.string(),
+                             std::string(kCountVariable) + "=" + std::to_string(count)});
 }
 
 int Wait(pid_t child) {
-  int status = 0;
-  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+  return testenv::WaitChild(child);
 }
 
 // The writer's side, run only as a child of the tests below.

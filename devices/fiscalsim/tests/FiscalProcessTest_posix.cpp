@@ -4,6 +4,7 @@
 // sellers at once over one data folder. What the journal, the tape file and
 // the register's answers must be afterwards is checked from the files
 // themselves.
+#include "ChildProcess_posix.h"
 #include "FiscalHost.h"
 #include "FiscalMemory.h"
 #include "FiscalTape.h"
@@ -22,11 +23,8 @@
 #include <fstream>
 #include <random>
 #include <set>
-#include <spawn.h>
 #include <thread>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace {
 
@@ -232,32 +230,11 @@ std::string TapeOf(const std::string& line) {
 // it cannot start.
 pid_t StartSeller(const fs::path& home, int count, const fs::path& ready, const fs::path& numbers,
                   const fs::path& go = {}) {
-  char self[4096] = {};
-  if (readlink("/proc/self/exe", self, sizeof self - 1) <= 0)
-    return -1;
-  std::vector<std::string> variables{std::string(kHomeVariable) + "=" + home.string(),
-                                     std::string(kCountVariable) + "=" + std::to_string(count),
-                                     std::string(kReadyVariable) + "=" + ready.string(),
-                                     std::string(kNumbersVariable) + "=" + numbers.string(),
-                                     std::string(kGoVariable) + "=" + go.string()};
-  std::vector<char*> environment;
-  for (std::string& variable : variables)
-    environment.push_back(variable.data());
-  for (char** entry = environ; *entry != nullptr; ++entry)
-    if (std::strncmp(*entry, "FISCAL_SELLER_", 14) != 0)
-      environment.push_back(*entry);
-  environment.push_back(nullptr);
-  std::string filter = "--gtest_filter=FiscalSeller.Sells";
-  std::string brief = "--gtest_brief=1";
-  char* argv[] = {self, filter.data(), brief.data(), nullptr};
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  pid_t child = -1;
-  if (posix_spawn(&child, self, &actions, nullptr, argv, environment.data()) != 0)
-    child = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  return child;
+  return testenv::StartSelf("FiscalSeller.Sells", {std::string(kHomeVariable) + "=" + home.string(),
+                                                   std::string(kCountVariable) + "=" + std::to_string(count),
+                                                   std::string(kReadyVariable) + "=" + ready.string(),
+                                                   std::string(kNumbersVariable) + "=" + numbers.string(),
+                                                   std::string(kGoVariable) + "=" + go.string()});
 }
 
 // Waits for a file to appear, a minute at most: whether it did.
@@ -271,10 +248,7 @@ bool AwaitFile(const fs::path& path) {
 }
 
 int Wait(pid_t child) {
-  int status = 0;
-  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+  return testenv::WaitChild(child);
 }
 
 // The seller's side, run only as a child of the tests below: opens the
