@@ -20,7 +20,7 @@ else
     cmake --preset linux -B "$build" -DORVIK_DIST=OFF >"$build.configure.log" 2>&1 ||
       { cat "$build.configure.log"; exit 1; }
   fi
-  cmake --build "$build" -j 2 --target bench_log bench_upload bench_fiscal
+  cmake --build "$build" -j 2 --target bench_log bench_upload bench_fiscal bench_input
 fi
 
 work=$(mktemp -d /tmp/orvik-bench.XXXXXX)
@@ -29,6 +29,7 @@ benches=(
   "$build/tools/bench/bench_log"
   "$build/tools/bench/bench_upload $records"
   "$build/tools/bench/bench_fiscal"
+  "$build/tools/bench/bench_input"
 )
 rows=$work/rows.tsv
 : >"$rows"
