@@ -45,7 +45,8 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-start_own_display "$work" || exit 1
+# Tall enough for the card reader's window, which stands at 50, 430.
+start_own_display "$work" 800x768 || exit 1
 failed=0
 
 # start LIBRARY TITLE EVENTS STATEMENT...: runs the host under Wine (the
@@ -98,12 +99,14 @@ finish "$out_dir/scansim-window.png"
 library=$msrsim
 start "$msrsim" "Считыватель магнитных карт" 2 'SetParameter("Prefix", 37)' 'SetParameter("Suffix", 63)' \
   'Open($reader)'
-type_text "B4276550012345678^PETROVA/ANNA^2711"
+# No "/" between the names: Wine reads the keys by a keyboard layout of its own
+# guess, on which xdotool's "/" comes out as "\".
+type_text "B4276550012345678^PETROVA ANNA^2711"
 xdotool key Tab
 type_text "4276550012345678=2711"
 xdotool key Return
 sleep 0.3
-type_text "B4111111111111111^IVANOV/IVAN^2512"
+type_text "B4111111111111111^IVANOV IVAN^2512"
 xdotool key Tab
 type_text "4111111111111111=2512"
 finish "$out_dir/msrsim-window.png"
