@@ -14,7 +14,8 @@
 # with DISPLAY set shows the Linux windows instead: the customer display, the
 # receipt printer and the fiscal register's tape for the length of their
 # steps, and the card payment and the weighings wait for you (a line says so
-# before each).
+# before each); the scanner's and the card reader's windows stay 20 s, for
+# you to type a code or a card.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh linux win64 win32
@@ -147,19 +148,33 @@ scan_late='2000000000015\n'
 card_first='%%B4111111111111111^IVANOV/IVAN^2512101?\t;4111111111111111=2512101?\n'
 card_late='\t;9990001234=2912?\n'
 
+# input_host LIBRARY EVENTS SCRIPT: addinhost runs the script and waits for
+# the events. With windows, the device's input window stays open 20 s more
+# (the statements go through standard input, which stays open that long) and
+# what you type there arrives as events too.
+input_host() {
+  if [ -n "$windows" ]; then
+    { cat "$3"; sleep 20; } | "$host" -q "$1" --events "$2" --script -
+  else
+    DISPLAY= "$host" -q "$1" --events "$2" --script "$3"
+  fi
+}
 if [ -n "$windows" ]; then
-  section "Barcode scanner: SCANSIM_3001_64.so, the window \"Сканер штрихкода\" at 50, 170 while it is open; scans dropped into ScanSim_3001_input/"
+  section "Barcode scanner: SCANSIM_3001_64.so, scans dropped into ScanSim_3001_input/ and typed by you"
+  waits "The window \"Сканер штрихкода\" stands at 50, 170 for 20 s: type a code there and press Enter (or click a recent one), it arrives as an event"
 else
   section "Barcode scanner: SCANSIM_3001_64.so, scans dropped into ScanSim_3001_input/ arrive as events (\"~\" stands for GS)"
 fi
 input_demo "$XDG_DATA_HOME/Orvik" ScanSim_3001 "$scan_first" "$scan_late" \
-  linux "$host" -q dist/SCANSIM_3001_64.so --events 3 --script devices/scansim/demo/scansim.addin
+  input_host dist/SCANSIM_3001_64.so 3 devices/scansim/demo/scansim.addin
 section "The scanner's record of the events the host took: $XDG_DATA_HOME/Orvik/ScanSim_3001_events.txt"
 tr -d '\r' <"$XDG_DATA_HOME/Orvik/ScanSim_3001_events.txt"
 
 section "Magnetic card reader: MSRSIM_3001_64.so, cards (tracks separated by tabs) dropped into MsrSim_3001_input/"
+[ -n "$windows" ] &&
+  waits "The window \"Считыватель магнитных карт\" stands at 50, 430 for 20 s: type the tracks (Tab between them) and press Enter"
 input_demo "$XDG_DATA_HOME/Orvik" MsrSim_3001 "$card_first" "$card_late" \
-  linux "$host" -q dist/MSRSIM_3001_64.so --events 2 --script devices/msrsim/demo/msrsim.addin
+  input_host dist/MSRSIM_3001_64.so 2 devices/msrsim/demo/msrsim.addin
 section "The reader's record: $XDG_DATA_HOME/Orvik/MsrSim_3001_events.txt"
 tr -d '\r' <"$XDG_DATA_HOME/Orvik/MsrSim_3001_events.txt"
 

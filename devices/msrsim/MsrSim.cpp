@@ -4,6 +4,8 @@
 #include "TextCodec.h"
 #include "msrsim_dialogs.h"
 
+#include <algorithm>
+
 // The window's controls (resources/msrsim.rc).
 namespace {
 constexpr int kFirstTrackField = 100; // 100, 101, 102
@@ -96,9 +98,14 @@ std::u16string TMsrSim_3001::MakeEvents(std::u16string_view line, std::vector<TI
   return {};
 }
 
+// Empty fields after the last track typed are left out: the card is the same
+// as the spool line without them, and so is its recent button ("a | b").
 std::u16string TMsrSim_3001::JoinFields(std::span<const std::u16string> fields) const {
+  size_t used = std::min(fields.size(), static_cast<size_t>(kMsrTracks));
+  while (used > 0 && TrimBlanks(fields[used - 1]).empty())
+    --used;
   std::u16string line;
-  for (size_t i = 0; i < fields.size() && i < kMsrTracks; ++i) {
+  for (size_t i = 0; i < used; ++i) {
     if (i > 0)
       line += u'\t';
     line += fields[i];

@@ -47,6 +47,9 @@ struct TChild {
 };
 // The children of a window, in the order xwininfo lists them.
 std::vector<TChild> ChildrenOf(unsigned long window);
+// Every child of a window, those with no name too (an empty field, a button
+// with no text), oldest first: a dialog's controls in template order.
+std::vector<TChild> ControlsOf(unsigned long window);
 
 // The pixels of a window as the screen shows them.
 struct TPicture {
@@ -65,6 +68,8 @@ std::optional<TPicture> PictureOf(unsigned long window);
 // Input through the X server's test extension, to whatever has the focus or
 // lies under the pointer.
 void Key(const std::string& keys);
+// Types text (UTF-8, no single quotes) key by key.
+void Type(const std::string& text);
 void Click(int x, int y);
 // The window manager's close: a WM_DELETE_WINDOW message to the window.
 void CloseByWindowManager(unsigned long window);

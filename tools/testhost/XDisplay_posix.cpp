@@ -188,6 +188,21 @@ std::vector<TChild> ChildrenOf(unsigned long window) {
   return children;
 }
 
+std::vector<TChild> ControlsOf(unsigned long window) {
+  static const std::regex kLine(
+      R"re(^\s+(0x[0-9a-f]+) (?:"(.*)"|\(has no name\)): \(.*\)\s+(\d+)x(\d+)\+(-?\d+)\+(-?\d+)\s)re");
+  std::istringstream lines(Run("xwininfo -children -id " + Hex(window)));
+  std::vector<TChild> children;
+  for (std::string line; std::getline(lines, line);) {
+    std::smatch m;
+    if (std::regex_search(line, m, kLine)) // xwininfo lists the newest first
+      children.insert(children.begin(),
+                      {std::stoul(m[1], nullptr, 16), Unescape(m[2]),
+                       TGeometry{std::stoi(m[5]), std::stoi(m[6]), std::stoi(m[3]), std::stoi(m[4])}});
+  }
+  return children;
+}
+
 std::optional<TPicture> PictureOf(unsigned long window) {
   const std::string ppm = Run("import -window " + Hex(window) + " -depth 8 ppm:-");
   // "P6\n<width> <height>\n255\n" and the pixels.
@@ -230,6 +245,10 @@ int TPicture::Foreign() const {
 
 void Key(const std::string& keys) {
   Run("xdotool key " + keys);
+}
+
+void Type(const std::string& text) {
+  Run("xdotool type --delay 15 '" + text + "'");
 }
 
 void Click(int x, int y) {
