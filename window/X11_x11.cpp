@@ -209,8 +209,29 @@ void PaintButton(TCanvas& canvas, TFont& font, std::u16string_view text, bool fo
   if (focused && !disabled)
     canvas.Frame(1, 1, width - 2, height - 2, dialog::kFocusBorder);
   const int baseline = (height - font.Height()) / 2 + font.Ascent();
-  canvas.Text(font, (width - font.Width(text)) / 2, baseline, text,
-              disabled ? dialog::kDisabledInk : dialog::kInk);
+  const TColour ink = disabled ? dialog::kDisabledInk : dialog::kInk;
+  const int room = width - 8;
+  if (font.Width(text) <= room) {
+    canvas.Text(font, (width - font.Width(text)) / 2, baseline, text, ink);
+    return;
+  }
+  // Too wide (a long code on a button of the recent ones): its start, as
+  // much as fits with an ellipsis, from the left.
+  size_t fits = 0;
+  for (size_t low = 0, high = text.size(); low <= high;) {
+    const size_t middle = low + (high - low) / 2;
+    if (font.Width(std::u16string(text.substr(0, middle)) + u"\u2026") <= room) {
+      fits = middle;
+      low = middle + 1;
+    } else if (middle == 0) {
+      break;
+    } else {
+      high = middle - 1;
+    }
+  }
+  if (fits > 0 && fits < text.size() && text[fits] >= 0xDC00 && text[fits] <= 0xDFFF)
+    --fits; // never half a surrogate pair
+  canvas.Text(font, 4, baseline, std::u16string(text.substr(0, fits)) + u"\u2026", ink);
 }
 
 TModalTurn ServeModal(TConnection& connection, const TTopWindow& window, int timeoutMs,
