@@ -8,8 +8,6 @@
 #include <chrono>
 #include <cstdio>
 #include <mutex>
-#include <regex>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -28,26 +26,6 @@ using namespace std::chrono_literals;
 constexpr int kFirst = 51, kSecond = 52, kReason = 53, kExtra1 = 61, kExtra2 = 62;
 
 using THandler = windowtest::TInputHandlerStub;
-
-// The children of window in template order, those with no name too (which
-// xtest::ChildrenOf leaves out: an empty field is one), as xwininfo lists
-// them newest first.
-std::vector<xtest::TChild> Controls(unsigned long window) {
-  static const std::regex kLine(
-      R"re(^\s+(0x[0-9a-f]+) (?:"(.*)"|\(has no name\)): \(.*\)\s+(\d+)x(\d+)\+(-?\d+)\+(-?\d+)\s)re");
-  char id[32];
-  std::snprintf(id, sizeof id, "0x%lx", window);
-  std::istringstream lines(xtest::Run(std::string("xwininfo -children -id ") + id));
-  std::vector<xtest::TChild> children;
-  for (std::string line; std::getline(lines, line);) {
-    std::smatch m;
-    if (std::regex_search(line, m, kLine))
-      children.insert(children.begin(),
-                      {std::stoul(m[1], nullptr, 16), m[2],
-                       xtest::TGeometry{std::stoi(m[5]), std::stoi(m[6]), std::stoi(m[3]), std::stoi(m[4])}});
-  }
-  return children;
-}
 
 class InputWindow : public testing::Test {
 protected:
@@ -72,19 +50,19 @@ protected:
     EXPECT_TRUE(xtest::WaitFor([] { return xtest::Windows("InputTest").size() == 1; }));
     top = xtest::Windows("InputTest").empty() ? 0 : xtest::Windows("InputTest")[0];
     // The controls are there once the thread has made them.
-    EXPECT_TRUE(xtest::WaitFor([this] { return Controls(top).size() == 8; }));
+    EXPECT_TRUE(xtest::WaitFor([this] { return xtest::ControlsOf(top).size() == 8; }));
     return window;
   }
 
   // The text of control index, as its window's name.
   std::string Text(int index) const {
-    const std::vector<xtest::TChild> controls = Controls(top);
+    const std::vector<xtest::TChild> controls = xtest::ControlsOf(top);
     return static_cast<size_t>(index) < controls.size() ? controls[static_cast<size_t>(index)].Name : "?";
   }
 
   // A click in the middle of control index.
   void Click(int index) const {
-    const std::vector<xtest::TChild> children = Controls(top);
+    const std::vector<xtest::TChild> children = xtest::ControlsOf(top);
     const std::optional<xtest::TGeometry> window = xtest::GeometryOf(top);
     ASSERT_TRUE(window.has_value());
     ASSERT_EQ(children.size(), 8u);
