@@ -37,7 +37,17 @@ if [ ${#missing[@]} -gt 0 ] || ! sources_present; then
      && [ ! -f /etc/apt/sources.list.d/debian-src.sources ]; then
     sed 's/^Types:.*/Types: deb-src/' /etc/apt/sources.list.d/debian.sources > /etc/apt/sources.list.d/debian-src.sources
   fi
-  apt-get update -qq
+  # A mirror in the middle of its sync answers with lists of the wrong size:
+  # ask again after a pause; in the end go on with the lists apt has (a
+  # package they lack then fails the install below, with apt's message).
+  updated=
+  for pause in 15 30 60 0; do
+    if apt-get update -qq; then updated=1; break; fi
+    [ "$pause" -gt 0 ] || break
+    echo "setup.sh: apt-get update failed; asking again in $pause s" >&2
+    sleep "$pause"
+  done
+  [ -n "$updated" ] || echo "setup.sh: apt-get update kept failing; going on with the package lists apt has" >&2
   if [ ${#missing[@]} -gt 0 ]; then
     apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
   fi
