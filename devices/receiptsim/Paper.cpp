@@ -16,8 +16,10 @@ constexpr int kQuietModules = 4;
 // two, or the symbol is shown as its text line.
 constexpr int kMatrixMaxModule = 4;
 constexpr int kMatrixMinModule = 2;
-// A linear code's module: at most this many pixels.
+// A linear code's module: at most this many pixels; and the blank modules
+// on either side that scanners need to find the code's ends.
 constexpr int kLinearMaxModule = 3;
+constexpr int kLinearQuietModules = 10;
 
 // How a line is drawn at a line length: as its text line (Module 0), or as
 // the modules of a barcode, Module pixels each, its value under them, over
@@ -42,7 +44,7 @@ TLineLayout LayOut(const TTapeLine& line, int32_t lineLength) {
   if (symbol.Empty())
     return layout;
   if (symbol.Linear) {
-    const int module = std::min(kLinearMaxModule, width / symbol.Width);
+    const int module = std::min(kLinearMaxModule, width / (symbol.Width + 2 * kLinearQuietModules));
     if (module > 0) {
       layout.Module = module;
       layout.Rows = kPaperBarcodeRows;

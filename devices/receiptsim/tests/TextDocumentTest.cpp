@@ -406,6 +406,50 @@ TEST(Paper, QrCodesAreDrawnAsSquaresThatFitTheWindowElseAsText) {
   EXPECT_EQ(ink.Texts.at(0), u"[QR " + std::u16string(kReceiptMinLineLength - 4, u'x'));
 }
 
+// Linear codes as a scanner reads them off the paper: the drawn bars, a
+// column of pixels each, give back the symbol's modules at a whole number of
+// pixels a module, with blank paper of ten modules or more on both sides.
+TEST(Paper, BarsAreTheSymbolsModulesWithQuietZones) {
+  struct TColumns : IPaperCanvas {
+    std::vector<bool> Dark;
+    void Fill(int x, int, int width, int, bool dark) override {
+      if (!dark)
+        return;
+      for (int i = x; i < x + width; ++i)
+        Dark.at(size_t(i)) = true;
+    }
+    void Text(int, int, std::u16string_view) override {}
+  };
+  const std::pair<TBarcodeType, std::u16string> codes[] = {
+      {TBarcodeType::EAN13, u"4601234567893"}, {TBarcodeType::EAN8, u"96385074"},
+      {TBarcodeType::CODE39, u"AB-12 $"},      {TBarcodeType::ITF14, u"14601234567890"},
+      {TBarcodeType::CODE128, u"Abc-123"},     {TBarcodeType::EAN128, u"(01)04601234567893"}};
+  for (const auto& [type, value] : codes)
+    for (const int32_t length : {kReceiptMinLineLength, 42, kReceiptMaxLineLength}) {
+      const TBarcodeSymbol symbol = EncodeBarcode(type, value);
+      ASSERT_TRUE(symbol.Linear) << Utf16ToUtf8(value);
+      const TTapeLine line{TTapeKind::Barcode, type, value};
+      if (PaperRowsOf(line, length) == 1) { // its text line: too wide with its quiet zones
+        EXPECT_GT(symbol.Width + 20, kPaperCellWidth * length) << Utf16ToUtf8(value) << " " << length;
+        continue;
+      }
+      TColumns paper;
+      paper.Dark.resize(size_t(PaperWidth(length)));
+      PaintPaper(paper, {line}, length);
+      const auto first = std::find(paper.Dark.begin(), paper.Dark.end(), true) - paper.Dark.begin();
+      const auto last = paper.Dark.rend() - std::find(paper.Dark.rbegin(), paper.Dark.rend(), true);
+      const int module = int(last - first) / symbol.Width; // every code ends with a bar
+      ASSERT_EQ(int(last - first) % symbol.Width, 0) << Utf16ToUtf8(value) << " " << length;
+      ASSERT_GE(module, 1) << Utf16ToUtf8(value) << " " << length;
+      for (int i = 0; i < symbol.Width; ++i)
+        for (int p = 0; p < module; ++p)
+          ASSERT_EQ(paper.Dark.at(size_t(first + i * module + p)), symbol.At(i, 0))
+              << Utf16ToUtf8(value) << " " << length << " module " << i;
+      EXPECT_GE(first, 10 * module) << Utf16ToUtf8(value) << " " << length;
+      EXPECT_GE(PaperWidth(length) - (first + symbol.Width * module), 10 * module);
+    }
+}
+
 TEST(Paper, ASurrogatePairTakesOneCellAsOnTheTape) {
   const std::u16string line = u"😀" + std::u16string(kReceiptMinLineLength - 1, u'a');
   TInk ink;
