@@ -13,6 +13,8 @@
 namespace {
 
 constexpr char16_t kBarcode[] = u"Barcode";
+// The most bytes any symbol of the newer types holds.
+constexpr size_t kLongestNewerValue = 3116;
 // An unknown type is named by its beginning.
 constexpr size_t kShownTypeLimit = 32;
 
@@ -218,8 +220,13 @@ std::u16string CheckNewerValue(TBarcodeType type, std::u16string text, std::u16s
              text[0] != u'(' && text[0] != u'[') {
     return wrong(u"неверное значение атрибута");
   }
+  // More than the largest symbol of any type holds (a DataMatrix of 3116
+  // digits) is refused before zint works through it.
   TBarcodeRefusal refusal = TBarcodeRefusal::None;
-  (void)EncodeBarcode(type, text, kBarcodeMaxModules, &refusal);
+  if (Utf16ToUtf8(text).size() > kLongestNewerValue)
+    refusal = TBarcodeRefusal::TooLong;
+  else
+    (void)EncodeBarcode(type, text, kBarcodeMaxModules, &refusal);
   switch (refusal) {
   case TBarcodeRefusal::None:
     item.Text = std::move(text);

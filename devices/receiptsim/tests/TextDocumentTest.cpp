@@ -213,7 +213,11 @@ TEST(TextDocument, NewerTypesDrawTheirValuesAndRefuseMalformedOnes) {
        gs1,
        {{"(01)046012345678", wrongValue}, {"(01)04601234567893(3103)12", wrongValue}}},
       {"PDF417", "Чек №1 https://example.org", "", "", {{std::string(3000, 'x'), tooLong}}},
-      {"DataMatrix", "Чек №1 https://example.org", "", "", {{std::string(3200, 'x'), tooLong}}},
+      {"DataMatrix",
+       "Чек №1 https://example.org",
+       "",
+       "",
+       {{std::string(3000, 'x'), tooLong}, {std::string(100000, '1'), tooLong}}},
   };
   for (const TCase& c : cases) {
     std::vector<TPrintItem> items;
