@@ -25,7 +25,7 @@ done
 # it still needs the source entries that fetch it.
 sources_present() {
   [ -f "$here/third_party/pugixml-src/src/pugixml.cpp" ] && [ -f "$here/third_party/expat-src/lib/xmlparse.c" ] \
-    && [ -f "$here/third_party/qrcodegen-src/c/qrcodegen.c" ]
+    && [ -f "$here/third_party/zint-src/backend/library.c" ]
 }
 
 if [ ${#missing[@]} -gt 0 ] || ! sources_present; then
@@ -101,9 +101,9 @@ fetch_source() {
 
 # pugixml (the package check's MANIFEST.XML reader and the benchmark's baseline),
 # expat (the XML parser of the scale and the receipt printer, built into every
-# library) and the QR Code generator (the receipt printer's window draws QR
-# codes with its C library).
+# library) and zint (its backend: the barcode library the receipt printer's
+# window draws every barcode with).
 fetch_source pugixml src/pugixml.cpp pugixml-src
 fetch_source expat lib/xmlparse.c expat-src
-fetch_source qr-code-generator c/qrcodegen.c qrcodegen-src
+fetch_source zint backend/library.c zint-src
 echo "setup: all dependencies present"

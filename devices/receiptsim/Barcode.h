@@ -1,33 +1,36 @@
 // The barcodes' modules for the paper window to draw, quiet zones not
-// included: the linear ones' bars from their standard encoding tables, one
-// flag per module (true: a dark bar), and QR symbols from the QR Code
-// generator library.
+// included, encoded by zint's backend: a linear code as one row of bars (one
+// flag per module, true: a dark bar), a stacked or 2D code as a matrix of
+// modules.
 #pragma once
 
 #include "TextDocument.h"
 
-#include <string>
 #include <string_view>
 #include <vector>
 
-// The modules of a checked value (as ReadTextDocument gives it): EAN-13 and
-// EAN-8 with their guards (95 and 67 modules), CODE39 between its start and
-// stop characters, narrow bars one module and wide ones three, a narrow gap
-// between characters. Empty for QR, and for a value the type cannot encode.
-std::vector<bool> BarcodeModules(TBarcodeType type, std::u16string_view value);
-
-// A QR symbol: Size by Size modules, row by row (true: dark). Size is 21 for
-// version 1 and grows by 4 with each version up to 177 (version 40).
-struct TQrModules {
-  int Size = 0;
+// A symbol's modules, Width by Height, row by row (true: dark). A linear code
+// is one row (Linear), its bars drawn as high as the paper gives them; a
+// stacked code's rows are as many modules high as zint draws them, with their
+// separators and binding bars; a 2D code's rows are one module each.
+struct TBarcodeSymbol {
+  int Width = 0;
+  int Height = 0;
+  bool Linear = false;
   std::vector<bool> Dark;
-  bool At(int x, int y) const { return Dark[static_cast<size_t>(y) * static_cast<size_t>(Size) + x]; }
+  bool At(int x, int y) const { return Dark[static_cast<size_t>(y) * static_cast<size_t>(Width) + x]; }
+  bool Empty() const { return Width == 0; }
 };
 
-// The smallest symbol that holds the UTF-8 bytes (error correction level L,
-// raised where that costs no larger version), in numeric or alphanumeric
-// mode where the value allows, else bytes. Size 0 when no symbol up to
-// maxSize modules holds them (a too large one is given up before its costly
-// masking).
-inline constexpr int kQrMaxSize = 177;
-TQrModules QrModules(std::string_view utf8, int maxSize = kQrMaxSize);
+// Why zint refused a value.
+enum class TBarcodeRefusal { None, TooLong, CheckDigit, InvalidData };
+
+// The symbol of a value as ReadTextDocument gives it (an EAN or ITF-14 with
+// its check digit, an EAN with add-on as "<EAN-13>+<add-on>", GS1 data with
+// its application identifiers in parentheses or brackets; 2D codes take the
+// UTF-8 bytes, QR at error correction level L). Empty when zint refuses the
+// value, refusal (when given) then saying why, or when the symbol would be
+// wider or higher than maxModules.
+inline constexpr int kBarcodeMaxModules = 1152;
+TBarcodeSymbol EncodeBarcode(TBarcodeType type, std::u16string_view value,
+                             int maxModules = kBarcodeMaxModules, TBarcodeRefusal* refusal = nullptr);

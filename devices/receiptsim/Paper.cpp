@@ -5,15 +5,21 @@
 #include "TextCodec.h"
 
 #include <algorithm>
+#include <initializer_list>
 
 namespace {
 
-// Modules of blank paper around a QR symbol, as its readers expect.
-constexpr int kQrQuietModules = 4;
-// A QR module's pixels: at most this many, and at least two, or the symbol
-// is shown as its text line.
-constexpr int kQrMaxModule = 4;
-constexpr int kQrMinModule = 2;
+// Modules of blank paper around a stacked or 2D symbol, as QR readers expect
+// (the others need less).
+constexpr int kQuietModules = 4;
+// A stacked or 2D symbol's module: at most this many pixels, and at least
+// two, or the symbol is shown as its text line.
+constexpr int kMatrixMaxModule = 4;
+constexpr int kMatrixMinModule = 2;
+// A linear code's module: at most this many pixels; and the blank modules
+// on either side that scanners need to find the code's ends.
+constexpr int kLinearMaxModule = 3;
+constexpr int kLinearQuietModules = 10;
 
 // How a line is drawn at a line length: as its text line (Module 0), or as
 // the modules of a barcode, Module pixels each, its value under them, over
@@ -21,42 +27,38 @@ constexpr int kQrMinModule = 2;
 struct TLineLayout {
   int Rows = 1;
   int Module = 0;
-  std::vector<bool> Bars; // a linear barcode
-  TQrModules Qr;          // a QR symbol
+  TBarcodeSymbol Symbol;
 };
-
-// Pixels of one module of a linear barcode on paper of a line length; 0 when
-// the bars do not fit.
-int ModuleWidth(const std::vector<bool>& modules, int32_t lineLength) {
-  if (modules.empty())
-    return 0;
-  const int room = kPaperCellWidth * lineLength;
-  return std::min(3, room / static_cast<int>(modules.size()));
-}
 
 TLineLayout LayOut(const TTapeLine& line, int32_t lineLength) {
   TLineLayout layout;
   if (line.Kind != TTapeKind::Barcode)
     return layout;
-  if (line.Type != TBarcodeType::QR) {
-    layout.Bars = BarcodeModules(line.Type, line.Text);
-    layout.Module = ModuleWidth(layout.Bars, lineLength);
-    if (layout.Module > 0)
+  // The room: as wide as the paper, and as high as the window less the
+  // value's row; a symbol that needs more at the smallest module is not
+  // drawn (nor read back from zint).
+  const int width = kPaperCellWidth * lineLength;
+  const int height = kPaperRowPitch * (kPaperRows - 1);
+  layout.Symbol = EncodeBarcode(line.Type, line.Text, std::max(width, height));
+  const TBarcodeSymbol& symbol = layout.Symbol;
+  if (symbol.Empty())
+    return layout;
+  if (symbol.Linear) {
+    const int module = std::min(kLinearMaxModule, width / (symbol.Width + 2 * kLinearQuietModules));
+    if (module > 0) {
+      layout.Module = module;
       layout.Rows = kPaperBarcodeRows;
+    }
     return layout;
   }
-  // A square with its quiet zone as wide as the paper, and as high as the
-  // window less the value's row.
-  const int side = std::min(kPaperCellWidth * lineLength, kPaperRowPitch * (kPaperRows - 1));
-  layout.Qr = QrModules(Utf16ToUtf8(line.Text), side / kQrMinModule - 2 * kQrQuietModules);
-  if (layout.Qr.Size == 0)
-    return layout;
-  const int modules = layout.Qr.Size + 2 * kQrQuietModules;
-  const int module = std::min(kQrMaxModule, side / modules);
-  if (module < kQrMinModule)
+  // Centred with its quiet zone in the room.
+  const int columns = symbol.Width + 2 * kQuietModules;
+  const int rows = symbol.Height + 2 * kQuietModules;
+  const int module = std::min({kMatrixMaxModule, width / columns, height / rows});
+  if (module < kMatrixMinModule)
     return layout;
   layout.Module = module;
-  layout.Rows = (modules * module + kPaperRowPitch - 1) / kPaperRowPitch + 1;
+  layout.Rows = (rows * module + kPaperRowPitch - 1) / kPaperRowPitch + 1;
   return layout;
 }
 
@@ -77,31 +79,30 @@ TShown Shown(std::u16string_view text, int32_t lineLength) {
 
 // Bars centred over the rows above the value.
 void PaintBars(IPaperCanvas& canvas, const TLineLayout& layout, int top, int32_t lineLength) {
-  const int barsWidth = layout.Module * static_cast<int>(layout.Bars.size());
-  int x = kPaperMargin + (kPaperCellWidth * lineLength - barsWidth) / 2;
-  for (const bool dark : layout.Bars) {
-    if (dark)
+  const TBarcodeSymbol& symbol = layout.Symbol;
+  int x = kPaperMargin + (kPaperCellWidth * lineLength - layout.Module * symbol.Width) / 2;
+  for (int i = 0; i < symbol.Width; ++i, x += layout.Module)
+    if (symbol.At(i, 0))
       canvas.Fill(x, top + 2, layout.Module, (layout.Rows - 1) * kPaperRowPitch - 2, true);
-    x += layout.Module;
-  }
 }
 
 // The symbol centred in its rows above the value, inside its quiet zone, each
 // row's runs of dark modules as one rectangle.
-void PaintQr(IPaperCanvas& canvas, const TLineLayout& layout, int top, int32_t lineLength) {
-  const TQrModules& qr = layout.Qr;
+void PaintMatrix(IPaperCanvas& canvas, const TLineLayout& layout, int top, int32_t lineLength) {
+  const TBarcodeSymbol& symbol = layout.Symbol;
   const int module = layout.Module;
-  const int width = (qr.Size + 2 * kQrQuietModules) * module;
-  const int left = kPaperMargin + (kPaperCellWidth * lineLength - width) / 2 + kQrQuietModules * module;
-  const int y0 = top + ((layout.Rows - 1) * kPaperRowPitch - width) / 2 + kQrQuietModules * module;
-  for (int y = 0; y < qr.Size; ++y)
-    for (int x = 0; x < qr.Size;) {
-      if (!qr.At(x, y)) {
+  const int width = (symbol.Width + 2 * kQuietModules) * module;
+  const int height = (symbol.Height + 2 * kQuietModules) * module;
+  const int left = kPaperMargin + (kPaperCellWidth * lineLength - width) / 2 + kQuietModules * module;
+  const int y0 = top + ((layout.Rows - 1) * kPaperRowPitch - height) / 2 + kQuietModules * module;
+  for (int y = 0; y < symbol.Height; ++y)
+    for (int x = 0; x < symbol.Width;) {
+      if (!symbol.At(x, y)) {
         ++x;
         continue;
       }
       const int start = x;
-      while (x < qr.Size && qr.At(x, y))
+      while (x < symbol.Width && symbol.At(x, y))
         ++x;
       canvas.Fill(left + start * module, y0 + y * module, (x - start) * module, module, true);
     }
@@ -136,10 +137,10 @@ void PaintPaper(IPaperCanvas& canvas, const std::vector<TTapeLine>& lines, int32
       canvas.Text(kPaperMargin, top, Shown(text, lineLength).Text);
       continue;
     }
-    if (layout.Qr.Size > 0)
-      PaintQr(canvas, layout, top, lineLength);
-    else
+    if (layout.Symbol.Linear)
       PaintBars(canvas, layout, top, lineLength);
+    else
+      PaintMatrix(canvas, layout, top, lineLength);
     // The value centred under the code, cut to the line (a QR value may hold
     // line feeds, shown as blanks).
     std::u16string text = line.Text;

@@ -1,6 +1,6 @@
 // The paper window's picture, the same on every platform: the newest lines of
-// the tape at the bottom, text in cells of a monospaced font, EAN and CODE39
-// barcodes as bars and QR codes as squares of modules, with their value under
+// the tape at the bottom, text in cells of a monospaced font, linear barcodes
+// as bars and stacked and 2D codes as their modules, with their value under
 // them, where the paper is wide enough (else as their text line). It is drawn
 // through the two operations of IPaperCanvas: the paper window's canvas
 // (ReceiptSim.cpp) or a test's.

@@ -2,28 +2,92 @@
 // own elements (Document, Positions, TextString, Barcode).
 #include "TextDocument.h"
 
+#include "Barcode.h"
 #include "TextCodec.h"
 #include "XmlCheck.h"
 
 #include <cstring>
+#include <iterator>
 #include <string>
 
 namespace {
 
 constexpr char16_t kBarcode[] = u"Barcode";
+// The most bytes any symbol of the newer types holds.
+constexpr size_t kLongestNewerValue = 3116;
 // An unknown type is named by its beginning.
 constexpr size_t kShownTypeLimit = 32;
 
+// The types in the order the unknown type's message lists them.
 struct TBarcodeName {
+  std::u16string_view Name;
   const char* Lower;
   TBarcodeType Type;
 };
 constexpr TBarcodeName kBarcodeNames[] = {
-    {"ean8", TBarcodeType::EAN8},
-    {"ean13", TBarcodeType::EAN13},
-    {"code39", TBarcodeType::CODE39},
-    {"qr", TBarcodeType::QR},
+    {u"EAN8", "ean8", TBarcodeType::EAN8},
+    {u"EAN13", "ean13", TBarcodeType::EAN13},
+    {u"EAN128", "ean128", TBarcodeType::EAN128},
+    {u"CODE39", "code39", TBarcodeType::CODE39},
+    {u"Code128", "code128", TBarcodeType::CODE128},
+    {u"Code16k", "code16k", TBarcodeType::CODE16K},
+    {u"Code93", "code93", TBarcodeType::CODE93},
+    {u"ITF14", "itf14", TBarcodeType::ITF14},
+    {u"EAN13Addon2", "ean13addon2", TBarcodeType::EAN13Addon2},
+    {u"EAN13Addon5", "ean13addon5", TBarcodeType::EAN13Addon5},
+    {u"GS1DataBarExpandedStacked", "gs1databarexpandedstacked", TBarcodeType::GS1DataBarExpandedStacked},
+    {u"PDF417", "pdf417", TBarcodeType::PDF417},
+    {u"DataMatrix", "datamatrix", TBarcodeType::DataMatrix},
+    {u"QR", "qr", TBarcodeType::QR},
 };
+
+// "A, B или C": the known types for the unknown type's message.
+std::u16string KnownTypesText() {
+  std::u16string text;
+  const size_t last = std::size(kBarcodeNames) - 1;
+  for (size_t i = 0; i <= last; ++i) {
+    if (i > 0)
+      text += i == last ? u" или " : u", ";
+    text += kBarcodeNames[i].Name;
+  }
+  return text;
+}
+
+// What a value of a newer type holds, for its refusals.
+std::u16string_view ExpectedText(TBarcodeType type) {
+  switch (type) {
+  case TBarcodeType::EAN128:
+  case TBarcodeType::GS1DataBarExpandedStacked:
+    return u", ожидаются данные GS1: идентификаторы применения в скобках и их значения, например "
+           u"(01)04601234567893";
+  case TBarcodeType::CODE128:
+  case TBarcodeType::CODE16K:
+    return u", ожидаются символы ASCII или Latin-1";
+  case TBarcodeType::CODE93:
+    return u", ожидаются символы ASCII";
+  case TBarcodeType::ITF14:
+    return u", ожидается 13 или 14 цифр";
+  case TBarcodeType::EAN13Addon2:
+    return u", ожидается EAN-13 и 2 цифры дополнения";
+  case TBarcodeType::EAN13Addon5:
+    return u", ожидается EAN-13 и 5 цифр дополнения";
+  default:
+    return u"";
+  }
+}
+
+// The highest character a type's character set takes (0: any).
+char16_t HighestCharacter(TBarcodeType type) {
+  switch (type) {
+  case TBarcodeType::CODE93:
+    return 0x7F;
+  case TBarcodeType::CODE128:
+  case TBarcodeType::CODE16K:
+    return 0xFF;
+  default:
+    return 0;
+  }
+}
 
 bool IsCode39Character(char16_t c) {
   return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') ||
@@ -108,6 +172,75 @@ TBarcodeAttributes FindBarcodeAttributes(const char** attributes) {
   return found;
 }
 
+// A value of digits digits, the last the check digit; without it, it is
+// added.
+std::u16string CheckDigits(std::u16string& text, size_t digits, std::u16string_view name) {
+  if (!AllDigits(text) || (text.size() != digits && text.size() != digits - 1))
+    return XmlAttributeFault(u"неверное значение атрибута", name, kBarcode);
+  const char16_t check = EanCheckDigit(std::u16string_view(text).substr(0, digits - 1));
+  if (text.size() == digits - 1)
+    text += check;
+  else if (text.back() != check)
+    return XmlAttributeFault(u"неверная контрольная цифра в значении атрибута", name, kBarcode);
+  return {};
+}
+
+// A value of one of the newer types: its own form first (digits, add-ons,
+// character sets, GS1's parentheses), then what zint makes of it.
+std::u16string CheckNewerValue(TBarcodeType type, std::u16string text, std::u16string_view name,
+                               TPrintItem& item) {
+  const std::u16string_view expected = ExpectedText(type);
+  const auto wrong = [&](std::u16string_view what) {
+    return XmlAttributeFault(what, name, kBarcode) + std::u16string(expected);
+  };
+  if (const char16_t highest = HighestCharacter(type); highest != 0)
+    for (size_t i = 0; i < text.size(); ++i)
+      if (text[i] > highest)
+        return wrong(u"недопустимый символ " + ShownCharacter(text, i) + u" в значении атрибута");
+  if (type == TBarcodeType::ITF14) {
+    std::u16string fault = CheckDigits(text, 14, name);
+    if (!fault.empty())
+      return fault + std::u16string(expected);
+  } else if (type == TBarcodeType::EAN13Addon2 || type == TBarcodeType::EAN13Addon5) {
+    // The add-on is the last digits; "+" or a blank may part it from the EAN.
+    const size_t addon = type == TBarcodeType::EAN13Addon2 ? 2 : 5;
+    if (text.size() <= addon)
+      return wrong(u"неверное значение атрибута");
+    std::u16string ean = text.substr(0, text.size() - addon);
+    const std::u16string digits = text.substr(text.size() - addon);
+    if (!ean.empty() && (ean.back() == u'+' || ean.back() == u' '))
+      ean.pop_back();
+    if (!AllDigits(digits))
+      return wrong(u"неверное значение атрибута");
+    std::u16string fault = CheckDigits(ean, 13, name);
+    if (!fault.empty())
+      return fault + std::u16string(expected);
+    text = ean + u"+" + digits;
+  } else if ((type == TBarcodeType::EAN128 || type == TBarcodeType::GS1DataBarExpandedStacked) &&
+             text[0] != u'(' && text[0] != u'[') {
+    return wrong(u"неверное значение атрибута");
+  }
+  // More than the largest symbol of any type holds (a DataMatrix of 3116
+  // digits) is refused before zint works through it.
+  TBarcodeRefusal refusal = TBarcodeRefusal::None;
+  if (Utf16ToUtf8(text).size() > kLongestNewerValue)
+    refusal = TBarcodeRefusal::TooLong;
+  else
+    (void)EncodeBarcode(type, text, kBarcodeMaxModules, &refusal);
+  switch (refusal) {
+  case TBarcodeRefusal::None:
+    item.Text = std::move(text);
+    return {};
+  case TBarcodeRefusal::TooLong:
+    return wrong(u"слишком длинное значение атрибута");
+  case TBarcodeRefusal::CheckDigit:
+    return wrong(u"неверная контрольная цифра в значении атрибута");
+  case TBarcodeRefusal::InvalidData:
+    break;
+  }
+  return wrong(u"неверное значение атрибута");
+}
+
 // The value of a barcode of type, checked; on success item holds it.
 std::u16string CheckBarcodeValue(TBarcodeType type, const char* value, std::u16string_view name,
                                  TPrintItem& item) {
@@ -129,16 +262,13 @@ std::u16string CheckBarcodeValue(TBarcodeType type, const char* value, std::u16s
     item.Text = std::move(text);
     return {};
   }
-  const size_t digits = type == TBarcodeType::EAN8 ? 8 : 13;
-  if (!AllDigits(text) || (text.size() != digits && text.size() != digits - 1))
-    return XmlAttributeFault(u"неверное значение атрибута", name, kBarcode);
-  const char16_t check = EanCheckDigit(std::u16string_view(text).substr(0, digits - 1));
-  if (text.size() == digits - 1)
-    text += check;
-  else if (text.back() != check)
-    return XmlAttributeFault(u"неверная контрольная цифра в значении атрибута", name, kBarcode);
-  item.Text = std::move(text);
-  return {};
+  if (type == TBarcodeType::EAN8 || type == TBarcodeType::EAN13) {
+    std::u16string fault = CheckDigits(text, type == TBarcodeType::EAN8 ? 8 : 13, name);
+    if (fault.empty())
+      item.Text = std::move(text);
+    return fault;
+  }
+  return CheckNewerValue(type, std::move(text), name, item);
 }
 
 std::u16string ReadBarcode(const char** attributes, TPrintItem& item) {
@@ -170,8 +300,8 @@ std::u16string ReadBarcode(const char** attributes, TPrintItem& item) {
   std::u16string shown = Utf8ToUtf16(found.Type.Value);
   if (shown.size() > kShownTypeLimit)
     shown = shown.substr(0, kShownTypeLimit) + u"...";
-  return XmlFault(u"неизвестный тип штрихкода \"" + shown +
-                  u"\" у элемента \"Barcode\", ожидается EAN8, EAN13, CODE39 или QR");
+  return XmlFault(u"неизвестный тип штрихкода \"" + shown + u"\" у элемента \"Barcode\", ожидается " +
+                  KnownTypesText());
 }
 
 class TDocumentCheck : public TXmlCheck {
@@ -226,16 +356,9 @@ private:
 } // namespace
 
 std::u16string_view BarcodeTypeName(TBarcodeType type) {
-  switch (type) {
-  case TBarcodeType::EAN8:
-    return u"EAN8";
-  case TBarcodeType::EAN13:
-    return u"EAN13";
-  case TBarcodeType::CODE39:
-    return u"CODE39";
-  case TBarcodeType::QR:
-    return u"QR";
-  }
+  for (const TBarcodeName& known : kBarcodeNames)
+    if (known.Type == type)
+      return known.Name;
   return u"";
 }
 

@@ -20,7 +20,22 @@
 #include <string_view>
 #include <vector>
 
-enum class TBarcodeType { EAN8, EAN13, CODE39, QR };
+enum class TBarcodeType {
+  EAN8,
+  EAN13,
+  CODE39,
+  QR,
+  EAN128,
+  CODE128,
+  CODE16K,
+  CODE93,
+  ITF14,
+  EAN13Addon2,
+  EAN13Addon5,
+  GS1DataBarExpandedStacked,
+  PDF417,
+  DataMatrix,
+};
 
 // One thing to print: a line of text (Barcode false), or a barcode of Type
 // whose value is Text (an EAN with its check digit).
@@ -30,7 +45,9 @@ struct TPrintItem {
   std::u16string Text;
 };
 
-// The type's name as documents give it: "EAN8", "EAN13", "CODE39", "QR".
+// The type's name as documents give it: "EAN8", "EAN13", "CODE39", "QR",
+// "EAN128", "Code128", "Code16k", "Code93", "ITF14", "EAN13Addon2",
+// "EAN13Addon5", "GS1DataBarExpandedStacked", "PDF417", "DataMatrix".
 std::u16string_view BarcodeTypeName(TBarcodeType type);
 
 // The longest QR value, in UTF-8 bytes: what one QR symbol holds as bytes.
@@ -46,12 +63,18 @@ inline constexpr size_t kQrValueLimit = 2953;
 // - Barcode gives its type and value either as BarcodeType and Barcode or as
 //   Type and Value, or Type and ValueBase64 (the value's UTF-8 in Base64);
 //   two names for one thing in one element are refused;
-// - the type is EAN8, EAN13, CODE39 or QR in any letter case;
-// - an EAN value is its digits, with the check digit (which must be right) or
-//   without it (it is then added); CODE39 takes 0-9, A-Z, blank and
-//   - . $ / + % (a refusal names the first other character); a QR value is
-//   any text up to kQrValueLimit bytes (a refusal names the limit); no value
-//   is empty.
+// - the type is one of BarcodeTypeName's, in any letter case;
+// - an EAN or ITF-14 value is its digits, with the check digit (which must be
+//   right) or without it (it is then added); an EAN-13 with add-on is the
+//   EAN-13 then its two or five add-on digits, with "+" or a blank between
+//   them or not, kept as "<EAN-13>+<add-on>"; CODE39 takes 0-9, A-Z, blank
+//   and - . $ / + %, Code93 ASCII, Code128 and Code16k Latin-1 (a refusal
+//   names the first other character); EAN128 and GS1 DataBar take GS1 data,
+//   application identifiers in parentheses (or brackets) before their data; a
+//   QR value is any text up to kQrValueLimit bytes (a refusal names the
+//   limit), PDF417 and DataMatrix any text their largest symbol holds; what
+//   zint refuses besides (length, check digits, GS1 syntax) is refused as
+//   too long, as a wrong check digit or as a wrong value; no value is empty.
 std::u16string ReadTextDocument(std::u16string_view xml, std::vector<TPrintItem>& items);
 
 // The check digit of an EAN's digits (without it): '0' to '9'.

@@ -1,8 +1,11 @@
 // libFuzzer target: the text document check over arbitrary text, then the
-// layout of an accepted document. The first byte chooses the line length (its
-// low seven bits) and whether the rest goes to the parser as raw UTF-16
+// layout of an accepted document and its paper, each barcode encoded by zint
+// again as the paper window draws it. The first byte chooses the line length
+// (its low seven bits) and whether the rest goes to the parser as raw UTF-16
 // units, two bytes each, lone surrogates and all (high bit), or as UTF-8 made
 // into host text.
+#include "Barcode.h"
+#include "Paper.h"
 #include "Tape.h"
 #include "TextCodec.h"
 
@@ -22,6 +25,17 @@ void Expect(bool condition, const char* what) {
   std::fprintf(stderr, "document_fuzz: %s\n", what);
   std::abort();
 }
+
+// The paper's drawing, checked to stay on the paper.
+struct TCheckedCanvas : IPaperCanvas {
+  int Width = 0;
+  int Height = 0;
+  void Fill(int x, int y, int width, int height, bool) override {
+    Expect(x >= 0 && y >= 0 && width > 0 && height > 0 && x + width <= Width && y + height <= Height,
+           "a rectangle off the paper");
+  }
+  void Text(int, int, std::u16string_view) override {}
+};
 
 // Characters of a line, a surrogate pair counting as one.
 size_t Characters(std::u16string_view text) {
@@ -72,5 +86,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       Expect(!line.Text.empty(), "an empty barcode");
   }
   (void)TapeFileText(lines);
+  // Every accepted barcode is one zint encodes (but a CODE39 value longer
+  // than zint's 85 characters, accepted as ever and printed as its text).
+  for (const TPrintItem& item : items)
+    if (item.Barcode && !(item.Type == TBarcodeType::CODE39 && item.Text.size() > 85))
+      Expect(!EncodeBarcode(item.Type, item.Text).Empty(), "an accepted barcode zint does not encode");
+  TCheckedCanvas canvas;
+  canvas.Width = PaperWidth(static_cast<int32_t>(limit));
+  canvas.Height = PaperHeight();
+  PaintPaper(canvas, lines, static_cast<int32_t>(limit));
   return 0;
 }

@@ -118,7 +118,9 @@ TEST(TextDocument, ChecksBarcodeTypesAndValues) {
   EXPECT_EQ(
       Check(Doc("<Barcode Type=\"UPC\" Value=\"1\"/>")),
       kXml +
-          "неизвестный тип штрихкода \"UPC\" у элемента \"Barcode\", ожидается EAN8, EAN13, CODE39 или QR");
+          "неизвестный тип штрихкода \"UPC\" у элемента \"Barcode\", ожидается EAN8, EAN13, EAN128, CODE39, "
+          "Code128, Code16k, Code93, ITF14, EAN13Addon2, EAN13Addon5, GS1DataBarExpandedStacked, PDF417, "
+          "DataMatrix или QR");
   // A missing attribute is named in the form the element uses.
   EXPECT_EQ(Check(Doc("<Barcode Value=\"1\"/>")), Barcode("не найден атрибут", "Type"));
   EXPECT_EQ(Check(Doc("<Barcode Barcode=\"1\"/>")), Barcode("не найден атрибут", "BarcodeType"));
@@ -153,7 +155,83 @@ TEST(TextDocument, ChecksBarcodeTypesAndValues) {
             Barcode("слишком длинное значение атрибута", "Value") + ", ожидается не более 2953 байт в UTF-8");
   // A long unknown type is named by its beginning.
   const std::string message = Check(Doc("<Barcode Type=\"" + std::string(5000, 'Z') + "\" Value=\"1\"/>"));
-  EXPECT_LT(message.size(), 300u);
+  EXPECT_LT(message.size(), 400u);
+}
+
+// The newer types: a good value of each is accepted (as the tape keeps it)
+// and drawn as a barcode, not as its text line; malformed ones are refused
+// with what zint found wrong and what the type holds.
+TEST(TextDocument, NewerTypesDrawTheirValuesAndRefuseMalformedOnes) {
+  struct TCase {
+    const char* Type;
+    std::string Value;
+    std::string Kept;                                     // empty: the value as given
+    std::string Expected;                                 // what a refusal says the type holds
+    std::vector<std::pair<std::string, std::string>> Bad; // value, fault
+  };
+  const std::string wrongValue = "неверное значение атрибута";
+  const std::string wrongCheck = "неверная контрольная цифра в значении атрибута";
+  const std::string tooLong = "слишком длинное значение атрибута";
+  const std::string gs1 = ", ожидаются данные GS1: идентификаторы применения в скобках и их значения, "
+                          "например (01)04601234567893";
+  const std::string latin1 = ", ожидаются символы ASCII или Latin-1";
+  const TCase cases[] = {
+      {"EAN128",
+       "(01)04601234567893(10)ABC",
+       "",
+       gs1,
+       {{"(01)04601234567890", wrongCheck}, {"0104601234567893", wrongValue}, {"(99", wrongValue}}},
+      {"code128",
+       "Abc-123 é",
+       "",
+       latin1,
+       {{"AЖ", "недопустимый символ \"Ж\" в значении атрибута"}, {std::string(200, 'x'), tooLong}}},
+      {"Code16k", "Code16k 42", "", latin1, {{std::string(200, 'x'), tooLong}}},
+      {"CODE93",
+       "CODE-93 x",
+       "",
+       ", ожидаются символы ASCII",
+       {{"xé", "недопустимый символ \"é\" в значении атрибута"}, {std::string(200, 'X'), tooLong}}},
+      {"ITF14",
+       "1460123456789",
+       "14601234567890",
+       ", ожидается 13 или 14 цифр",
+       {{"14601234567891", wrongCheck}, {"12345", wrongValue}}},
+      {"EAN13Addon2",
+       "46012345678912",
+       "4601234567893+12",
+       ", ожидается EAN-13 и 2 цифры дополнения",
+       {{"4601234567890 12", wrongCheck}, {"460123456789x1", wrongValue}, {"12", wrongValue}}},
+      {"EAN13Addon5",
+       "4601234567893 54321",
+       "4601234567893+54321",
+       ", ожидается EAN-13 и 5 цифр дополнения",
+       {{"4601234567893+5432", wrongValue}}},
+      {"GS1DataBarExpandedStacked",
+       "[01]04601234567893[3103]001234",
+       "",
+       gs1,
+       {{"(01)046012345678", wrongValue}, {"(01)04601234567893(3103)12", wrongValue}}},
+      // Bytes on both sides of an eleven-digit number: zint's text estimate of its neighbours.
+      {"PDF417", "Чек№89991234567№ https://example.org", "", "", {{std::string(3000, 'x'), tooLong}}},
+      {"DataMatrix",
+       "Чек №1 https://example.org",
+       "",
+       "",
+       {{std::string(3000, 'x'), tooLong}, {std::string(100000, '1'), tooLong}}},
+  };
+  for (const TCase& c : cases) {
+    std::vector<TPrintItem> items;
+    const std::string type = c.Type;
+    ASSERT_EQ(Check(Doc("<Barcode Type=\"" + type + "\" Value=\"" + c.Value + "\"/>"), &items), "") << type;
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(Utf16ToUtf8(items[0].Text), c.Kept.empty() ? c.Value : c.Kept) << type;
+    EXPECT_GT(PaperRowsOf(TTapeLine{TTapeKind::Barcode, items[0].Type, items[0].Text}, 42), 2) << type;
+    for (const auto& [value, fault] : c.Bad)
+      EXPECT_EQ(Check(Doc("<Barcode BarcodeType=\"" + type + "\" Barcode=\"" + value + "\"/>")),
+                Barcode(fault, "Barcode") + c.Expected)
+          << type << " " << value;
+  }
 }
 
 // ValueBase64 carries the value's UTF-8: decoded, then checked as any value.
@@ -232,14 +310,14 @@ TEST(Tape, WrapsTextsAtTheLineLengthAndCutsAfterTheDocument) {
 }
 
 TEST(Barcode, BarsFollowTheEncodingTables) {
-  const auto text = [](const std::vector<bool>& modules) {
+  const auto text = [](const TBarcodeSymbol& symbol) {
     std::string bits;
-    for (const bool dark : modules)
+    for (const bool dark : symbol.Dark)
       bits += dark ? '1' : '0';
     return bits;
   };
   // EAN-13 5901234123457: first digit 5 sets the parity L G G L L G of the left half.
-  const std::string ean13 = text(BarcodeModules(TBarcodeType::EAN13, u"5901234123457"));
+  const std::string ean13 = text(EncodeBarcode(TBarcodeType::EAN13, u"5901234123457"));
   ASSERT_EQ(ean13.size(), 95u);
   EXPECT_EQ(ean13.substr(0, 3 + 14), "101"
                                      "0001011"
@@ -247,20 +325,22 @@ TEST(Barcode, BarsFollowTheEncodingTables) {
   EXPECT_EQ(ean13.substr(45, 5), "01010");
   EXPECT_EQ(ean13.substr(85), "1000100"
                               "101"); // 7 in R, guard
-  EXPECT_EQ(BarcodeModules(TBarcodeType::EAN8, u"96385074").size(), 67u);
-  // CODE39: every character is three wide elements of nine (15 modules) and a gap.
+  EXPECT_EQ(EncodeBarcode(TBarcodeType::EAN8, u"96385074").Width, 67);
+  // A wrong check digit (the fiscal register's barcodes come unchecked) is no symbol.
+  EXPECT_TRUE(EncodeBarcode(TBarcodeType::EAN13, u"5901234123450").Empty());
+  // CODE39: every character is three wide elements (two modules) of nine and a gap.
   for (const char16_t c : std::u16string_view(u"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ-. $/+%"))
-    EXPECT_EQ(BarcodeModules(TBarcodeType::CODE39, std::u16string(1, c)).size(), 3u * 16 - 1) << char(c);
-  EXPECT_EQ(text(BarcodeModules(TBarcodeType::CODE39, u"A")).substr(16, 15), "111010100010111");
-  EXPECT_TRUE(BarcodeModules(TBarcodeType::CODE39, u"a*").empty());
-  EXPECT_TRUE(BarcodeModules(TBarcodeType::QR, u"x").empty());
+    EXPECT_EQ(EncodeBarcode(TBarcodeType::CODE39, std::u16string(1, c)).Width, 3 * 13 - 1) << char(c);
+  EXPECT_EQ(text(EncodeBarcode(TBarcodeType::CODE39, u"A")).substr(13, 12), "110101001011");
+  EXPECT_TRUE(EncodeBarcode(TBarcodeType::CODE39, u"a*").Empty());
+  EXPECT_FALSE(EncodeBarcode(TBarcodeType::QR, u"x").Linear);
 }
 
 TEST(Barcode, QrSymbolsTakeTheirVersionsSizeWithFinderPatternsInTheCorners) {
-  const auto finder = [](const TQrModules& qr, int left, int top) {
+  const auto finder = [](const TBarcodeSymbol& qr, int left, int top) {
     for (int y = -1; y <= 7; ++y)
       for (int x = -1; x <= 7; ++x) {
-        if (left + x < 0 || top + y < 0 || left + x >= qr.Size || top + y >= qr.Size)
+        if (left + x < 0 || top + y < 0 || left + x >= qr.Width || top + y >= qr.Height)
           continue;
         const int ring = std::max(std::abs(x - 3), std::abs(y - 3)); // 4: the light separator
         if (qr.At(left + x, top + y) != (ring != 2 && ring != 4))
@@ -268,23 +348,27 @@ TEST(Barcode, QrSymbolsTakeTheirVersionsSizeWithFinderPatternsInTheCorners) {
       }
     return true;
   };
+  const auto qr = [](const std::string& value, int maxModules = kBarcodeMaxModules) {
+    return EncodeBarcode(TBarcodeType::QR, Utf8ToUtf16(value), maxModules);
+  };
   // Alphanumeric "HELLO WORLD" fits version 1; 100 lower-case bytes need version 5 at level L.
   for (const auto& [value, size] :
        {std::pair<std::string, int>{"HELLO WORLD", 21}, {std::string(100, 'a'), 37}}) {
-    const TQrModules qr = QrModules(value);
-    ASSERT_EQ(qr.Size, size) << value;
-    ASSERT_EQ(qr.Dark.size(), size_t(size * size));
-    EXPECT_TRUE(finder(qr, 0, 0));
-    EXPECT_TRUE(finder(qr, size - 7, 0));
-    EXPECT_TRUE(finder(qr, 0, size - 7));
-    EXPECT_FALSE(finder(qr, size - 7, size - 7));
+    const TBarcodeSymbol symbol = qr(value);
+    ASSERT_EQ(symbol.Width, size) << value;
+    ASSERT_EQ(symbol.Height, size) << value;
+    ASSERT_EQ(symbol.Dark.size(), size_t(size * size));
+    EXPECT_TRUE(finder(symbol, 0, 0));
+    EXPECT_TRUE(finder(symbol, size - 7, 0));
+    EXPECT_TRUE(finder(symbol, 0, size - 7));
+    EXPECT_FALSE(finder(symbol, size - 7, size - 7));
   }
   // The longest accepted value fills version 40; a NUL is a byte, not the end.
-  EXPECT_EQ(QrModules(std::string(kQrValueLimit, 'x')).Size, 177);
-  EXPECT_EQ(QrModules(std::string(kQrValueLimit + 1, 'x')).Size, 0);
-  EXPECT_EQ(QrModules(std::string(100, 'a'), 36).Size, 0); // no version 5 allowed
-  EXPECT_EQ(QrModules(std::string(3000, '1')).Size, 117);  // digits in numeric mode: version 25
-  EXPECT_NE(QrModules(std::string("a\0b", 3)).Dark, QrModules("a").Dark);
+  EXPECT_EQ(qr(std::string(kQrValueLimit, 'x')).Width, 177);
+  EXPECT_TRUE(qr(std::string(kQrValueLimit + 1, 'x')).Empty());
+  EXPECT_TRUE(qr(std::string(100, 'a'), 36).Empty()); // version 5 is wider
+  EXPECT_EQ(qr(std::string(3000, '1')).Width, 117);   // digits in numeric mode: version 25
+  EXPECT_NE(qr(std::string("a\0b", 3)).Dark, qr("a").Dark);
 }
 
 // The paper's dark rectangles, and the texts written.
@@ -325,6 +409,50 @@ TEST(Paper, QrCodesAreDrawnAsSquaresThatFitTheWindowElseAsText) {
   PaintPaper(ink, {big}, kReceiptMinLineLength);
   EXPECT_EQ(ink.Right, 0);
   EXPECT_EQ(ink.Texts.at(0), u"[QR " + std::u16string(kReceiptMinLineLength - 4, u'x'));
+}
+
+// Linear codes as a scanner reads them off the paper: the drawn bars, a
+// column of pixels each, give back the symbol's modules at a whole number of
+// pixels a module, with blank paper of ten modules or more on both sides.
+TEST(Paper, BarsAreTheSymbolsModulesWithQuietZones) {
+  struct TColumns : IPaperCanvas {
+    std::vector<bool> Dark;
+    void Fill(int x, int, int width, int, bool dark) override {
+      if (!dark)
+        return;
+      for (int i = x; i < x + width; ++i)
+        Dark.at(size_t(i)) = true;
+    }
+    void Text(int, int, std::u16string_view) override {}
+  };
+  const std::pair<TBarcodeType, std::u16string> codes[] = {
+      {TBarcodeType::EAN13, u"4601234567893"}, {TBarcodeType::EAN8, u"96385074"},
+      {TBarcodeType::CODE39, u"AB-12 $"},      {TBarcodeType::ITF14, u"14601234567890"},
+      {TBarcodeType::CODE128, u"Abc-123"},     {TBarcodeType::EAN128, u"(01)04601234567893"}};
+  for (const auto& [type, value] : codes)
+    for (const int32_t length : {kReceiptMinLineLength, 42, kReceiptMaxLineLength}) {
+      const TBarcodeSymbol symbol = EncodeBarcode(type, value);
+      ASSERT_TRUE(symbol.Linear) << Utf16ToUtf8(value);
+      const TTapeLine line{TTapeKind::Barcode, type, value};
+      if (PaperRowsOf(line, length) == 1) { // its text line: too wide with its quiet zones
+        EXPECT_GT(symbol.Width + 20, kPaperCellWidth * length) << Utf16ToUtf8(value) << " " << length;
+        continue;
+      }
+      TColumns paper;
+      paper.Dark.resize(size_t(PaperWidth(length)));
+      PaintPaper(paper, {line}, length);
+      const auto first = std::find(paper.Dark.begin(), paper.Dark.end(), true) - paper.Dark.begin();
+      const auto last = paper.Dark.rend() - std::find(paper.Dark.rbegin(), paper.Dark.rend(), true);
+      const int module = int(last - first) / symbol.Width; // every code ends with a bar
+      ASSERT_EQ(int(last - first) % symbol.Width, 0) << Utf16ToUtf8(value) << " " << length;
+      ASSERT_GE(module, 1) << Utf16ToUtf8(value) << " " << length;
+      for (int i = 0; i < symbol.Width; ++i)
+        for (int p = 0; p < module; ++p)
+          ASSERT_EQ(paper.Dark.at(size_t(first + i * module + p)), symbol.At(i, 0))
+              << Utf16ToUtf8(value) << " " << length << " module " << i;
+      EXPECT_GE(first, 10 * module) << Utf16ToUtf8(value) << " " << length;
+      EXPECT_GE(PaperWidth(length) - (first + symbol.Width * module), 10 * module);
+    }
 }
 
 TEST(Paper, ASurrogatePairTakesOneCellAsOnTheTape) {
