@@ -497,8 +497,10 @@ TEST_F(CoreAddIn, FaultRulesRefuseBeforeTheMethodRuns) {
   EXPECT_EQ(LastError(*sim), u"Устройство не подключено");
   ASSERT_TRUE(Call(*sim, u"GetVersion"));
   EXPECT_EQ(TypeOf(result), VTYPE_PWSTR); // methods that answer no boolean are never refused
-  const std::string entry = testenv::ReadFileBytes(log, before);
-  EXPECT_NE(entry.find("fail.Подключить=Устройство не подключено из файла "), std::string::npos) << entry;
+  // The log is in the system's code page (1251 under Wine), as a person reads it.
+  const std::u16string entry = testenv::DecodeLog(testenv::ReadFileBytes(log, before));
+  EXPECT_NE(entry.find(u"fail.Подключить=Устройство не подключено из файла "), std::u16string::npos)
+      << testhost::Utf16ToUtf8(entry);
 
   // The Russian name in another letter case refuses the English one's calls too.
   testhost::ValueList echo(memory);

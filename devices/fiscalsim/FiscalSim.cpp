@@ -146,6 +146,7 @@ TFiscalClock FiscalClockOf(const std::u16string* key, int64_t systemNow) {
   };
   if (const std::optional<int64_t> moment = fiscal::ParseDateTime(text)) {
     clock.Moment = *moment;
+    clock.Fixed = true;
     return clock;
   }
   // A sign, up to six digits and a unit: years of offset at most.
@@ -174,7 +175,8 @@ TFiscalClock FiscalClockOf(const std::u16string* key, int64_t systemNow) {
   default:
     return fail();
   }
-  clock.Moment = systemNow + (text[0] == '-' ? -count : count) * unit;
+  clock.Offset = (text[0] == '-' ? -count : count) * unit;
+  clock.Moment = systemNow + clock.Offset;
   return clock;
 }
 
@@ -372,7 +374,8 @@ bool TFiscalSim_3004::Prepare(tVariant& result) {
   const std::filesystem::path journal = folder / std::filesystem::path(JournalFileName());
   const auto make = [&](const std::string& serial) {
     Memory_ = std::make_unique<fiscal::TFiscalMemory>(
-        journal, [this] { return Clock_.Moment; }, serial, "orvik-drive-key-" + serial);
+        journal, [this] { return Clock_.Fixed ? Clock_.Moment : SystemLocalSeconds() + Clock_.Offset; },
+        serial, "orvik-drive-key-" + serial);
   };
   make(Utf16ToUtf8(Settings.DriveSerial));
   MemorySerial_ = Settings.DriveSerial;

@@ -71,7 +71,12 @@ struct TFiscalClock {
   bool Ok = true;
   std::u16string Error;
   std::u16string Key; // the key's value as given; empty when not in force
-  int64_t Moment = 0;
+  int64_t Moment = 0; // the register's time when the key was read
+  // A moment the key fixes stands still; otherwise the register's time is
+  // the system's plus Offset whenever it is read: a document is dated under
+  // the journal's lock, after any other process's document before it.
+  bool Fixed = false;
+  int64_t Offset = 0;
 };
 TFiscalClock FiscalClockOf(const std::u16string* key, int64_t systemNow);
 
