@@ -16,7 +16,7 @@ endforeach()
 orvik_third_party_c_library(orvik_stb ${ORVIK_STB_DIR} ${CMAKE_SOURCE_DIR}/cmake/stb/stb.c)
 # The same choices for every user of the headers as for the implementations.
 target_compile_definitions(orvik_stb PUBLIC
-  STBI_NO_STDIO STBI_ONLY_PNG STBI_ONLY_JPEG STBI_ONLY_BMP STBI_ONLY_GIF STBI_NO_FAILURE_STRINGS
+  STBI_NO_STDIO STBI_NO_LINEAR STBI_ONLY_PNG STBI_ONLY_JPEG STBI_ONLY_BMP STBI_ONLY_GIF STBI_NO_FAILURE_STRINGS
   STBI_WRITE_NO_STDIO STBI_MAX_DIMENSIONS=8192)
 if(NOT WIN32)
   target_link_libraries(orvik_stb PRIVATE m)
