@@ -54,7 +54,10 @@ struct TTextItem {
 
 struct TBarcodeItem {
   std::u16string FieldName; // the formatting's FieldName, named in a reason not to draw
-  TBox Box; // Width 0: the symbol at its natural module width; else as many whole dots per module as fit
+  // Width 0: the symbol at its natural module width; else as many whole dots
+  // per module as fit. Height: the bars' height (turned a quarter with Width
+  // 0, the box is as wide as that and as high as the symbol is long).
+  TBox Box;
   std::u16string Type;     // as the document spells it: EAN13, Code39, QRCode...
   std::u16string Value;    // the data (GS1 in human-readable form with its AIs)
   bool PrintHri = true;    // the human-readable line under a linear code

@@ -40,6 +40,7 @@ constexpr double kMaxFontSize = 200;          // points
 constexpr std::size_t kMaxTextLength = 4096;  // characters of a text item
 constexpr std::size_t kMaxBarcodeValue = 4096;
 constexpr int kMaxImageSide = 8192;
+constexpr long long kMaxImagePixels = 16 << 20; // what stb_image decodes at 4 bytes a pixel: 64 MB
 constexpr std::size_t kMaxImageBytes = 32u << 20;
 constexpr int kMaxBorderDots = 200;
 constexpr float kItalicShear = 0.2f; // the slant of italic: x moves right by a fifth of the height
@@ -96,6 +97,10 @@ struct TDotBox {
   int Width = 0;
   int Height = 0;
   int Turn = 0; // quarter turns counter-clockwise
+  // The box's measures before the label's edge cut them (kept to a little
+  // past that edge): where the right and bottom borders go.
+  int OuterWidth = 0;
+  int OuterHeight = 0;
   int ContentWidth() const { return Turn % 2 ? Height : Width; }
   int ContentHeight() const { return Turn % 2 ? Width : Height; }
 };
@@ -157,9 +162,9 @@ void DrawBorderLine(TCanvas& label, int x0, int y0, int x1, int y1, bool horizon
 }
 
 void DrawBorders(TCanvas& label, const TDotBox& box, const TBorders& borders) {
-  const int w = std::min(borders.WidthDots, std::max(1, std::min(box.Width, box.Height)));
-  const int x1 = box.X + box.Width;
-  const int y1 = box.Y + box.Height;
+  const int w = std::min(borders.WidthDots, std::max(1, std::min(box.OuterWidth, box.OuterHeight)));
+  const int x1 = box.X + box.OuterWidth;
+  const int y1 = box.Y + box.OuterHeight;
   if (borders.Top)
     DrawBorderLine(label, box.X, box.Y, x1, box.Y + w, true, borders.Style, w);
   if (borders.Bottom)
@@ -435,6 +440,10 @@ TDotBox TDrawer::BoxOf(const TBox& box, long long naturalWidth, long long natura
   const bool turned = out.Turn % 2 != 0;
   long long width = box.Width > 0 ? Dots(box.Width) : (turned ? naturalHeight : naturalWidth);
   long long height = box.Height > 0 ? Dots(box.Height) : (turned ? naturalWidth : naturalHeight);
+  out.OuterWidth =
+      static_cast<int>(std::clamp<long long>(width, 0, std::max(0, label_.Width - out.X) + kMaxBorderDots));
+  out.OuterHeight =
+      static_cast<int>(std::clamp<long long>(height, 0, std::max(0, label_.Height - out.Y) + kMaxBorderDots));
   width = std::clamp<long long>(width, 0, std::max(0, label_.Width - out.X));
   height = std::clamp<long long>(height, 0, std::max(0, label_.Height - out.Y));
   out.Width = static_cast<int>(width);
@@ -752,9 +761,11 @@ std::u16string TDrawer::Image(const TImageItem& item) {
   int width = 0, height = 0, channels = 0;
   if (stbi_info_from_memory(bytes, length, &width, &height, &channels) == 0)
     return FieldFault(item.FieldName, u"изображение не читается: ожидается PNG, JPEG, BMP или GIF");
-  if (width <= 0 || height <= 0 || width > kMaxImageSide || height > kMaxImageSide)
+  if (width <= 0 || height <= 0 || width > kMaxImageSide || height > kMaxImageSide ||
+      static_cast<long long>(width) * height > kMaxImagePixels)
     return FieldFault(item.FieldName, u"слишком большое изображение " + Number(width) + u" x " +
-                                          Number(height) + u" точек, допустимо до 8192 x 8192");
+                                          Number(height) +
+                                          u" точек, допустимо до 8192 точек в сторону и 16 миллионов всего");
   // Grey with alpha, laid over white paper.
   std::unique_ptr<unsigned char, TStbiDeleter> pixels(
       stbi_load_from_memory(bytes, length, &width, &height, &channels, 2));
@@ -774,8 +785,8 @@ std::u16string TDrawer::Image(const TImageItem& item) {
   const TDotBox box = BoxOf(item.Box, naturalWidth, naturalHeight);
   if (box.Width > 0 && box.Height > 0) {
     // The content's full size (before the label clips the box) to scale to.
-    const long long fullWidth = acrossMm > 0 ? Dots(acrossMm) : naturalWidth;
-    const long long fullHeight = alongMm > 0 ? Dots(alongMm) : naturalHeight;
+    const long long fullWidth = std::max<long long>(1, acrossMm > 0 ? Dots(acrossMm) : naturalWidth);
+    const long long fullHeight = std::max<long long>(1, alongMm > 0 ? Dots(alongMm) : naturalHeight);
     TCanvas content(box.ContentWidth(), box.ContentHeight());
     static constexpr std::uint8_t kBayer[4][4] = {
         {0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};

@@ -334,6 +334,9 @@ TEST(LabelDrawing, ImagesAreScaledIntoTheirBoxAndHostileOnesRefused) {
   // IHDR's width and height (bytes 16-23), the chunk's CRC left wrong.
   hostile.Data.replace(16, 8, std::string("\x00\x01\x86\xa0\x00\x01\x86\xa0", 8));
   EXPECT_NE(Refusal(OneItem(hostile)).find("\"Логотип\""), std::string::npos);
+  // 5000 x 5000: each side allowed, more pixels than an image may have.
+  hostile.Data.replace(16, 8, std::string("\x00\x00\x13\x88\x00\x00\x13\x88", 8));
+  EXPECT_NE(Refusal(OneItem(hostile)).find("слишком большое изображение 5000 x 5000"), std::string::npos);
   hostile.Data = "GIF89a\xff\xff\xff\xff";
   EXPECT_NE(Refusal(OneItem(hostile)).find("\"Логотип\""), std::string::npos);
   hostile.Data = "not an image";
