@@ -476,24 +476,41 @@ std::u16string TDrawer::Text(const TTextItem& item) {
   font.Underline = item.Underline;
   font.StrikeOut = item.StrikeOut;
   const std::u32string text = CodePoints(item.Text);
-  // The width the lines wrap to: the content's across the box.
+  // The text keeps clear of its borders: a border's width and a dot more on
+  // each side that has one, on the label (left, top, right, bottom).
+  const TBorders& borders = item.Borders;
+  const int gap = borders.WidthDots + 1;
+  const int inset[4] = {borders.Left ? gap : 0, borders.Top ? gap : 0, borders.Right ? gap : 0,
+                        borders.Bottom ? gap : 0};
   const bool turned = item.Box.Orientation % 180 != 0;
+  const int insetAcross = turned ? inset[1] + inset[3] : inset[0] + inset[2];
+  const int insetAlong = turned ? inset[0] + inset[2] : inset[1] + inset[3];
+  // The width the lines wrap to: the content's across the box.
   const double across = turned ? item.Box.Height : item.Box.Width;
-  const int wrap = item.Multiline && across > 0 ? std::max(1, Dots(across)) : 0;
+  const int wrap = item.Multiline && across > 0 ? std::max(1, Dots(across) - insetAcross) : 0;
   const std::vector<std::u32string> lines = Lines(text, font, wrap);
-  long long naturalWidth = 0;
+  long long naturalWidth = insetAcross;
+  long long longest = 0;
   for (const std::u32string& line : lines)
-    naturalWidth = std::max<long long>(naturalWidth, font.Width(line));
+    longest = std::max<long long>(longest, font.Width(line));
+  naturalWidth += longest;
   // The slant of italic reaches past the last advance.
   if (item.Italic)
     naturalWidth += static_cast<long long>(font.Ascent * kItalicShear);
   const long long naturalHeight =
-      static_cast<long long>(font.LineHeight) * static_cast<long long>(lines.size());
+      insetAlong + static_cast<long long>(font.LineHeight) * static_cast<long long>(lines.size());
   const TDotBox box = BoxOf(item.Box, naturalWidth, naturalHeight);
   if (box.Width > 0 && box.Height > 0) {
-    TCanvas content(box.ContentWidth(), box.ContentHeight());
-    DrawLines(content, font, lines, item.Align, item.VAlign);
-    Place(content, box, false, label_);
+    TDotBox inner = box;
+    inner.X += inset[0];
+    inner.Y += inset[1];
+    inner.Width = std::max(0, box.Width - inset[0] - inset[2]);
+    inner.Height = std::max(0, box.Height - inset[1] - inset[3]);
+    if (inner.Width > 0 && inner.Height > 0) {
+      TCanvas content(inner.ContentWidth(), inner.ContentHeight());
+      DrawLines(content, font, lines, item.Align, item.VAlign);
+      Place(content, inner, false, label_);
+    }
     DrawBorders(label_, box, item.Borders);
   }
   return {};

@@ -297,6 +297,15 @@ TEST(LabelDrawing, StylesWrapAndBordersChangeTheDots) {
   const TCount around = CountBlack(frame, x0, y0, x1, y1);
   EXPECT_EQ(around.Outside, 0);
   EXPECT_EQ(around.Inside, 2LL * 3 * (x1 - x0) + 2LL * 3 * (y1 - y0) - 4 * 9);
+  // Text inside borders keeps a dot clear of them, even when it overflows.
+  framed.Text = u"ЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖ";
+  framed.FontSize = 30;
+  const TBitmap filled = Draw(OneItem(framed), 203);
+  EXPECT_EQ(CountBlack(filled, x0, y0, x1, y1).Outside, 0);
+  EXPECT_EQ(CountBlack(filled, x0 + 3, y0 + 3, x1 - 3, y1 - 3).Inside,
+            CountBlack(filled, x0 + 4, y0 + 4, x1 - 4, y1 - 4).Inside);
+  EXPECT_GT(CountBlack(filled, x0 + 4, y0 + 4, x1 - 4, y1 - 4).Inside, 100);
+  framed.Text.clear();
   for (TLineStyle style : {TLineStyle::Dotted, TLineStyle::Dashed, TLineStyle::Double}) {
     framed.Borders.Style = style;
     const TCount broken = CountBlack(Draw(OneItem(framed), 203), x0, y0, x1, y1);
