@@ -221,8 +221,9 @@ TEST(LabelDrawing, CheckDigitIsAddedOrVerified) {
   itf.CheckSymbol = false;
   itf.Value = u"1460123456789";
 #ifndef _WIN32
-  if (HaveZbar())
+  if (HaveZbar()) {
     EXPECT_EQ(Decode(EncodePng(Draw(OneItem(itf), 203), 203), "itf"), "14601234567890");
+  }
 #endif
 }
 
