@@ -341,6 +341,16 @@ TEST(LabelDrawing, ImagesAreScaledIntoTheirBoxAndHostileOnesRefused) {
                 .Outside,
             0);
 
+  // Mid grey is dithered to about half of the box's dots.
+  TBitmap grey{4, 4, std::vector<std::uint8_t>(16, 128)};
+  image.Data = EncodePng(grey, 203);
+  image.Box.Orientation = 0;
+  const int side = Dots(10, 203);
+  const long long greyDots = CountBlack(Draw(OneItem(image), 203), x0, y0, x0 + side, y0 + side).Inside;
+  EXPECT_GT(greyDots, side * side * 4 / 10);
+  EXPECT_LT(greyDots, side * side * 6 / 10);
+  image.Data = SmallPng();
+
   // Truncated data, a declared size far beyond the limit, bytes of no format.
   TImageItem hostile = image;
   hostile.Data = image.Data.substr(0, image.Data.size() - 20);
