@@ -37,6 +37,7 @@ struct TBox {
 };
 
 struct TTextItem {
+  std::u16string FieldName; // the formatting's FieldName, named in a reason not to draw
   TBox Box;
   std::u16string Text;
   std::u16string FontName; // as given; drawn with the printer's own face
@@ -52,7 +53,11 @@ struct TTextItem {
 };
 
 struct TBarcodeItem {
-  TBox Box; // Width 0: the symbol at its natural module width; else as many whole dots per module as fit
+  std::u16string FieldName; // the formatting's FieldName, named in a reason not to draw
+  // Width 0: the symbol at its natural module width; else as many whole dots
+  // per module as fit. Height: the bars' height (turned a quarter with Width
+  // 0, the box is as wide as that and as high as the symbol is long).
+  TBox Box;
   std::u16string Type;     // as the document spells it: EAN13, Code39, QRCode...
   std::u16string Value;    // the data (GS1 in human-readable form with its AIs)
   bool PrintHri = true;    // the human-readable line under a linear code
@@ -61,6 +66,7 @@ struct TBarcodeItem {
 };
 
 struct TImageItem {
+  std::u16string FieldName; // the formatting's FieldName, named in a reason not to draw
   TBox Box;
   std::string Data; // the image file's bytes (PNG, JPEG, BMP, GIF), decoded from Base64
   TBorders Borders;
