@@ -17,6 +17,9 @@ int64_t SteadyMilliseconds() {
       .count();
 }
 
+// Codes one session may hold: far more than a receipt has lines.
+constexpr size_t kSessionCodesMax = 1000;
+
 constexpr char16_t kNoSession[] = u"Сессия регистрации кодов маркировки не открыта - операция невозможна";
 
 // The drive's bits of a code it read: checked, and positive when it read well.
@@ -130,6 +133,11 @@ void TFiscalSim_3004::RequestKM(tVariant& result, TParams& params) {
   fiscal::TRequestKm request;
   if (const std::u16string fault = fiscal::ReadRequestKm(params.TextView(1), request); !fault.empty())
     return Refuse(result, TFiscalError::BadDocument, fault);
+  if (Km_.Requests.size() >= kSessionCodesMax)
+    return Refuse(result, TFiscalError::Marking,
+                  u"В сессии регистрации кодов маркировки уже " +
+                      Decimal(static_cast<long long>(kSessionCodesMax)) +
+                      u" кодов: закройте её чеком или ЗакрытьСессиюРегистрацииКМ");
   for (const TKmRequest& earlier : Km_.Requests)
     if (earlier.Guid == request.Guid)
       return Refuse(result, TFiscalError::Marking,
