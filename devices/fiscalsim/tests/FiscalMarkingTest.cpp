@@ -194,7 +194,7 @@ TEST_F(FiscalMarking, ADelayedAnswerHoldsEveryOtherOperationUntilItComes) {
   EXPECT_EQ(Sell(kMilk), 1) << Utf16ToUtf8(LastError());
 }
 
-TEST_F(FiscalMarking, AnUnreachableSystemAnswersStatusTwoAndTheCodeSellsUnchecked) {
+TEST_F(FiscalMarking, ACodeTheSystemDidNotCheckSellsMarkedUnchecked) {
   Script("km=unreachable\n");
   ASSERT_EQ(OpenSession(), 1);
   ASSERT_EQ(Request(u"u-1", kMilk), 1);
@@ -204,6 +204,11 @@ TEST_F(FiscalMarking, AnUnreachableSystemAnswersStatusTwoAndTheCodeSellsUnchecke
   ASSERT_EQ(Sell(kMilk), 1) << Utf16ToUtf8(LastError());
   EXPECT_NE(Tape().find("[М] Молоко"), std::string::npos);
   EXPECT_NE(Journal().find("\"2106\":3,\"rule\":\"km=unreachable\""), std::string::npos);
+  // The drive's check alone: nothing to wait for nor to confirm.
+  ASSERT_EQ(OpenSession(), 1);
+  ASSERT_EQ(Request(u"l-1", kMilk, u"NotSendToServer=\"true\""), 1);
+  ASSERT_EQ(Sell(kMilk), 1) << Utf16ToUtf8(LastError());
+  EXPECT_NE(Journal().find("\"2106\":3,\"rule\":\"NotSendToServer\""), std::string::npos);
 }
 
 TEST_F(FiscalMarking, OnlyARequestedResolvedAndConfirmedCodeSells) {
@@ -271,15 +276,6 @@ TEST_F(FiscalMarking, AMalformedCodeFailsTheDrivesCheckAndNeverSells) {
                  {Str(id), Str(u"<RequestKM GUID=\"b-3\" MarkingCode=\"не код\" PlannedStatus=\"1\"/>")}, 3),
             1);
   EXPECT_EQ(Attribute(Text(2), "CheckingResult"), "false");
-}
-
-TEST_F(FiscalMarking, ALocalCheckAloneNeedsNoAnswerNorConfirmation) {
-  Script("km=reject\n"); // the system is not asked
-  ASSERT_EQ(OpenSession(), 1);
-  ASSERT_EQ(Request(u"l-1", kMilk, u"NotSendToServer=\"true\""), 1);
-  EXPECT_EQ(Call(u"GetCurrentStatus", {Str(id), Str(kInput)}, 3), 1);
-  ASSERT_EQ(Sell(kMilk), 1) << Utf16ToUtf8(LastError());
-  EXPECT_NE(Journal().find("\"2106\":3,\"rule\":\"NotSendToServer\""), std::string::npos);
 }
 
 } // namespace

@@ -91,17 +91,6 @@ TEST(MarkingCode, RefusesWhatADriveRefuses) {
     EXPECT_FALSE(fiscal::ReadMarkingCodeBase64(base64).Ok) << base64;
 }
 
-TEST(MarkingCode, ShortensForTheTape) {
-  EXPECT_EQ(fiscal::ShortMarkingCode("01AB\x1d"
-                                     "93x",
-                                     40),
-            u"01AB<GS>93x");
-  const std::u16string cut = fiscal::ShortMarkingCode(kFull, 20);
-  EXPECT_EQ(cut.size(), 20u);
-  EXPECT_EQ(cut.substr(0, 9), u"010460700");
-  EXPECT_NE(cut.find(u"..."), std::u16string::npos);
-}
-
 TEST(MarkingRule, ReadsTheAnswersAndRefusesTheRest) {
   using TKind = fiscal::TKmAnswer::TKind;
   struct TCase {
@@ -131,31 +120,6 @@ TEST(MarkingRule, ReadsTheAnswersAndRefusesTheRest) {
     std::u16string error;
     EXPECT_FALSE(fiscal::ParseKmAnswer(bad, error)) << Utf16ToUtf8(bad);
     EXPECT_FALSE(error.empty());
-  }
-}
-
-TEST(MarkingDocuments, ReadsRequestKmAsCallersSendIt) {
-  fiscal::TRequestKm request;
-  // Callers send only the GUID, the code and the planned status.
-  EXPECT_EQ(
-      fiscal::ReadRequestKm(u"<RequestKM GUID=\"g1\" MarkingCode=\"MDE=\" PlannedStatus=\"1\"/>", request),
-      u"");
-  EXPECT_EQ(request.Guid, u"g1");
-  EXPECT_EQ(request.PlannedStatus, 1);
-  EXPECT_EQ(fiscal::ReadRequestKm(u"<RequestKM GUID=\"g\" MarkingCode=\"MDE=\" PlannedStatus=\"3\" "
-                                  u"Quantity=\"1,5\" WaitForResult=\"true\" NotSendToServer=\"TRUE\"/>",
-                                  request),
-            u"");
-  EXPECT_EQ(request.Quantity, 1500);
-  EXPECT_TRUE(request.NotSendToServer);
-  for (const char16_t* bad :
-       {u"<RequestKM MarkingCode=\"MDE=\" PlannedStatus=\"1\"/>",
-        u"<RequestKM GUID=\"g\" PlannedStatus=\"1\"/>",
-        u"<RequestKM GUID=\"g\" MarkingCode=\"MDE=\" PlannedStatus=\"6\"/>",
-        u"<RequestKM GUID=\"g\" MarkingCode=\"MDE=\" PlannedStatus=\"1\" Quantity=\"0\"/>",
-        u"<Request GUID=\"g\" MarkingCode=\"MDE=\" PlannedStatus=\"1\"/>", u"<RequestKM"}) {
-    EXPECT_NE(fiscal::ReadRequestKm(bad, request), u"") << Utf16ToUtf8(bad);
-    EXPECT_TRUE(request.Guid.empty());
   }
 }
 
