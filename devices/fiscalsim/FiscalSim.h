@@ -1,7 +1,8 @@
 // The fiscal register emulator: a register of the equipment type "ККТ" that
 // keeps its documents in the fiscal memory (the journal in the data folder),
-// answers the fourteen fiscal methods and prints each document on its paper
-// tape (the tape file and the window "Фискальный регистратор").
+// answers the fourteen fiscal methods and the five of marking codes, and
+// prints each document on its paper tape (the tape file and the window
+// "Фискальный регистратор").
 //
 // Every fiscal call is one transaction of the fiscal memory: its lock taken,
 // the state read, the document checked, committed durably, and only then
