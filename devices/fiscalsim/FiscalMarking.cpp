@@ -191,7 +191,9 @@ void TFiscalSim_3004::GetProcessingKMResult(tVariant& result, TParams& params) {
   } else if (km.State == TKmRequest::TState::Unreachable) {
     status = 2;
   } else {
-    answer.Result = answer.ResultCode == 15 || (!km.Sent && km.Code.Ok);
+    // The system's verdict, or the drive's for a code not sent (a reject
+    // rule's result code says what it says, the code stays refused).
+    answer.Result = km.Sent ? km.Answer.Kind == fiscal::TKmAnswer::TKind::Accept : km.Code.Ok;
     // Table 106: 1 the planned status is correct, 2 it is not.
     answer.StatusInfo = km.Sent ? (answer.Result ? 1 : 2) : 0;
   }

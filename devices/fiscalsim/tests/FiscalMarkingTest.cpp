@@ -153,12 +153,13 @@ TEST_F(FiscalMarking, AnAcceptedCodeIsSoldWithItsNoticeAndTheSessionCloses) {
 
 TEST_F(FiscalMarking, ARejectedCodeIsRefusedAtTheReceiptEvenWhenConfirmed) {
   // The shoes' own rule wins over the rule of all codes.
-  Script("km=accept\nKM.04620202001207=reject:5\n");
+  Script("km=accept\nKM.04620202001207=reject:15\n");
   ASSERT_EQ(OpenSession(), 1);
   ASSERT_EQ(Request(u"s-1", kShoes), 1);
   ASSERT_EQ(Poll(), 0);
   EXPECT_EQ(Attribute(answer, "Result"), "false");
-  EXPECT_EQ(Attribute(answer, "ResultCode"), "5");
+  // A reject rule's result code is given as it is, all bits set included.
+  EXPECT_EQ(Attribute(answer, "ResultCode"), "15");
   EXPECT_EQ(Attribute(answer, "StatusInfo"), "2");
   ASSERT_EQ(Confirm(u"s-1"), 1);
   const std::string before = Journal();
