@@ -73,8 +73,13 @@ enum TMethodID : int32_t {
   m_EmergencyReversal = 52,
   m_Settlement = 53,
   m_PrintSlipOnTerminal = 54,
+  m_OpenSessionRegistrationKM = 55,
+  m_CloseSessionRegistrationKM = 56,
+  m_RequestKM = 57,
+  m_GetProcessingKMResult = 58,
+  m_ConfirmKM = 59,
 };
-inline constexpr int kMethodIdCount = 55;
+inline constexpr int kMethodIdCount = 60;
 
 // A method table: four parallel arrays of equal length.
 struct TMethodTable {

@@ -172,11 +172,26 @@ constexpr const char16_t* kFiscalRu[] = {
 };
 // The third variant has PrintCheckCopy after PrintXReport.
 constexpr const char16_t* kFiscal3En[] = {
-    u"GetDataKKT",        u"OperationFN",      u"OpenShift",
-    u"CloseShift",        u"ProcessCheck",     u"ProcessCorrectionCheck",
-    u"PrintTextDocument", u"CashInOutcome",    u"PrintXReport",
-    u"PrintCheckCopy",    u"GetCurrentStatus", u"ReportCurrentStatusOfSettlements",
-    u"OpenCashDrawer",    u"GetLineLength",
+    u"GetDataKKT",
+    u"OperationFN",
+    u"OpenShift",
+    u"CloseShift",
+    u"ProcessCheck",
+    u"ProcessCorrectionCheck",
+    u"PrintTextDocument",
+    u"CashInOutcome",
+    u"PrintXReport",
+    u"PrintCheckCopy",
+    u"GetCurrentStatus",
+    u"ReportCurrentStatusOfSettlements",
+    u"OpenCashDrawer",
+    u"GetLineLength",
+    // The marking codes' methods.
+    u"OpenSessionRegistrationKM",
+    u"CloseSessionRegistrationKM",
+    u"RequestKM",
+    u"GetProcessingKMResult",
+    u"ConfirmKM",
 };
 constexpr const char16_t* kFiscal3Ru[] = {
     u"ПолучитьПараметрыККТ",
@@ -193,16 +208,35 @@ constexpr const char16_t* kFiscal3Ru[] = {
     u"ОтчетОТекущемСостоянииРасчетов",
     u"ОткрытьДенежныйЯщик",
     u"ПолучитьШиринуСтроки",
+    u"ОткрытьСессиюРегистрацииКМ",
+    u"ЗакрытьСессиюРегистрацииКМ",
+    u"ЗапросКМ",
+    u"ПолучитьРезультатыЗапросаКМ",
+    u"ПодтвердитьКМ",
 };
 
 // The fiscal register's table (FISCALSIM_3004): the third variant's names.
-constexpr int32_t kFiscal3Params[] = {2, 3, 3, 3, 4, 3, 2, 3, 2, 2, 3, 3, 1, 2};
+constexpr int32_t kFiscal3Params[] = {2, 3, 3, 3, 4, 3, 2, 3, 2, 2, 3, 3, 1, 2, 1, 1, 3, 3, 3};
 constexpr int32_t kFiscal3Ids[] = {
-    m_GetDataKKT,        m_OperationFN,      m_OpenShift,
-    m_CloseShift,        m_ProcessCheck,     m_ProcessCorrectionCheck,
-    m_PrintTextDocument, m_CashInOutcome,    m_PrintXReport,
-    m_PrintCheckCopy,    m_GetCurrentStatus, m_ReportCurrentStatusOfSettlements,
-    m_OpenCashDrawer,    m_GetLineLength,
+    m_GetDataKKT,
+    m_OperationFN,
+    m_OpenShift,
+    m_CloseShift,
+    m_ProcessCheck,
+    m_ProcessCorrectionCheck,
+    m_PrintTextDocument,
+    m_CashInOutcome,
+    m_PrintXReport,
+    m_PrintCheckCopy,
+    m_GetCurrentStatus,
+    m_ReportCurrentStatusOfSettlements,
+    m_OpenCashDrawer,
+    m_GetLineLength,
+    m_OpenSessionRegistrationKM,
+    m_CloseSessionRegistrationKM,
+    m_RequestKM,
+    m_GetProcessingKMResult,
+    m_ConfirmKM,
 };
 
 template <size_t N>

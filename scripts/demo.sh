@@ -126,6 +126,16 @@ cat "$XDG_DATA_HOME/Orvik/FiscalSim_3004_journal.jsonl"
 # The journals set aside by the resets of earlier runs are of no more use here.
 find "$XDG_DATA_HOME/Orvik" -name 'FiscalSim_3004_journal.*-*.jsonl' -delete
 
+section "Fiscal register: marking codes; operator.txt has the marking system refuse one GTIN"
+printf 'km.04620202001207=reject\n' >"$control"
+cat "$control"
+linux "$host" -q dist/FISCALSIM_3004_64.so --script devices/fiscalsim/demo/marking.addin
+rm -f "$control"
+section "The marked sale on the tape, and its notice in the fiscal memory"
+tr -d '\r' <"$XDG_DATA_HOME/Orvik/FiscalSim_3004_tape.txt" | grep -A 4 '^\[М'
+grep -a '"marking_notice"' "$XDG_DATA_HOME/Orvik/FiscalSim_3004_journal.jsonl"
+find "$XDG_DATA_HOME/Orvik" -name 'FiscalSim_3004_journal.*-*.jsonl' -delete
+
 # The input devices: a scan or a card is a line of a file dropped into the
 # device's spool folder <Component>_input/ beside its log (written under a
 # temporary name, then renamed): the first file before the script opens the

@@ -82,7 +82,8 @@ protected:
 };
 
 TEST_F(CoreUnit, TablesAreParallelAndComplete) {
-  static_assert(kMethodIdCount == 55 && m_PrintSlipOnTerminal == 54 && m_cp_PrintTextDocument == 37);
+  static_assert(kMethodIdCount == 60 && m_ConfirmKM == 59 && m_PrintSlipOnTerminal == 54 &&
+                m_cp_PrintTextDocument == 37);
   for (const TMethodTable* table : {&CommonMethods2001, &CommonMethods3001, &LabelScaleMethods,
                                     &CustomerDisplayMethods, &CardTerminalMethods, &FiscalRegisterMethods3}) {
     EXPECT_EQ(table->English.size(), table->Russian.size());
@@ -105,16 +106,18 @@ TEST_F(CoreUnit, TablesAreParallelAndComplete) {
   EXPECT_EQ(LabelPrinterNames.English.size(), 2u);
   EXPECT_EQ(FiscalRegisterNames1.English.size(), 13u);
   EXPECT_EQ(FiscalRegisterNames2.Russian.size(), 13u);
-  ASSERT_EQ(FiscalRegisterNames3.English.size(), 14u);
+  ASSERT_EQ(FiscalRegisterNames3.English.size(), 19u);
   EXPECT_EQ(std::u16string(FiscalRegisterNames3.English[9]), u"PrintCheckCopy");
   EXPECT_EQ(std::u16string(FiscalRegisterNames3.Russian[9]), u"НапечататьКопиюЧека");
   // The registered table is the third variant's names, with a count per name.
-  ASSERT_EQ(FiscalRegisterMethods3.English.size(), 14u);
+  ASSERT_EQ(FiscalRegisterMethods3.English.size(), 19u);
   EXPECT_EQ(std::u16string(FiscalRegisterMethods3.English[4]), u"ProcessCheck");
   EXPECT_EQ(FiscalRegisterMethods3.ParamCounts[4], 4);
   EXPECT_EQ(FiscalRegisterMethods3.Ids[9], m_PrintCheckCopy);
   EXPECT_EQ(FiscalRegisterMethods3.ParamCounts[12], 1);
   EXPECT_EQ(std::u16string(FiscalRegisterNames3.English[10]), u"GetCurrentStatus");
+  EXPECT_EQ(std::u16string(FiscalRegisterMethods3.Russian[16]), u"ЗапросКМ");
+  EXPECT_EQ(FiscalRegisterMethods3.Ids[18], m_ConfirmKM);
 }
 
 TEST_F(CoreUnit, RevisionFromClassNameChoosesTheCommonTable) {

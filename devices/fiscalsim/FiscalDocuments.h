@@ -19,6 +19,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,6 +37,17 @@ std::u16string_view VatRateName(TVatRate rate);
 // Highest taxation system code (0 general ... 5 patent).
 inline constexpr int32_t kTaxationSystemMax = 5;
 
+// What the register knows of a line's marking code from the session of its
+// codes, filled before the receipt is recorded.
+struct TLineMarking {
+  std::string Code; // the code's bytes, decoded from MarkingCode
+  std::string Gtin;
+  std::string Serial;
+  int32_t PlannedStatus = 0;
+  int32_t ResultCode = 0; // bits 1 drive checked, 2 its result positive, 4 system checked, 8 positive
+  std::u16string Rule;    // the control file's rule that answered for the system
+};
+
 // One FiscalString.
 struct TFiscalLine {
   std::u16string Name;
@@ -52,6 +64,7 @@ struct TFiscalLine {
   int32_t CalculationSubject = 1; // goods unless given
   int32_t MeasureOfQuantity = -1; // -1: not given
   std::u16string MarkingCode;     // Base64 as given
+  std::optional<TLineMarking> Marking;
 };
 
 enum class TPositionKind { Fiscal, Text, Barcode };

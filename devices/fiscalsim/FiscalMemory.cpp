@@ -37,6 +37,7 @@ constexpr std::pair<TDocumentType, std::string_view> kTypeNames[] = {
     {TDocumentType::CashIn, "cash_in"},
     {TDocumentType::CashOut, "cash_out"},
     {TDocumentType::XReport, "x_report"},
+    {TDocumentType::MarkingNotice, "marking_notice"},
 };
 
 // The keys the memory writes itself; a caller's members may not repeat them.
@@ -49,7 +50,7 @@ bool IsReceipt(TDocumentType type) {
 bool WithinShift(TDocumentType type) {
   return IsReceipt(type) || type == TDocumentType::CashIn || type == TDocumentType::CashOut ||
          type == TDocumentType::XReport || type == TDocumentType::OpenShift ||
-         type == TDocumentType::CloseShift;
+         type == TDocumentType::CloseShift || type == TDocumentType::MarkingNotice;
 }
 // Whether the operation's cash goes out of the drawer (returns of a sale, purchases).
 bool PaysOut(int operation) {
@@ -138,6 +139,7 @@ std::u16string Apply(TFiscalState& state, const TMembers& members, std::string_v
   }
   case TDocumentType::SettlementsReport:
   case TDocumentType::XReport:
+  case TDocumentType::MarkingNotice:
     break;
   }
   ++state.Documents;
@@ -348,7 +350,7 @@ TCommitResult TFiscalMemory::TTransaction::Commit(const TDocument& document) {
     else if (type == TDocumentType::CloseShift && !open)
       refusal = u"Смена закрыта - операция невозможна";
     else if ((IsReceipt(type) || type == TDocumentType::CashIn || type == TDocumentType::CashOut ||
-              type == TDocumentType::XReport) &&
+              type == TDocumentType::XReport || type == TDocumentType::MarkingNotice) &&
              !open)
       refusal = u"Смена закрыта - операция невозможна";
     else if ((IsReceipt(type) || type == TDocumentType::CashIn || type == TDocumentType::CashOut ||

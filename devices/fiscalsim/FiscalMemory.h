@@ -8,8 +8,8 @@
 // and flushed to the disk before the caller hears of it. Keys are the fiscal
 // format's tag numbers as strings, plus "type" and the caller's own members:
 //   "type"  registration, change_registration, open_shift, receipt,
-//           correction, settlements_report, close_shift, close_drive (fiscal
-//           documents); cash_in, cash_out, x_report (not fiscal: a real
+//           correction, settlements_report, close_shift, close_drive,
+//           marking_notice (fiscal documents); cash_in, cash_out, x_report (not fiscal: a real
 //           register prints them without a document number or a sign, so
 //           they carry neither and take no number)
 //   "1040"  fiscal document number, 1, 2, 3... over the drive's life (fiscal only)
@@ -66,6 +66,7 @@ enum class TDocumentType {
   CashIn,
   CashOut,
   XReport,
+  MarkingNotice, // the notice of a sale of marked goods, made with its receipt
 };
 std::string_view TypeName(TDocumentType type);
 bool IsFiscal(TDocumentType type);

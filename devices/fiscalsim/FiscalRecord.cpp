@@ -108,6 +108,19 @@ int VatCode(TVatRate rate, bool& older) {
   }
 }
 
+// A line's marking data: the code, its GTIN and serial, the planned status,
+// the result of the checks and the control file's rule that answered.
+std::string MarkingMembers(const TLineMarking& m) {
+  return TObject()
+      .Raw("2000", json::Quote(m.Code))
+      .Raw("gtin", json::Quote(m.Gtin))
+      .Raw("serial", json::Quote(m.Serial))
+      .Int("2003", m.PlannedStatus)
+      .Int("2106", m.ResultCode)
+      .Text("rule", m.Rule)
+      .Done();
+}
+
 std::string_view BarcodeName(std::u16string_view type) {
   for (const std::string_view name : {"EAN8", "EAN13", "CODE39", "QR"})
     if (Utf16ToUtf8(type) == name)
@@ -180,6 +193,8 @@ std::string ReceiptRecord(const TRequisites& requisites, const TReceipt& receipt
     item.Int("1214", line.PaymentMethod)
         .Int("1212", line.CalculationSubject)
         .NonZero("discount", line.Discount);
+    if (line.Marking)
+      item.Raw("km", MarkingMembers(*line.Marking));
     lines += (lines.size() > 1 ? "," : "") + item.Done();
     ++fiscalLines;
   }
@@ -207,6 +222,21 @@ std::string ReceiptRecord(const TRequisites& requisites, const TReceipt& receipt
         .Raw("1174",
              TObject().Text("1177", c.Description).Text("1178", c.Date).Text("1179", c.Number).Done());
   }
+  return object.Done();
+}
+
+std::string MarkingNoticeRecord(const TRequisites& requisites, const TReceipt& receipt,
+                                int64_t receiptNumber) {
+  TObject object;
+  Requisites(object, requisites);
+  object.Int("receipt", receiptNumber).Int("operation", static_cast<int64_t>(receipt.OperationType));
+  std::string codes = "[";
+  for (const TPosition& position : receipt.Positions)
+    if (position.Kind == TPositionKind::Fiscal && position.Line.Marking)
+      codes += (codes.size() > 1 ? "," : "") + MarkingMembers(*position.Line.Marking);
+  if (codes.size() == 1)
+    return {};
+  object.Raw("codes", codes + "]");
   return object.Done();
 }
 

@@ -21,7 +21,10 @@
 //                      6 none; the older 18% and 18/118 as 1 and 3 with
 //                      "vat18":true), 1200 VAT amount (when given), 1214
 //                      payment method, 1212 subject, "discount" (above 0 a
-//                      discount, below 0 a surcharge; when not 0)}
+//                      discount, below 0 a surcharge; when not 0), "km" the
+//                      marking data of a line with a code {2000 the code,
+//                      "gtin", "serial", 2003 planned status, 2106 result of
+//                      the checks, "rule" the control file's rule}}
 //                      1102 VAT 20%, 1103 VAT 10%, 1104 amount at 0%, 1105
 //                      amount without VAT, 1106 VAT 20/120, 1107 VAT 10/110,
 //                      "vat18", "vat18_118" (when not 0)
@@ -40,6 +43,8 @@
 //                      1118 receipts in the shift, "cash_balance", 1097
 //                      documents not sent (always 0: no link to an operator),
 //                      1098 the first one's date (left out when none)
+//   marking notice     "receipt" the receipt's document number, "operation" its
+//                      operation type, "codes" [the lines' "km" objects]
 //   registration, change of registration, close drive
 //                      1055 the taxation systems registered (a mask), 1205
 //                      reason codes of a change [codes]
@@ -76,6 +81,12 @@ TRequisites RequisitesOf(const TParametersFiscal& parameters);
 // own cashier, sale address and place, when given, stand for the requisites'.
 std::string ReceiptRecord(const TRequisites& requisites, const TReceipt& receipt,
                           const TReceiptTotals& totals);
+
+// The notice of a sale of marked goods that goes with a recorded receipt:
+// the requisites, the receipt's number and each marked line's data; empty
+// when the receipt has no marked line.
+std::string MarkingNoticeRecord(const TRequisites& requisites, const TReceipt& receipt,
+                                int64_t receiptNumber);
 
 // Open shift, cash in and cash out: the requisites and the cashier.
 std::string ShiftRecord(const TRequisites& requisites);

@@ -208,6 +208,8 @@ void TFiscalSim_3004::RegisterDeviceMethods() {
 void TFiscalSim_3004::ExecuteMethod(TMethodID methodId, tVariant& result, TParams& params) {
   if (methodId != m_GetLastError)
     ErrorCode_ = TFiscalError::None;
+  if (RefusedWhileWaiting(methodId, result))
+    return;
   switch (methodId) {
   case m_GetDataKKT:
     return GetDataKKT(result, params);
@@ -239,6 +241,16 @@ void TFiscalSim_3004::ExecuteMethod(TMethodID methodId, tVariant& result, TParam
     return GetLineLength(result, params);
   case m_DoAdditionalAction:
     return DoAdditionalAction(result, params);
+  case m_OpenSessionRegistrationKM:
+    return OpenSessionRegistrationKM(result, params);
+  case m_CloseSessionRegistrationKM:
+    return CloseSessionRegistrationKM(result, params);
+  case m_RequestKM:
+    return RequestKM(result, params);
+  case m_GetProcessingKMResult:
+    return GetProcessingKMResult(result, params);
+  case m_ConfirmKM:
+    return ConfirmKM(result, params);
   default:
     TSetEmulator::ExecuteMethod(methodId, result, params);
   }
@@ -315,6 +327,7 @@ void TFiscalSim_3004::DoAdditionalAction(tVariant& result, TParams& params) {
   }
   if (const std::u16string failure = Memory_->Reset(); !failure.empty())
     return Refuse(result, TFiscalError::Memory, failure);
+  Km_ = TKmSession{};
   if (!reset) {
     // The next serial: its trailing digits counted on by one, 9 carrying.
     std::u16string serial = Settings.DriveSerial;
@@ -656,6 +669,8 @@ void TFiscalSim_3004::ProcessCheck(tVariant& result, TParams& params, bool corre
     return Refuse(result,
                   verdict.Fault == TReceiptFault::NoCash ? TFiscalError::NoCash : TFiscalError::Receipt,
                   verdict.Message);
+  if (const std::u16string refusal = CheckMarkedLines(receipt); !refusal.empty())
+    return Refuse(result, TFiscalError::Marking, refusal);
   const TReceiptTotals& totals = verdict.Totals;
   fiscal::TDocument document;
   document.Type = correction ? fiscal::TDocumentType::Correction : fiscal::TDocumentType::Receipt;
@@ -679,6 +694,10 @@ void TFiscalSim_3004::ProcessCheck(tVariant& result, TParams& params, bool corre
   output.FiscalSign = Utf8ToUtf16(committed->FiscalSign);
   output.DateTime = Utf8ToUtf16(committed->DateTime);
   params.SetText(packageAt + 1, DocumentOutputParametersXml(output));
+  FinishMarkedReceipt(
+      *transaction,
+      fiscal::MarkingNoticeRecord(RequisitesOf(transaction->State(), receipt.CashierName, receipt.CashierINN),
+                                  receipt, committed->Number));
   if (electronically)
     NoteInLog(u"Чек сформирован в электронной форме: не напечатан");
   else

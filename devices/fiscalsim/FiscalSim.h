@@ -1,7 +1,8 @@
 // The fiscal register emulator: a register of the equipment type "ККТ" that
 // keeps its documents in the fiscal memory (the journal in the data folder),
-// answers the fourteen fiscal methods and prints each document on its paper
-// tape (the tape file and the window "Фискальный регистратор").
+// answers the fourteen fiscal methods and the five of marking codes, and
+// prints each document on its paper tape (the tape file and the window
+// "Фискальный регистратор").
 //
 // Every fiscal call is one transaction of the fiscal memory: its lock taken,
 // the state read, the document checked, committed durably, and only then
@@ -13,6 +14,7 @@
 #include "FiscalDocuments.h"
 #include "FiscalMemory.h"
 #include "FiscalRecord.h"
+#include "Marking.h"
 #include "PaperTape.h"
 
 #include <cstdint>
@@ -44,6 +46,7 @@ enum class TFiscalError : int32_t {
   Clock = 10,       // the clock key of operator.txt is malformed, or the time is before the last document
   Memory = 11,      // the fiscal memory could not be read or written
   Registration = 12,
+  Marking = 13, // the rules of the marking codes' session
 };
 
 // The settings the register registers itself with.
@@ -85,6 +88,32 @@ TFiscalClock FiscalClockOf(const std::u16string* key, int64_t systemNow);
 // the register can count.
 bool AmountToKopecks(double amount, int64_t& kopecks);
 
+// One code requested in the session of marking codes.
+struct TKmRequest {
+  std::u16string Guid;
+  std::u16string Base64; // MarkingCode as given
+  fiscal::TMarkingCode Code;
+  int32_t PlannedStatus = 0;
+  bool LocalOnly = false; // NotSendToServer: the drive's check alone, nothing to wait for
+  bool Sent = false;      // sent to the marking system (a code the drive read, not local only)
+  fiscal::TKmAnswer Answer;
+  int64_t AnswerAt = 0; // milliseconds of the steady clock when the system's answer comes
+  enum class TState { Pending, Received, Unreachable } State = TState::Received;
+  int32_t Confirmed = -1; // -1 not yet, 0 to be sold, 1 not to be sold
+  // Tag 2106: the drive's bits, and the system's when it answered.
+  int32_t ResultCode() const;
+  // May stand in a receipt: read by the drive, resolved, confirmed for sale
+  // (or checked locally only) and not refused by the system.
+  bool Sellable() const;
+};
+
+struct TKmSession {
+  bool Open = false;
+  std::vector<TKmRequest> Requests;
+  // The request waiting for the system's answer: nothing else runs meanwhile.
+  bool Waiting() const { return !Requests.empty() && Requests.back().State == TKmRequest::TState::Pending; }
+};
+
 class TFiscalSim_3004 : public TSetEmulator {
 public:
   TFiscalSim_3004() = default;
@@ -115,6 +144,13 @@ public:
   void GetCurrentStatus(tVariant& result, TParams& params, bool settlements);
   void OpenCashDrawer(tVariant& result, TParams& params);
   void GetLineLength(tVariant& result, TParams& params);
+
+  // The marking codes (FiscalMarking.cpp).
+  void OpenSessionRegistrationKM(tVariant& result, TParams& params);
+  void CloseSessionRegistrationKM(tVariant& result, TParams& params);
+  void RequestKM(tVariant& result, TParams& params);
+  void GetProcessingKMResult(tVariant& result, TParams& params);
+  void ConfirmKM(tVariant& result, TParams& params);
 
   // "<component>_tape.txt" and "<component>_journal.jsonl" in the data folder.
   std::u16string TapeFileName() const;
@@ -150,6 +186,19 @@ private:
   // The requisites of the settings (a first registration).
   fiscal::TRequisites SettingsRequisites() const;
 
+  // True when the method may not run while a code waits for the system's
+  // answer (the call is then refused).
+  bool RefusedWhileWaiting(TMethodID methodId, tVariant& result);
+  // The receipt's lines with a MarkingCode against the session: each must be
+  // a code of it that may be sold, once. Fills each line's Marking; empty
+  // when all may be sold, else the message naming the line.
+  std::u16string CheckMarkedLines(TReceipt& receipt);
+  // After a receipt is recorded: the session closed and the notice of the
+  // sale of its marked lines (its members; empty when none) committed in the
+  // same transaction.
+  void FinishMarkedReceipt(fiscal::TFiscalMemory::TTransaction& transaction, const std::string& notice);
+
+  TKmSession Km_;
   std::unique_ptr<fiscal::TFiscalMemory> Memory_;
   std::u16string MemorySerial_; // the drive serial setting Memory_ was made at
   TFiscalClock Clock_;

@@ -3,6 +3,7 @@
 
 #include "FiscalValues.h"
 #include "Json.h"
+#include "Marking.h"
 #include "TextCodec.h"
 
 #include <algorithm>
@@ -152,6 +153,7 @@ public:
     Line(rl < Width_ ? std::u16string(Width_ - rl, u' ') + r : r);
   }
   bool Fits(size_t characters) const { return characters <= Width_; }
+  size_t Width() const { return Width_; }
   void PairIf(std::u16string_view left, std::u16string_view right) {
     if (!right.empty())
       Pair(left, right);
@@ -183,7 +185,24 @@ constexpr TTypeInfo kTypes[] = {
     {"cash_in", u"ВНЕСЕНИЕ", false},
     {"cash_out", u"ВЫПЛАТА", false},
     {"x_report", u"X-ОТЧЕТ", false},
+    {"marking_notice", u"УВЕДОМЛЕНИЕ О РЕАЛИЗАЦИИ МАРКИРОВАННОГО ТОВАРА", true},
 };
+
+// The mark before a marked line's name: [М+] the marking system found the
+// code right, [М-] it did not (or the drive did not), [М] the system did not
+// check it (unreachable, or the drive's check alone).
+std::u16string MarkOf(int64_t resultCode) {
+  if ((resultCode & 2) == 0)
+    return u"[М-]";
+  if ((resultCode & 4) == 0)
+    return u"[М]";
+  return (resultCode & 8) != 0 ? u"[М+]" : u"[М-]";
+}
+
+// A marked line's code, shortened to a line.
+void PrintMarking(const TLineReader& km, TPrint& print, size_t width) {
+  print.Line(u"КМ " + ShortMarkingCode(Utf16ToUtf8(km.Text("2000")), width > 3 ? width - 3 : width));
+}
 
 // A receipt's or a correction's lines, payments and totals.
 void ReceiptBody(const TLineReader& doc, TPrint& print) {
@@ -223,7 +242,9 @@ void ReceiptBody(const TLineReader& doc, TPrint& print) {
     const TLineReader line(text, bad);
     if (bad)
       return;
-    print.Line(line.Text("1030"));
+    const bool marked = line.Has("km");
+    const TLineReader km(marked ? line.Raw("km") : "{}", bad);
+    print.Line(marked ? MarkOf(km.Int("2106").value_or(0)) + u" " + line.Text("1030") : line.Text("1030"));
     int64_t quantity = 0;
     const std::string rawQuantity = line.Raw("1023");
     if (!ParseFixed(rawQuantity, 3, true, quantity)) {
@@ -254,6 +275,8 @@ void ReceiptBody(const TLineReader& doc, TPrint& print) {
       print.Pair(rate, line.Has("1200") ? Money(line.Int("1200").value_or(0)) : std::u16string());
     if (const int64_t method = line.Int("1214").value_or(4); method >= 1 && method <= 7)
       print.Line(std::u16string(kPaymentMethods[method - 1]));
+    if (marked)
+      PrintMarking(km, print, print.Width());
   }
   printExtras(INT64_MAX);
 
@@ -372,6 +395,16 @@ std::vector<TTapeLine> FiscalTapeLines(std::string_view journalLine, int32_t lin
     ReceiptBody(doc, print);
   } else if (typeName == "close_shift" || typeName == "x_report" || typeName == "settlements_report") {
     ReportBody(doc, print);
+  } else if (typeName == "marking_notice") {
+    print.Pair(u"ЧЕК ФД №", Utf8ToUtf16(std::to_string(doc.Int("receipt").value_or(0))));
+    for (const std::string& item : doc.Array("codes")) {
+      const TLineReader km(item, bad);
+      if (bad)
+        break;
+      print.Pair(MarkOf(km.Int("2106").value_or(0)) + u" GTIN", km.Text("gtin"));
+      PrintMarking(km, print, print.Width());
+      print.Pair(u"КОД РЕЗУЛЬТАТА", Utf8ToUtf16(std::to_string(km.Int("2106").value_or(0))));
+    }
   } else if (typeName == "cash_in" || typeName == "cash_out") {
     print.Pair(u"СУММА", u"=" + Money(doc.Int("1020").value_or(0)));
   } else if (typeName == "registration" || typeName == "change_registration" || typeName == "close_drive") {

@@ -11,6 +11,13 @@ TEST_F(FiscalSimAddin, OffersTheFiscalRegisterMethods) {
   EXPECT_EQ(component->FindMethod(u"СформироватьЧек"), check);
   EXPECT_EQ(component->GetNParams(check), 4);
   EXPECT_EQ(component->GetNParams(component->FindMethod(u"ОткрытьДенежныйЯщик")), 1);
+  // The marking codes' methods follow the fiscal ones.
+  const long request = component->FindMethod(u"RequestKM");
+  EXPECT_EQ(component->FindMethod(u"ЗапросКМ"), request);
+  EXPECT_EQ(component->FindMethod(u"ОткрытьСессиюРегистрацииКМ"), request - 2);
+  EXPECT_EQ(component->GetNParams(component->FindMethod(u"ПолучитьРезультатыЗапросаКМ")), 3);
+  EXPECT_EQ(component->GetNParams(component->FindMethod(u"ConfirmKM")), 3);
+  EXPECT_EQ(component->GetNParams(component->FindMethod(u"CloseSessionRegistrationKM")), 1);
   std::vector<std::u16string> out;
   EXPECT_EQ(CallOn(*component, u"GetDescription", {EmptyValue()}, &out), 1);
   EXPECT_NE(out.at(0).find(u"EquipmentType=\"ККТ\""), std::u16string::npos) << Utf16ToUtf8(out.at(0));
