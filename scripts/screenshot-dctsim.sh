@@ -2,10 +2,10 @@
 # Takes docs/img/linux-dctsim-window.png and docs/img/dctsim-window.png: the
 # data collection terminal's window as the Linux library shows it on X11 and
 # as the Windows library shows it under Wine, on a Xvfb display of its own
-# (no window manager: the Linux picture has no frame). The host reads its
-# statements from a pipe: the terminal is emptied, goods are uploaded, two
-# records are typed into the window as a person does (code, Tab, quantity,
-# Enter) and a third code is typed when the picture is taken. Builds nothing:
+# (no window manager: the Linux picture has no frame). The terminal is
+# emptied, goods are uploaded, two records are typed into the window as a
+# person does (code, Tab, quantity, Enter) and a third code is typed when the
+# picture is taken; the host then downloads what was collected. Builds nothing:
 # it needs the addinhost of both build trees and takes the libraries from
 # dist/ (or from the build trees).
 #   scripts/screenshot-dctsim.sh [LINUX_BUILD [WINDOWS_BUILD [OUT_DIR]]]
@@ -90,14 +90,12 @@ take() {
   import -window root -crop "${w}x${h}+${x}+${y}" +repage "$1"
   echo "$1: ${w}x${h} at $x,$y"
 }
-# The session of both pictures: an empty terminal with three goods, two
-# records typed and sent, a third code typed.
-session() {
-  say 'Open($t)'
-  say 'ClearTable($t)'
-  say 'UploadTable($t, "<Table FullLoad=\"true\"><Record BarCode=\"4601234567893\" Name=\"Молоко 3,2% 1 л\"/><Record BarCode=\"4607001234562\" Name=\"Хлеб Бородинский\"/></Table>", "first")'
-  say 'UploadTable($t, "<Table><Record BarCode=\"2000000000015\" Name=\"Сыр весовой\" MeasurementUnit=\"кг\"/></Table>", "last")'
-  find_window "$@"
+# The statements that make an empty terminal with three goods.
+setup=('Open($t)' 'ClearTable($t)'
+  'UploadTable($t, "<Table FullLoad=\"true\"><Record BarCode=\"4601234567893\" Name=\"Молоко 3,2% 1 л\"/><Record BarCode=\"4607001234562\" Name=\"Хлеб Бородинский\"/></Table>", "first")'
+  'UploadTable($t, "<Table><Record BarCode=\"2000000000015\" Name=\"Сыр весовой\" MeasurementUnit=\"кг\"/></Table>", "last")')
+# type_records: two records typed and sent, a third code typed.
+type_records() {
   sleep 0.5
   xdotool type --delay 30 4601234567893
   xdotool key Tab
@@ -111,20 +109,36 @@ session() {
   sleep 0.3
   xdotool type --delay 30 4607001234562
 }
+collected() { # what the host printed holds both records typed
+  grep -q 'Quantity="2"' "$work/run.log" && grep -q 'Quantity="3"' "$work/run.log"
+}
 
+# Linux: the host reads its statements from a pipe and ends when it closes.
 begin env -u ORVIK_OPERATOR XDG_DATA_HOME="$work/data" "$linux_host" -q --script - "$linux_library"
-session --class DctSim
+for statement in "${setup[@]}"; do say "$statement"; done
+find_window --class DctSim
+type_records
 take "$out_dir/linux-dctsim-window.png"
 say 'DownloadTable($t, $table)'
 say 'Close($t)'
 finish
-grep -q 'Quantity="3"' "$work/run.log" || { cat "$work/run.log" >&2; echo "screenshot-dctsim: Linux: the records typed were not collected" >&2; exit 1; }
+collected || { cat "$work/run.log" >&2; echo "screenshot-dctsim: Linux: the records typed were not collected" >&2; exit 1; }
 
-begin env -u ORVIK_OPERATOR WINE_RUN_TIMEOUT=120 scripts/wine-run.sh "$windows_build" "$windows_host" -q --script - \
-  "$(windows_path "$windows_library")"
-session --name "Терминал сбора данных"
+# Wine gives the host no input: it runs the statements, then waits for an
+# event that never comes (10 s, status 6) with the window open; a second host
+# downloads what the window collected (the prefix's data folder keeps it).
+wine_host() {
+  env -u ORVIK_OPERATOR WINE_RUN_TIMEOUT=120 scripts/wine-run.sh "$windows_build" "$windows_host" -q "$@"
+}
+# The terminal of the build tree's prefix starts empty (a test may have left its state).
+rm -f "$windows_build"/wineprefix/drive_c/users/*/AppData/Roaming/Orvik/DctSim_3001_terminal.xml
+wine_host --events 1 "$(windows_path "$windows_library")" "${setup[@]}" >"$work/run.log" 2>&1 </dev/null &
+run_pid=$!
+find_window --name "Терминал сбора данных"
+type_records
 take "$out_dir/dctsim-window.png"
-say 'DownloadTable($t, $table)'
-say 'Close($t)'
-finish
-grep -q 'Quantity="3"' "$work/run.log" || { cat "$work/run.log" >&2; echo "screenshot-dctsim: Wine: the records typed were not collected" >&2; exit 1; }
+wait "$run_pid" || true
+run_pid=
+wine_host "$(windows_path "$windows_library")" 'Open($t)' 'DownloadTable($t, $table)' 'ClearTable($t)' 'Close($t)' \
+  >"$work/run.log" 2>&1 </dev/null
+collected || { cat "$work/run.log" >&2; echo "screenshot-dctsim: Wine: the records typed were not collected" >&2; exit 1; }

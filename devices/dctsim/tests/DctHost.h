@@ -85,14 +85,17 @@ protected:
   TerminalTest() : InputTest("DctSim_3001") {}
   void SetUp() override {
     InputTest::SetUp();
-    std::error_code ignored;
-    fs::remove(data / "DctSim_3001_terminal.xml", ignored);
-    fs::remove(data / "DctSim_3001_collected.txt", ignored);
+    RemoveFiles();
   }
+  // The data folder is shared under Wine: nothing of a test stays for the next.
   void TearDown() override {
-    std::error_code ignored;
-    fs::remove(data / "operator.txt", ignored);
+    RemoveFiles();
     InputTest::TearDown();
+  }
+  void RemoveFiles() const {
+    std::error_code ignored;
+    for (const char* name : {"DctSim_3001_terminal.xml", "DctSim_3001_collected.txt", "operator.txt"})
+      fs::remove(data / name, ignored);
   }
   void WriteControl(const std::string& utf8) const {
     std::ofstream(data / "operator.txt", std::ios::binary) << utf8;
