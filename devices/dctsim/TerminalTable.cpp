@@ -200,7 +200,13 @@ private:
       const char* name = attributes[0];
       const std::string_view value = attributes[1];
       const std::u16string wideName = Utf8ToUtf16(name);
-      switch (KindOf(name)) {
+      // An empty number or flag is one not given, as the platform sends them.
+      const TKind kind = KindOf(name);
+      if (value.empty() && (kind == TKind::Decimal || kind == TKind::Digits || kind == TKind::Boolean)) {
+        good.Attributes.emplace_back(wideName, std::u16string());
+        continue;
+      }
+      switch (kind) {
       case TKind::BarCode:
         if (value.empty())
           return RecordFault(u"пустое значение атрибута", wideName);

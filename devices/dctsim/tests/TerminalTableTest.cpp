@@ -39,6 +39,8 @@ TEST(GoodsTable, ReadsBothBarcodeFormsUnitNamesAndCommaDecimals) {
   EXPECT_FALSE(Batch(u"<Table><Record BarCode=\"1\" BarCodeBase64=\"MQ==\"/></Table>").FullLoad)
       << "no FullLoad (the older library's caller) is no full load; equal codes in both forms are one";
   EXPECT_TRUE(Batch(u"<Table FullLoad=\"true\"/>").Goods.empty()) << "an empty batch is a batch";
+  EXPECT_EQ(Batch(u"<Table><Record BarCode=\"1\" Price=\"\" Alcohol=\"\"/></Table>").Goods.size(), 1u)
+      << "an empty number or flag is one not given";
 }
 
 TEST(GoodsTable, RefusesFaultsNamingTheRecord) {
