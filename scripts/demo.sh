@@ -188,6 +188,15 @@ input_demo "$XDG_DATA_HOME/Orvik" MsrSim_3001 "$card_first" "$card_late" \
 section "The reader's record: $XDG_DATA_HOME/Orvik/MsrSim_3001_events.txt"
 tr -d '\r' <"$XDG_DATA_HOME/Orvik/MsrSim_3001_events.txt"
 
+section "Data collection terminal: DCTSIM_3001_64.so, goods in two batches, the collection from operator.txt"
+rm -f "$XDG_DATA_HOME/Orvik/DctSim_3001_terminal.xml" "$XDG_DATA_HOME/Orvik/DctSim_3001_collected.txt"
+printf 'approve\ncollect=4601234567893;2\ncollect=2000000000015;1,250\ncollect=4699999999999;1\ncollect=4601234567893;1\n' >"$control"
+cat "$control"
+linux "$host" dist/DCTSIM_3001_64.so --script devices/dctsim/demo/dctsim.addin
+rm -f "$control"
+section "The terminal's record of what it collected: $XDG_DATA_HOME/Orvik/DctSim_3001_collected.txt"
+tr -d '\r' <"$XDG_DATA_HOME/Orvik/DctSim_3001_collected.txt"
+
 section "The same scale as a Windows x64 DLL, under Wine (no window)"
 wine_out=$(mktemp)
 if bash scripts/wine-run.sh build/win64 build/win64/tools/addinhost/addinhost.exe -q \

@@ -365,6 +365,28 @@ std::vector<Step> MsrSteps(Context& c) {
           Close(c)};
 }
 
+// The data collection terminal: goods in two batches, the control file's
+// collection (none here) handed back, emptied.
+std::vector<Step> DctSteps(Context& c) {
+  return {
+      Open(c),
+      DeviceCall(c, u"UploadTable",
+                 {Literal(u"<Table FullLoad=\"true\"><Record BarCode=\"4601234567893\" Name=\"Молоко\" "
+                          u"Price=\"89,90\"/></Table>"),
+                  Literal(u"first")}),
+      DeviceCall(c, u"UploadTable",
+                 {Literal(u"<Table><Record BarCodeBase64=\"MjAwMDAwMDAwMDAxNQ==\" Name=\"Сыр\"/></Table>"),
+                  Literal(u"last")}),
+      RefusedCall(c, u"UploadTable", {Literal(u"<Table/>"), Literal(u"regular")}),
+      GetLastError(u"Пакет \"regular\" не принят"),
+      DeviceCall(c, u"DownloadTable", {EmptyValue()},
+                 [](ValueList& p) { return Out(p, 1).find(u"<Table>") != std::u16string::npos; }),
+      DeviceCall(c, u"ClearTable", {}),
+      GetParameters(),
+      DeviceTest(),
+      Close(c)};
+}
+
 void PrintTo(const Device& device, std::ostream* out) {
   *out << device.name;
 }
@@ -378,6 +400,7 @@ const Device kDevices[] = {
     {"fiscalsim", FISCALSIM_PATH, u"Orvik_FiscalSim_3004", "FiscalSim_3004_emulator.log", FiscalSteps},
     {"scansim", SCANSIM_PATH, u"Orvik_ScanSim_3001", "ScanSim_3001_emulator.log", ScanSteps},
     {"msrsim", MSRSIM_PATH, u"Orvik_MsrSim_3001", "MsrSim_3001_emulator.log", MsrSteps},
+    {"dctsim", DCTSIM_PATH, u"Orvik_DctSim_3001", "DctSim_3001_emulator.log", DctSteps},
 };
 
 // Beyond this many runs a sequence is taken to loop.

@@ -67,6 +67,7 @@ Device devices[] = {
      nullptr,
      {},
      "MsrSim_3001_input"},
+    {DCTSIM_PATH, u"Orvik_DctSim_3001", "DctSim_3001_emulator.log", nullptr, nullptr, {}},
 };
 std::string logFolder;
 
