@@ -14,6 +14,7 @@ packages=(
   wine wine64 wine32:i386 xvfb xauth fonts-wine fonts-liberation xdotool imagemagick
   libx11-dev libxft-dev x11-utils fonts-dejavu-core xfonts-base # Linux windows: headers (never linked), tools, fonts
   zip unzip valgrind dpkg-dev locales file procps
+  zbar-tools # zbarimg: the barcodes of the label printer's PNG files decoded by its checks
 )
 
 missing=()

@@ -10,6 +10,9 @@
 namespace {
 
 constexpr int32_t kResolutions[] = {203, 300, 600};
+// The most bytes of PNG files one batch writes, all copies together: what
+// keeps a batch of a thousand large labels from filling the disk.
+constexpr uint64_t kBatchBytesLimit = 256ull << 20;
 
 } // namespace
 
@@ -125,6 +128,7 @@ std::u16string TLabelSim_3001::PrintBatch(std::u16string_view device, std::u16st
   // Every label is drawn, its copies alike, before anything is written.
   std::vector<TPrintedLabel> printed;
   std::vector<label::TBitmap> shown; // the first labels, for the window
+  uint64_t bytes = 0;
   for (const TLabelRecords& records : batch.Labels) {
     TResolvedLabel resolved;
     if (std::u16string fault = ResolveLabel(*formatting, records, resolved); !fault.empty())
@@ -133,6 +137,10 @@ std::u16string TLabelSim_3001::PrintBatch(std::u16string_view device, std::u16st
     if (std::u16string fault = label::DrawLabel(resolved.Picture, Resolution, bitmap); !fault.empty())
       return fault;
     printed.push_back({resolved.Quantity, label::EncodePng(bitmap, Resolution), std::move(resolved.Values)});
+    bytes += printed.back().Png.size() * static_cast<uint64_t>(resolved.Quantity);
+    if (bytes > kBatchBytesLimit)
+      return u"Слишком большой пакет этикеток: файлы его копий заняли бы больше " +
+             Decimal(static_cast<long long>(kBatchBytesLimit >> 20)) + u" МБ";
     if (shown.size() < kLabelWindowLabels)
       shown.push_back(std::move(bitmap));
   }

@@ -42,7 +42,8 @@ constexpr Device kDevices[] = {{"Orvik_ScaleSim", "SCALESIM_3001", "Orvik_ScaleS
                                {"Orvik_ReceiptSim", "RECEIPTSIM_3001", "Orvik_ReceiptSim_3001"},
                                {"Orvik_FiscalSim", "FISCALSIM_3004", "Orvik_FiscalSim_3004"},
                                {"Orvik_ScanSim", "SCANSIM_3001", "Orvik_ScanSim_3001"},
-                               {"Orvik_MsrSim", "MSRSIM_3001", "Orvik_MsrSim_3001"}};
+                               {"Orvik_MsrSim", "MSRSIM_3001", "Orvik_MsrSim_3001"},
+                               {"Orvik_LabelSim", "LABELSIM_3001", "Orvik_LabelSim_3001"}};
 constexpr char kFullArchive[] = "Orvik_RetailEmulators";
 
 std::string NameOf(const std::filesystem::path& folder) {
