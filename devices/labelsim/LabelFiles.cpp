@@ -6,7 +6,10 @@
 #include "TextCodec.h"
 #include "Unattended.h"
 
+#include <algorithm>
+#include <array>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -22,21 +25,49 @@ std::u16string Padded(int64_t n, int width) {
   return text;
 }
 
-// The highest label number of the folder's files ("000012-1.png": 12); 0
-// when there is none.
-int64_t HighestNumber(const fs::path& folder) {
-  int64_t highest = 0;
-  std::error_code error;
-  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-    const std::u16string name = it->path().filename().u16string();
-    int64_t n = 0;
-    size_t digits = 0;
-    for (; digits < name.size() && digits < 15 && name[digits] >= u'0' && name[digits] <= u'9'; ++digits)
-      n = n * 10 + (name[digits] - u'0');
-    if (digits > 0 && digits < name.size() && name[digits] == u'-' && n > highest)
-      highest = n;
+// The number of the last label recorded: the leading digits of the record
+// file's last line (0 when there is none). Read from the end in pieces, so
+// that neither the file's size nor the folder's count of files costs time or
+// memory.
+int64_t LastRecordedNumber(const fs::path& records) {
+  std::ifstream in(records, std::ios::binary);
+  if (!in.seekg(0, std::ios::end))
+    return 0;
+  std::streamoff end = in.tellg();
+  // The line's end: past the CR LF that closes the file.
+  std::array<char, 4096> piece{};
+  bool inLine = false; // inside the last line's text, reading back towards its start
+  int64_t number = 0;
+  int64_t scale = 1;
+  int digits = 0;
+  while (end > 0) {
+    const std::streamoff take = std::min<std::streamoff>(end, static_cast<std::streamoff>(piece.size()));
+    end -= take;
+    if (!in.seekg(end) || !in.read(piece.data(), take))
+      return 0;
+    for (std::streamoff i = take; i-- > 0;) {
+      const char c = piece[static_cast<size_t>(i)];
+      if (!inLine) {
+        inLine = c != '\r' && c != '\n';
+        if (!inLine)
+          continue;
+      }
+      if (c == '\n')
+        return number;
+      // Digits are gathered from the right; any other character starts over,
+      // so that the digits left at the line's start are its number.
+      if (c >= '0' && c <= '9' && digits < 15) {
+        number += (c - '0') * scale;
+        scale *= 10;
+        ++digits;
+      } else {
+        number = 0;
+        scale = 1;
+        digits = 0;
+      }
+    }
   }
-  return highest;
+  return number;
 }
 
 void AppendEscaped(std::u16string& out, std::u16string_view text) {
@@ -100,7 +131,7 @@ std::u16string WriteLabelFiles(std::u16string_view folderName, std::u16string_vi
     for (const TPrintedLabel& label : labels)
       copies += static_cast<size_t>(label.Quantity);
     written.reserve(copies); // no allocation between a file written and its note here
-    int64_t number = HighestNumber(folder);
+    int64_t number = LastRecordedNumber(data / fs::path(recordFileName));
     for (const TPrintedLabel& label : labels) {
       ++number;
       const int copyWidth = static_cast<int>(Decimal(label.Quantity).size());

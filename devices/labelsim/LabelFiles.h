@@ -4,7 +4,7 @@
 //
 //   <number> TAB <copies> TAB <field>=<value> ... TAB <file> ...  CR LF
 //
-// Labels are numbered on from the highest number in the folder, so that the
+// Labels are numbered on from the record file's last line, so that the
 // numbers run on across restarts and the files sort in printing order:
 // "000007-1.png" is label 7's first copy (the copy's number as wide as the
 // label's count of copies). A value's backslash, tab, CR and LF are written

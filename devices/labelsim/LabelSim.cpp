@@ -144,15 +144,30 @@ std::u16string TLabelSim_3001::PrintBatch(std::u16string_view device, std::u16st
     if (shown.size() < kLabelWindowLabels)
       shown.push_back(std::move(bitmap));
   }
+  // What can fail besides the files is done before them: the job's new
+  // formatting made ready, the window's pictures scaled, the operator's
+  // setting read. Once the files are written only what cannot fail is left,
+  // so that a call that fails has changed nothing and one that wrote its
+  // files succeeds.
+  std::map<std::u16string, TLabelFormatting> started;
+  if (status == TBatchStatus::First)
+    started.emplace(key, std::move(*batch.Formatting));
+  std::vector<TScreenLabel> screen;
+  if (!shown.empty() && ShowOnScreen && OperatorSetting().Mode == TOperatorMode::Dialog)
+    screen = ScreenLabels(shown, Resolution);
   if (std::u16string fault = WriteLabelFiles(LabelsFolderName(), RecordFileName(), printed); !fault.empty())
     return fault;
 
-  if (status == TBatchStatus::Last)
+  if (status != TBatchStatus::Regular)
     Jobs.erase(key);
-  else if (status == TBatchStatus::First)
-    Jobs.insert_or_assign(key, std::move(*batch.Formatting));
-  if (!shown.empty() && ShowOnScreen && OperatorSetting().Mode == TOperatorMode::Dialog)
-    Window_.Show(ScreenLabels(shown, Resolution), EquipmentName);
+  if (!started.empty())
+    Jobs.insert(started.extract(started.begin()));
+  if (!screen.empty()) {
+    try {
+      Window_.Show(std::move(screen), EquipmentName);
+    } catch (...) { // the labels are printed; a window that cannot be shown now is shown by the next batch
+    }
+  }
   return {};
 }
 

@@ -77,7 +77,7 @@ TEST_F(LabelSimAddin, EveryCopyIsAPngOfTheLabelsSizeAndEveryLabelARecord) {
   EXPECT_EQ(Print(id, Batch(u"", u"<Label/>"), u"regular"), 0);
   EXPECT_EQ(Files().size(), 5u);
 
-  // A second object (a restart) numbers on from the folder.
+  // A second object (a restart) numbers on from the record file.
   component.reset();
   AddInFixture::SetUp();
   ASSERT_EQ(Print(Open(), Batch(kFormatting, u"<Label/>"), u"last"), 1) << U8(LastError());
