@@ -236,11 +236,22 @@ TDataFileResult WriteDataFile(std::u16string_view fileName, std::u16string_view 
 
 TDataFileResult AppendDataFile(std::u16string_view fileName, std::u16string_view text) {
   TDataFileResult result;
-  const fs::path file = DataFile(fileName, result);
-  if (file.empty())
-    return result;
+  // The folder is there on every line but the first: open the file first and
+  // make the folder only when that fails (records are appended a line at a
+  // time, many a second).
   int error = 0;
-  const std::unique_ptr<TCallLog> log = TCallLog::OpenFile(file, &error);
+  std::unique_ptr<TCallLog> log;
+  if (const fs::path folder = TCallLog::DataFolder(false); !folder.empty()) {
+    const fs::path file = folder / fs::path(fileName);
+    result.Path = TCallLog::DisplayPath(file);
+    log = TCallLog::OpenFile(file, &error);
+  }
+  if (log == nullptr) {
+    const fs::path file = DataFile(fileName, result);
+    if (file.empty())
+      return result;
+    log = TCallLog::OpenFile(file, &error);
+  }
   if (log == nullptr)
     result.Error = TCallLog::ErrorText(error);
   else if (!log->Append(Utf16ToUtf8(text)))

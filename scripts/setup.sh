@@ -14,7 +14,7 @@ packages=(
   wine wine64 wine32:i386 xvfb xauth fonts-wine fonts-liberation xdotool imagemagick
   libx11-dev libxft-dev x11-utils fonts-dejavu-core xfonts-base # Linux windows: headers (never linked), tools, fonts
   zip unzip valgrind dpkg-dev locales file procps
-  zbar-tools # zbarimg: the barcodes of the label printer's PNG files decoded by its checks
+  zbar-tools # the label printer's tests read its barcodes back
 )
 
 missing=()
@@ -26,7 +26,8 @@ done
 # it still needs the source entries that fetch it.
 sources_present() {
   [ -f "$here/third_party/pugixml-src/src/pugixml.cpp" ] && [ -f "$here/third_party/expat-src/lib/xmlparse.c" ] \
-    && [ -f "$here/third_party/zint-src/backend/library.c" ]
+    && [ -f "$here/third_party/zint-src/backend/library.c" ] \
+    && [ -f "$here/third_party/stb-src/stb_truetype.h" ]
 }
 
 if [ ${#missing[@]} -gt 0 ] || ! sources_present; then
@@ -107,4 +108,6 @@ fetch_source() {
 fetch_source pugixml src/pugixml.cpp pugixml-src
 fetch_source expat lib/xmlparse.c expat-src
 fetch_source zint backend/library.c zint-src
+# stb: the label printer's image reading, PNG writing and font rasterising.
+fetch_source libstb stb_truetype.h stb-src
 echo "setup: all dependencies present"

@@ -113,6 +113,18 @@ TEST(DataFiles, ARecordIsReplacedWholeOrKeptAndNoTemporaryIsLeft) {
   EXPECT_EQ(noFolder.Error.rfind(u"нет папки данных (", 0), 0u) << testhost::Utf16ToUtf8(noFolder.Error);
 }
 
+TEST(DataFiles, AnAppendMakesTheFolderAgainWhenItWasRemovedBetweenLines) {
+  const fs::path data = FreshFolder("remade");
+  testenv::RedirectLogHome(data.native());
+  EXPECT_TRUE(AppendDataFile(u"events.txt", u"1\n"));
+  fs::remove_all(data / "Orvik");
+  const TDataFileResult again = AppendDataFile(u"events.txt", u"2\n");
+  testenv::RestoreLogHome();
+  EXPECT_TRUE(again) << testhost::Utf16ToUtf8(again.Error);
+  EXPECT_EQ(again.Path, testhost::Utf8ToUtf16((data / "Orvik" / "events.txt").native()));
+  EXPECT_EQ(testenv::ReadFileBytes(data / "Orvik" / "events.txt"), "2\n");
+}
+
 TEST(DataFiles, ADataFolderWhosePathIsNoUtf8WorksLikeAnyOther) {
   const fs::path data = FreshFolder("bytes") / "\xff\xfe";
   const fs::path folder = data / "Orvik";

@@ -37,7 +37,7 @@ struct TBox {
 };
 
 struct TTextItem {
-  std::u16string FieldName; // the document's field, named in the drawing's refusals
+  std::u16string FieldName; // the formatting's FieldName, named in a reason not to draw
   TBox Box;
   std::u16string Text;
   std::u16string FontName; // as given; drawn with the printer's own face
@@ -53,8 +53,11 @@ struct TTextItem {
 };
 
 struct TBarcodeItem {
-  std::u16string FieldName; // the document's field, named in the drawing's refusals
-  TBox Box; // Width 0: the symbol at its natural module width; else as many whole dots per module as fit
+  std::u16string FieldName; // the formatting's FieldName, named in a reason not to draw
+  // Width 0: the symbol at its natural module width; else as many whole dots
+  // per module as fit. Height: the bars' height (turned a quarter with Width
+  // 0, the box is as wide as that and as high as the symbol is long).
+  TBox Box;
   std::u16string Type;     // as the document spells it: EAN13, Code39, QRCode...
   std::u16string Value;    // the data (GS1 in human-readable form with its AIs)
   bool PrintHri = true;    // the human-readable line under a linear code
@@ -63,7 +66,7 @@ struct TBarcodeItem {
 };
 
 struct TImageItem {
-  std::u16string FieldName; // the document's field, named in the drawing's refusals
+  std::u16string FieldName; // the formatting's FieldName, named in a reason not to draw
   TBox Box;
   std::string Data; // the image file's bytes (PNG, JPEG, BMP, GIF), decoded from Base64
   TBorders Borders;

@@ -16,26 +16,11 @@
 // passed over, as are other attributes.
 #pragma once
 
+#include "Barcode.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
-
-enum class TBarcodeType {
-  EAN8,
-  EAN13,
-  CODE39,
-  QR,
-  EAN128,
-  CODE128,
-  CODE16K,
-  CODE93,
-  ITF14,
-  EAN13Addon2,
-  EAN13Addon5,
-  GS1DataBarExpandedStacked,
-  PDF417,
-  DataMatrix,
-};
 
 // One thing to print: a line of text (Barcode false), or a barcode of Type
 // whose value is Text (an EAN with its check digit).

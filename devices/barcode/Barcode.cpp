@@ -65,6 +65,21 @@ TBarcodeRefusal RefusalOf(int error, const char* text) {
 
 } // namespace
 
+char GtinCheckDigit(std::string_view digits) {
+  if (digits.empty())
+    return 0;
+  // From the right: weights 3, 1, 3... the digit completes the sum to a ten.
+  int sum = 0;
+  int weight = 3;
+  for (size_t i = digits.size(); i-- > 0;) {
+    if (digits[i] < '0' || digits[i] > '9')
+      return 0;
+    sum += (digits[i] - '0') * weight;
+    weight = 4 - weight;
+  }
+  return static_cast<char>('0' + (10 - sum % 10) % 10);
+}
+
 TBarcodeSymbol EncodeBarcode(TBarcodeType type, std::u16string_view value, int maxModules,
                              TBarcodeRefusal* refusal) {
   TBarcodeSymbol out;
@@ -107,6 +122,7 @@ TBarcodeSymbol EncodeBarcode(TBarcodeType type, std::u16string_view value, int m
     out.Dark.reserve(static_cast<size_t>(out.Width));
     for (int x = 0; x < out.Width; ++x)
       out.Dark.push_back(((symbol->encoded_data[0][x >> 3] >> (x & 7)) & 1) != 0);
+    out.Text = reinterpret_cast<const char*>(symbol->text);
     return out;
   }
   // Stacked and 2D codes as zint draws them at one pixel a module (row

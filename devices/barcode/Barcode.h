@@ -1,13 +1,33 @@
-// The barcodes' modules for the paper window to draw, quiet zones not
-// included, encoded by zint's backend: a linear code as one row of bars (one
-// flag per module, true: a dark bar), a stacked or 2D code as a matrix of
-// modules.
+// The barcodes' modules for the receipt printer's paper and the label
+// printer's labels to draw, quiet zones not included, encoded by zint's
+// backend: a linear code as one row of bars (one flag per module, true: a dark
+// bar), a stacked or 2D code as a matrix of modules.
 #pragma once
 
-#include "TextDocument.h"
-
+#include <string>
 #include <string_view>
 #include <vector>
+
+enum class TBarcodeType {
+  EAN8,
+  EAN13,
+  CODE39,
+  QR,
+  EAN128,
+  CODE128,
+  CODE16K,
+  CODE93,
+  ITF14,
+  EAN13Addon2,
+  EAN13Addon5,
+  GS1DataBarExpandedStacked,
+  PDF417,
+  DataMatrix,
+};
+
+// The check digit of a GTIN (EAN-8, EAN-13, ITF-14) whose other digits are
+// given: '0'..'9', or 0 when digits holds anything but digits or is empty.
+char GtinCheckDigit(std::string_view digits);
 
 // A symbol's modules, Width by Height, row by row (true: dark). A linear code
 // is one row (Linear), its bars drawn as high as the paper gives them; a
@@ -18,6 +38,7 @@ struct TBarcodeSymbol {
   int Height = 0;
   bool Linear = false;
   std::vector<bool> Dark;
+  std::string Text; // the human-readable line zint gives (UTF-8): an EAN's digits, GS1 data with parentheses
   bool At(int x, int y) const { return Dark[static_cast<size_t>(y) * static_cast<size_t>(Width) + x]; }
   bool Empty() const { return Width == 0; }
 };
