@@ -137,6 +137,8 @@ std::u16string TLabelSim_3001::PrintBatch(std::u16string_view device, std::u16st
     if (std::u16string fault = label::DrawLabel(resolved.Picture, Resolution, bitmap); !fault.empty())
       return fault;
     printed.push_back({resolved.Quantity, label::EncodePng(bitmap, Resolution), std::move(resolved.Values)});
+    if (printed.back().Png.empty()) // no file is better than an empty one named as a label
+      return u"Не удалось получить файл PNG этикетки";
     bytes += printed.back().Png.size() * static_cast<uint64_t>(resolved.Quantity);
     if (bytes > kBatchBytesLimit)
       return u"Слишком большой пакет этикеток: файлы его копий заняли бы больше " +
