@@ -102,6 +102,7 @@ extern const TMethodTable CustomerDisplayMethods;
 extern const TMethodTable CardTerminalMethods;
 extern const TMethodTable ElectronicScaleMethods;
 extern const TMethodTable ReceiptPrinterMethods;
+extern const TMethodTable LabelPrinterMethods;
 extern const TMethodTable FiscalRegisterMethods3;
 
 extern const TNameTable ElectronicScaleNames;

@@ -139,6 +139,8 @@ constexpr int32_t kReceiptPrinterIds[] = {m_cp_PrintTextDocument, m_cp_OpenCashD
 
 constexpr const char16_t* kLabelPrinterEn[] = {u"InitializePrinter", u"PrintLabels"};
 constexpr const char16_t* kLabelPrinterRu[] = {u"ИнициализацияПринтера", u"ПечатьЭтикеток"};
+constexpr int32_t kLabelPrinterParams[] = {1, 3};
+constexpr int32_t kLabelPrinterIds[] = {m_InitializePrinter, m_PrintLabels};
 
 constexpr const char16_t* kFiscalEn[] = {
     u"GetDataKKT",
@@ -265,6 +267,8 @@ constinit const TMethodTable ElectronicScaleMethods =
     MakeTable(kElectronicScaleEn, kElectronicScaleRu, kElectronicScaleParams, kElectronicScaleIds);
 constinit const TMethodTable ReceiptPrinterMethods =
     MakeTable(kReceiptPrinterEn, kReceiptPrinterRu, kReceiptPrinterParams, kReceiptPrinterIds);
+constinit const TMethodTable LabelPrinterMethods =
+    MakeTable(kLabelPrinterEn, kLabelPrinterRu, kLabelPrinterParams, kLabelPrinterIds);
 constinit const TMethodTable FiscalRegisterMethods3 =
     MakeTable(kFiscal3En, kFiscal3Ru, kFiscal3Params, kFiscal3Ids);
 

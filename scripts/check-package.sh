@@ -18,8 +18,7 @@ program=$2
 shift 2
 dist=${ORVIK_DIST_DIR:-$root/dist}
 archives=(Orvik_RetailEmulators Orvik_ScaleSim Orvik_PanelSim Orvik_CardSim
-  Orvik_WeighSim Orvik_ReceiptSim Orvik_FiscalSim Orvik_ScanSim Orvik_MsrSim)
-archives+=(Orvik_DctSim)
+  Orvik_WeighSim Orvik_ReceiptSim Orvik_FiscalSim Orvik_ScanSim Orvik_MsrSim Orvik_LabelSim Orvik_DctSim)
 
 if [ ! -f "$dist/${archives[0]}.zip" ]; then
   echo "check-package: skipped: no $dist/${archives[0]}.zip (run scripts/package.sh)"

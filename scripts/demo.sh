@@ -110,6 +110,18 @@ section "What the receipt printer printed: $XDG_DATA_HOME/Orvik/ReceiptSim_3001_
 tr -d '\r' <"$XDG_DATA_HOME/Orvik/ReceiptSim_3001_tape.txt"
 
 if [ -n "$windows" ]; then
+  section "Label printer: LABELSIM_3001_64.so, the window \"Принтер этикеток\" at 360, 90 while the script runs, and the label files"
+else
+  section "Label printer: LABELSIM_3001_64.so, no display: every copy a PNG, every label a record line"
+fi
+rm -rf "$XDG_DATA_HOME/Orvik/LabelSim_3001_labels" "$XDG_DATA_HOME/Orvik/LabelSim_3001_labels.txt"
+linux "$host" dist/LABELSIM_3001_64.so --script devices/labelsim/demo/labelsim.addin
+
+section "What the label printer printed: $XDG_DATA_HOME/Orvik/LabelSim_3001_labels.txt and its PNG files"
+tr -d '\r' <"$XDG_DATA_HOME/Orvik/LabelSim_3001_labels.txt"
+ls "$XDG_DATA_HOME/Orvik/LabelSim_3001_labels"
+
+if [ -n "$windows" ]; then
   section "Fiscal register: FISCALSIM_3004_64.so, the window \"Фискальный регистратор\" while the script runs"
 else
   section "Fiscal register: FISCALSIM_3004_64.so, no display: a whole shift, the tape to its file, each document to the journal"

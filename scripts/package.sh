@@ -47,9 +47,10 @@ receipt=(RECEIPTSIM_3001_32.dll RECEIPTSIM_3001_64.dll RECEIPTSIM_3001_64.so)
 fiscal=(FISCALSIM_3004_32.dll FISCALSIM_3004_64.dll FISCALSIM_3004_64.so)
 scan=(SCANSIM_3001_32.dll SCANSIM_3001_64.dll SCANSIM_3001_64.so)
 msr=(MSRSIM_3001_32.dll MSRSIM_3001_64.dll MSRSIM_3001_64.so)
+label=(LABELSIM_3001_32.dll LABELSIM_3001_64.dll LABELSIM_3001_64.so)
 dct=(DCTSIM_3001_32.dll DCTSIM_3001_64.dll DCTSIM_3001_64.so)
 pack Orvik_RetailEmulators.zip "${scale[@]}" "${panel[@]}" "${card[@]}" "${weigh[@]}" "${receipt[@]}" \
-  "${fiscal[@]}" "${scan[@]}" "${msr[@]}" "${dct[@]}"
+  "${fiscal[@]}" "${scan[@]}" "${msr[@]}" "${label[@]}" "${dct[@]}"
 pack Orvik_ScaleSim.zip "${scale[@]}"
 pack Orvik_PanelSim.zip "${panel[@]}"
 pack Orvik_CardSim.zip "${card[@]}"
@@ -58,4 +59,5 @@ pack Orvik_ReceiptSim.zip "${receipt[@]}"
 pack Orvik_FiscalSim.zip "${fiscal[@]}"
 pack Orvik_ScanSim.zip "${scan[@]}"
 pack Orvik_MsrSim.zip "${msr[@]}"
+pack Orvik_LabelSim.zip "${label[@]}"
 pack Orvik_DctSim.zip "${dct[@]}"

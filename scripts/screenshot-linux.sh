@@ -5,6 +5,7 @@
 # test), docs/img/linux-cardsim-dialog.png (a payment of 1234.50),
 # docs/img/linux-weighsim-dialog.png (the weighing window) and
 # docs/img/linux-receiptsim-paper.png (the receipt printer's tape),
+# docs/img/linux-labelsim-window.png (the label printer's window),
 # docs/img/linux-fiscalsim-tape.png (the fiscal register's tape),
 # docs/img/linux-scansim-window.png (the barcode scanner's window, three codes
 # sent and a fourth typed) and docs/img/linux-msrsim-window.png (the card
@@ -153,6 +154,20 @@ run_pid=$!
 shoot FiscalSim "$out_dir/linux-fiscalsim-tape.png" 0.5 20 20
 check "tape: size" "${w}x${h}" "= 394x484"
 check "tape: ink pixels" "$(dark "$out_dir/linux-fiscalsim-tape.png" "${w}x${h}+0+0")" "-ge 4000"
+touch "$work/done"
+wait "$run_pid"
+run_pid=
+
+# The label printer's window: the demonstration's two labels side by side at
+# screen size (a data folder in the work folder), moved onto the 800x600
+# screen as the fiscal register's tape is.
+rm -f "$work/ready" "$work/done"
+XDG_DATA_HOME=$work/data "$receiptshot" "$(library LABELSIM_3001_64.so labelsim)" "$work/ready" "$work/done" \
+  devices/labelsim/demo/labels.xml >"$work/run.log" 2>&1 &
+run_pid=$!
+shoot LabelSim "$out_dir/linux-labelsim-window.png" 0.5 20 20
+check "labels: size" "${w}x${h}" "= 462x167"
+check "labels: ink pixels" "$(dark "$out_dir/linux-labelsim-window.png" "${w}x${h}+0+0")" "-ge 1000"
 touch "$work/done"
 wait "$run_pid"
 run_pid=

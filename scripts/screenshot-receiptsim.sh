@@ -6,7 +6,9 @@
 # library of the same bitness from dist/ (or from that build tree).
 # With SHOT_DEVICE=fiscalsim (scripts/screenshot-fiscalsim.sh) it takes
 # docs/img/fiscalsim-tape.png instead: the fiscal register's tape window with
-# the demonstration's cash sale, which ends in its QR code.
+# the demonstration's cash sale, which ends in its QR code; with
+# SHOT_DEVICE=labelsim docs/img/labelsim-window.png: the label printer's
+# window with the demonstration's first labels.
 #   scripts/screenshot-receiptsim.sh [BUILD_DIR]   (default: build/win64)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,6 +25,10 @@ receiptsim)
 fiscalsim)
   name=FISCALSIM_3004 device=fiscalsim picture=docs/img/fiscalsim-tape.png
   document=devices/fiscalsim/demo/sale-cash.xml
+  ;;
+labelsim)
+  name=LABELSIM_3001 device=labelsim picture=docs/img/labelsim-window.png
+  document=devices/labelsim/demo/labels.xml
   ;;
 *)
   echo "screenshot-receiptsim: unknown SHOT_DEVICE=$SHOT_DEVICE" >&2

@@ -365,6 +365,25 @@ std::vector<Step> MsrSteps(Context& c) {
           Close(c)};
 }
 
+constexpr char16_t kLabels[] =
+    u"<Data><Formatting Width=\"20\" Height=\"10\"><Text FieldName=\"Name\" Left=\"1\" Top=\"1\" "
+    u"Width=\"18\" Height=\"5\" FontSize=\"8\"/></Formatting>"
+    u"<Labels><Label Quantity=\"2\"><Record FieldName=\"Name\" Value=\"Кофе\"/></Label></Labels></Data>";
+constexpr char16_t kMoreLabels[] = u"<Data><Labels><Label/></Labels></Data>";
+
+// The label printer's job of two batches, then a batch with no job.
+std::vector<Step> LabelSteps(Context& c) {
+  return {Open(c),
+          SetParameter(c, u"Resolution", IntValue(300)),
+          DeviceCall(c, u"PrintLabels", {Literal(kLabels), Literal(u"first")}),
+          DeviceCall(c, u"PrintLabels", {Literal(kMoreLabels), Literal(u"last")}),
+          RefusedCall(c, u"PrintLabels", {Literal(kMoreLabels), Literal(u"regular")}),
+          GetLastError(u"Пакет regular"),
+          DeviceCall(c, u"InitializePrinter", {}),
+          GetParameters(),
+          Close(c)};
+}
+
 // The data collection terminal: goods in two batches, the control file's
 // collection (none here) handed back, emptied.
 std::vector<Step> DctSteps(Context& c) {
@@ -400,6 +419,7 @@ const Device kDevices[] = {
     {"fiscalsim", FISCALSIM_PATH, u"Orvik_FiscalSim_3004", "FiscalSim_3004_emulator.log", FiscalSteps},
     {"scansim", SCANSIM_PATH, u"Orvik_ScanSim_3001", "ScanSim_3001_emulator.log", ScanSteps},
     {"msrsim", MSRSIM_PATH, u"Orvik_MsrSim_3001", "MsrSim_3001_emulator.log", MsrSteps},
+    {"labelsim", LABELSIM_PATH, u"Orvik_LabelSim_3001", "LabelSim_3001_emulator.log", LabelSteps},
     {"dctsim", DCTSIM_PATH, u"Orvik_DctSim_3001", "DctSim_3001_emulator.log", DctSteps},
 };
 

@@ -67,6 +67,7 @@ Device devices[] = {
      nullptr,
      {},
      "MsrSim_3001_input"},
+    {LABELSIM_PATH, u"Orvik_LabelSim_3001", "LabelSim_3001_emulator.log", nullptr, nullptr, {}},
     {DCTSIM_PATH, u"Orvik_DctSim_3001", "DctSim_3001_emulator.log", nullptr, nullptr, {}},
 };
 std::string logFolder;

@@ -43,6 +43,7 @@ constexpr Device kDevices[] = {{"Orvik_ScaleSim", "SCALESIM_3001", "Orvik_ScaleS
                                {"Orvik_FiscalSim", "FISCALSIM_3004", "Orvik_FiscalSim_3004"},
                                {"Orvik_ScanSim", "SCANSIM_3001", "Orvik_ScanSim_3001"},
                                {"Orvik_MsrSim", "MSRSIM_3001", "Orvik_MsrSim_3001"},
+                               {"Orvik_LabelSim", "LABELSIM_3001", "Orvik_LabelSim_3001"},
                                {"Orvik_DctSim", "DCTSIM_3001", "Orvik_DctSim_3001"}};
 constexpr char kFullArchive[] = "Orvik_RetailEmulators";
 

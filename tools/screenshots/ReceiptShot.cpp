@@ -4,7 +4,9 @@
 //   UTF-8 XML file) and opens the cash drawer;
 // - a FISCALSIM library (the fiscal register): opens a shift (closing first
 //   one that an earlier run left open in the same data folder) and sells the
-//   receipt of a CheckPackage (a UTF-8 XML file), which ends in its QR code.
+//   receipt of a CheckPackage (a UTF-8 XML file), which ends in its QR code;
+// - a LABELSIM library (the label printer): prints a labels document (a UTF-8
+//   XML file) as a whole job, and its window shows the first labels.
 //   receiptshot <library> <ready file> <done file> <document.xml>
 #include "ReceiptShot.h"
 #include "TestHost.h"
@@ -26,11 +28,16 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot read %s\n", argv[4]);
     return 1;
   }
-  const bool fiscal = std::filesystem::path(argv[1]).filename().string().starts_with("FISCALSIM");
+  const std::string file = std::filesystem::path(argv[1]).filename().string();
+  const bool fiscal = file.starts_with("FISCALSIM");
+  const bool labels = file.starts_with("LABELSIM");
 
   std::string error;
-  const auto ready =
-      testhost::OpenObject(argv[1], fiscal ? u"Orvik_FiscalSim_3004" : u"Orvik_ReceiptSim_3001", error);
+  const auto ready = testhost::OpenObject(argv[1],
+                                          fiscal   ? u"Orvik_FiscalSim_3004"
+                                          : labels ? u"Orvik_LabelSim_3001"
+                                                   : u"Orvik_ReceiptSim_3001",
+                                          error);
   if (!ready) {
     std::fprintf(stderr, "%s\n", error.c_str());
     return 1;
@@ -50,6 +57,17 @@ int main(int argc, char** argv) {
   call(u"Open", open);
   const std::u16string id = testhost::TextOf(open[0]);
   const std::u16string text = testhost::Utf8ToUtf16(document.str());
+  if (labels) {
+    testhost::ValueList print(memory);
+    print.AddString(id);
+    print.AddString(text);
+    print.AddString(u"last");
+    if (!call(u"PrintLabels", print)) {
+      std::fprintf(stderr, "the printer refused the labels\n");
+      return 1;
+    }
+    return HoldPaperWindow("LabelSim_", argv[2], argv[3]) ? 0 : 1;
+  }
   if (!fiscal) {
     testhost::ValueList print(memory);
     print.AddString(id);
