@@ -271,22 +271,11 @@ std::u16string TFiscalSim_3004::CheckMarkedLines(TReceipt& receipt) {
   return {};
 }
 
-void TFiscalSim_3004::FinishMarkedReceipt(fiscal::TFiscalMemory::TTransaction& transaction,
-                                          const std::string& notice) {
+void TFiscalSim_3004::FinishMarkedReceipt(const std::optional<fiscal::TLastDocument>& notice) {
   if (Km_.Open)
     NoteInLog(u"Сессия регистрации кодов маркировки закрыта чеком");
   Km_ = TKmSession{};
-  if (notice.empty())
-    return;
-  // The receipt stands whatever becomes of its notice: a notice that could
-  // not be written is said in the log.
-  fiscal::TDocument document;
-  document.Type = fiscal::TDocumentType::MarkingNotice;
-  document.Extra = notice;
-  const fiscal::TCommitResult committed = transaction.Commit(document);
-  if (committed.Ok)
+  if (notice)
     NoteInLog(u"Уведомление о реализации маркированного товара записано: документ № " +
-              Decimal(committed.Document.Number));
-  else
-    NoteInLog(u"Уведомление о реализации маркированного товара не записано: " + committed.Error);
+              Decimal(notice->Number));
 }

@@ -315,15 +315,8 @@ const TFiscalState& TFiscalMemory::TTransaction::State() const {
   return Memory_ != nullptr ? Memory_->State_ : kNone;
 }
 
-TCommitResult TFiscalMemory::TTransaction::Commit(const TDocument& document) {
-  TCommitResult result;
-  if (Memory_ == nullptr || !Error_.empty()) {
-    result.Error = Error_.empty() ? u"Фискальная память недоступна" : Error_;
-    return result;
-  }
-  TFiscalMemory& memory = *Memory_;
-  TFiscalState& state = memory.State_;
-  const TLocalSeconds now = memory.Clock_();
+std::u16string TFiscalMemory::Compose(const TFiscalState& state, TLocalSeconds now, const TDocument& document,
+                                      std::string& line, TFiscalState& next) const {
   const TDocumentType type = document.Type;
   const bool open = state.Shift != TShiftState::Closed;
   const bool expired = open && now - state.ShiftOpenedAtSeconds >= kDay;
@@ -372,14 +365,12 @@ TCommitResult TFiscalMemory::TTransaction::Commit(const TDocument& document) {
         if (refusal.empty() && key == own)
           refusal = u"Неверные данные документа: ключ " + Utf8ToUtf16(key) + u" заполняет фискальная память";
   }
-  if (!refusal.empty()) {
-    result.Error = std::move(refusal);
-    return result;
-  }
+  if (!refusal.empty())
+    return refusal;
 
   // The line: the memory's members, the caller's, then the sign of all before it.
   const bool fiscal = IsFiscal(type);
-  std::string line = "{\"type\":\"" + std::string(TypeName(type)) + "\"";
+  line = "{\"type\":\"" + std::string(TypeName(type)) + "\"";
   auto member = [&line](std::string_view key, const std::string& value) {
     line += ",\"";
     line += key;
@@ -395,7 +386,7 @@ TCommitResult TFiscalMemory::TTransaction::Commit(const TDocument& document) {
     member("1042", std::to_string(state.NextReceiptNumber));
   member("1012", Quote(FormatDateTime(now)));
   if (fiscal)
-    member("1041", Quote(memory.Serial_));
+    member("1041", Quote(Serial_));
   if (IsReceipt(type)) {
     member("1054", std::to_string(document.OperationType));
     member("1020", std::to_string(document.Total));
@@ -414,28 +405,65 @@ TCommitResult TFiscalMemory::TTransaction::Commit(const TDocument& document) {
     line.append(extra, 1, extra.size() - 2);
   }
   if (fiscal)
-    member("1077", Quote(FiscalSign(memory.Key_, line)));
+    member("1077", Quote(FiscalSign(Key_, line)));
   line += '}';
 
-  TFiscalState next = state;
+  next = state;
   TMembers members;
-  if (!ParseObject(line, members, nullptr) || !Apply(next, members, line).empty()) {
-    result.Error = u"Фискальная память не смогла составить документ";
+  if (!ParseObject(line, members, nullptr) || !Apply(next, members, line).empty())
+    return u"Фискальная память не смогла составить документ";
+  if (next.Shift == TShiftState::Open && expired)
+    next.Shift = TShiftState::Expired;
+  return {};
+}
+
+TCommitResult TFiscalMemory::TTransaction::Commit(const TDocument& document) {
+  return Commit(document, nullptr);
+}
+
+TCommitResult TFiscalMemory::TTransaction::Commit(const TDocument& document, const TFollowUp& followUp) {
+  TCommitResult result;
+  if (Memory_ == nullptr || !Error_.empty()) {
+    result.Error = Error_.empty() ? u"Фискальная память недоступна" : Error_;
     return result;
   }
-  // Written and flushed whole, or cut back to where it began: only then is
-  // the document answered.
-  const std::string record = line + '\n';
+  TFiscalMemory& memory = *Memory_;
+  TFiscalState& state = memory.State_;
+  const TLocalSeconds now = memory.Clock_();
+  std::string line;
+  TFiscalState next;
+  if (std::u16string refusal = memory.Compose(state, now, document, line, next); !refusal.empty()) {
+    result.Error = std::move(refusal);
+    return result;
+  }
+  std::string record = line + '\n';
+  TLastDocument first = *next.Last;
+  // The follow-up is built on the state the first document leaves, at the
+  // same moment, and goes into the same record: a refusal of it refuses both.
+  std::optional<TLastDocument> followed;
+  if (followUp) {
+    if (const std::optional<TDocument> second = followUp(next, *next.Last)) {
+      TFiscalState after;
+      if (std::u16string refusal = memory.Compose(next, now, *second, line, after); !refusal.empty()) {
+        result.Error = std::move(refusal);
+        return result;
+      }
+      record += line + '\n';
+      followed = *after.Last;
+      next = std::move(after);
+    }
+  }
+  // Written and flushed whole, or cut back to where it began: only then are
+  // the documents answered.
   if (const int error = memory.File_->WriteDurably(memory.Offset_, record); error != 0) {
     result.Error = memory.Failure(u"документ", error);
     return result;
   }
   memory.Offset_ += record.size();
-  if (next.Shift == TShiftState::Open && expired)
-    next.Shift = TShiftState::Expired;
   state = std::move(next);
   result.Ok = true;
-  result.Document = *state.Last;
+  result.Document = std::move(first);
+  result.FollowUp = std::move(followed);
   return result;
 }
 

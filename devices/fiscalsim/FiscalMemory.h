@@ -125,12 +125,21 @@ struct TCommitResult {
   bool Ok = false;
   std::u16string Error;   // the message when not Ok
   TLastDocument Document; // when Ok
+  // The document written after it in the same record (see TFollowUp), when one was.
+  std::optional<TLastDocument> FollowUp;
 };
+
+// Builds the document a register makes together with another (a receipt's
+// notice of its marked goods) from the state the first leaves and the first
+// as it will be written (its number, sign, date); nullopt when none follows.
+using TFollowUp =
+    std::function<std::optional<TDocument>(const TFiscalState& state, const TLastDocument& first)>;
 
 // One object serves one caller at a time (the device's calls), with one
 // transaction at a time; objects in other processes (or several in one) are
 // serialised by the journal's lock. A commit costs one flush of the disk
-// (fdatasync, FlushFileBuffers): the line and the file's new size together.
+// (fdatasync, FlushFileBuffers): the line (or a document's line and its
+// follow-up's) and the file's new size together.
 class TFiscalMemory {
 public:
   using TClock = std::function<TLocalSeconds()>;
@@ -152,6 +161,12 @@ public:
     // Checks the document against the state, numbers, dates and signs it,
     // appends it durably and updates the state; or changes nothing.
     TCommitResult Commit(const TDocument& document);
+    // The same for a document and its follow-up as one record: both lines,
+    // dated alike and numbered one after the other, are written with one
+    // flush and the state takes both, or (a refusal of either, a failed
+    // write) neither is written and the state stays as it was. With no
+    // follow-up, exactly Commit(document).
+    TCommitResult Commit(const TDocument& document, const TFollowUp& followUp);
 
   private:
     friend class TFiscalMemory;
@@ -175,6 +190,10 @@ private:
   std::u16string Failure(std::u16string_view what, int error) const;
   std::u16string ReadFailure(int error) const;
   void ForgetState();
+  // Checks a document against state at the moment now and makes its line
+  // and the state after it; empty on success, else the refusal.
+  std::u16string Compose(const TFiscalState& state, TLocalSeconds now, const TDocument& document,
+                         std::string& line, TFiscalState& next) const;
 
   std::filesystem::path Path_;
   TClock Clock_;

@@ -458,10 +458,10 @@ bool TFiscalSim_3004::RegisterIfNew(tVariant& result, fiscal::TFiscalMemory::TTr
   return true;
 }
 
-std::optional<fiscal::TLastDocument> TFiscalSim_3004::Commit(tVariant& result,
-                                                             fiscal::TFiscalMemory::TTransaction& transaction,
-                                                             fiscal::TDocument document,
-                                                             const std::string& members) {
+std::optional<fiscal::TLastDocument>
+TFiscalSim_3004::Commit(tVariant& result, fiscal::TFiscalMemory::TTransaction& transaction,
+                        fiscal::TDocument document, const std::string& members,
+                        const fiscal::TFollowUp& followUp, std::optional<fiscal::TLastDocument>* followed) {
   // The clock key in force goes into the line as a member of its own.
   std::string extra = members;
   if (!Clock_.Key.empty()) {
@@ -474,11 +474,13 @@ std::optional<fiscal::TLastDocument> TFiscalSim_3004::Commit(tVariant& result,
     }
   }
   document.Extra = extra;
-  fiscal::TCommitResult committed = transaction.Commit(document);
+  fiscal::TCommitResult committed = transaction.Commit(document, followUp);
   if (!committed.Ok) {
     Refuse(result, MemoryRefusalCode(committed.Error), committed.Error);
     return std::nullopt;
   }
+  if (followed != nullptr)
+    *followed = std::move(committed.FollowUp);
   return std::move(committed.Document);
 }
 
@@ -683,7 +685,23 @@ void TFiscalSim_3004::ProcessCheck(tVariant& result, TParams& params, bool corre
   document.Postpayment = totals.Postpayment;
   document.Barter = totals.Barter;
   const std::string members = fiscal::ReceiptRecord(RequisitesOf(state, {}, {}), receipt, totals);
-  const std::optional<fiscal::TLastDocument> committed = Commit(result, *transaction, document, members);
+  // The notice of the sale of the receipt's marked lines, formed with it in
+  // one record: the receipt stands only with its notice.
+  const fiscal::TFollowUp notice =
+      [&receipt](const fiscal::TFiscalState& after,
+                 const fiscal::TLastDocument& first) -> std::optional<fiscal::TDocument> {
+    std::string members = fiscal::MarkingNoticeRecord(
+        RequisitesOf(after, receipt.CashierName, receipt.CashierINN), receipt, first.Number);
+    if (members.empty())
+      return std::nullopt;
+    fiscal::TDocument document;
+    document.Type = fiscal::TDocumentType::MarkingNotice;
+    document.Extra = std::move(members);
+    return document;
+  };
+  std::optional<fiscal::TLastDocument> noticed;
+  const std::optional<fiscal::TLastDocument> committed =
+      Commit(result, *transaction, document, members, notice, &noticed);
   if (!committed)
     return;
   TDocumentOutput output;
@@ -694,10 +712,7 @@ void TFiscalSim_3004::ProcessCheck(tVariant& result, TParams& params, bool corre
   output.FiscalSign = Utf8ToUtf16(committed->FiscalSign);
   output.DateTime = Utf8ToUtf16(committed->DateTime);
   params.SetText(packageAt + 1, DocumentOutputParametersXml(output));
-  FinishMarkedReceipt(
-      *transaction,
-      fiscal::MarkingNoticeRecord(RequisitesOf(transaction->State(), receipt.CashierName, receipt.CashierINN),
-                                  receipt, committed->Number));
+  FinishMarkedReceipt(noticed);
   if (electronically)
     NoteInLog(u"Чек сформирован в электронной форме: не напечатан");
   else

@@ -173,10 +173,13 @@ private:
   // the call has failed.
   std::optional<fiscal::TFiscalMemory::TTransaction> BeginFiscalCall(tVariant& result);
   // Commits a document, its Extra completed with the clock key; false when
-  // refused (the call then has failed).
+  // refused (the call then has failed). A follow-up (its Extra as built) goes
+  // into the same record, and its document into followed when one was made.
   std::optional<fiscal::TLastDocument> Commit(tVariant& result,
                                               fiscal::TFiscalMemory::TTransaction& transaction,
-                                              fiscal::TDocument document, const std::string& members);
+                                              fiscal::TDocument document, const std::string& members,
+                                              const fiscal::TFollowUp& followUp = {},
+                                              std::optional<fiscal::TLastDocument>* followed = nullptr);
   // Prints a committed journal line (unless print is false: the caller's
   // InputParameters asked for no paper); a tape that cannot be written is
   // noted in the log (the document stands in the fiscal memory).
@@ -193,10 +196,9 @@ private:
   // a code of it that may be sold, once. Fills each line's Marking; empty
   // when all may be sold, else the message naming the line.
   std::u16string CheckMarkedLines(TReceipt& receipt);
-  // After a receipt is recorded: the session closed and the notice of the
-  // sale of its marked lines (its members; empty when none) committed in the
-  // same transaction.
-  void FinishMarkedReceipt(fiscal::TFiscalMemory::TTransaction& transaction, const std::string& notice);
+  // After a receipt is recorded, with the notice of the sale of its marked
+  // lines written with it (when it had any): the session closed.
+  void FinishMarkedReceipt(const std::optional<fiscal::TLastDocument>& notice);
 
   TKmSession Km_;
   std::unique_ptr<fiscal::TFiscalMemory> Memory_;

@@ -7,9 +7,13 @@
 #include "TestEnv.h"
 #include "TestHost.h"
 #include "TextCodec.h"
+#ifndef _WIN32
+#include "FileSizeLimit_posix.h"
+#endif
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -278,5 +282,44 @@ TEST_F(FiscalMarking, AMalformedCodeFailsTheDrivesCheckAndNeverSells) {
             1);
   EXPECT_EQ(Attribute(Text(2), "CheckingResult"), "false");
 }
+
+#ifndef _WIN32
+// A disk that takes the receipt's line but not its notice (a file size limit
+// with room for the receipt alone): neither is recorded and the call answers
+// why, the session stays open; with the disk taking writes again the same
+// receipt sells with its notice numbered right after it.
+TEST_F(FiscalMarking, AReceiptAndItsNoticeAreRecordedTogetherOrNotAtAll) {
+  ASSERT_EQ(OpenSession(), 1);
+  Approve(u"w-1", kMilk);
+  ASSERT_EQ(Sell(kMilk), 1) << Utf16ToUtf8(LastError());
+  const std::string before = Journal();
+  // The first sale's receipt line: the second's differs only in its numbers and sign.
+  const size_t noticeAt = before.rfind("{\"type\":\"marking_notice\"");
+  const size_t receiptAt = before.rfind("{\"type\":\"receipt\"", noticeAt);
+  ASSERT_NE(noticeAt, std::string::npos);
+  ASSERT_NE(receiptAt, std::string::npos);
+
+  ASSERT_EQ(OpenSession(), 1);
+  Approve(u"w-2", kMilk);
+  {
+    testenv::TFileSizeLimit limit(before.size() + (noticeAt - receiptAt) + 16);
+    ASSERT_TRUE(limit.Set());
+    EXPECT_EQ(Sell(kMilk), 0);
+  }
+  EXPECT_EQ(LastError(), u"Не удалось записать документ в файл " +
+                             (folder / fs::path(object.JournalFileName())).u16string() +
+                             u": файл превысил допустимый размер");
+  EXPECT_EQ(Journal(), before);
+
+  ASSERT_EQ(Sell(kMilk), 1) << Utf16ToUtf8(LastError());
+  EXPECT_EQ(Attribute(Text(3), "CheckNumber"), "5");
+  const std::string added = Journal().substr(before.size());
+  EXPECT_TRUE(added.starts_with("{\"type\":\"receipt\",\"1040\":5,")) << added;
+  const size_t notice = added.find("\n{\"type\":\"marking_notice\",\"1040\":6,");
+  ASSERT_NE(notice, std::string::npos) << added;
+  EXPECT_NE(added.find("\"receipt\":5,", notice), std::string::npos) << added;
+  EXPECT_EQ(std::count(added.begin(), added.end(), '\n'), 2);
+}
+#endif
 
 } // namespace

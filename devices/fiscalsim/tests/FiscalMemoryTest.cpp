@@ -1,7 +1,7 @@
 // The fiscal memory in one process: numbers, shifts, counters and cash as the
-// journal carries them, the refusals that leave it untouched, the 24-hour
-// rule through the clock, a closed drive and a reset, what a second instance
-// sees, and a torn tail cut back.
+// journal carries them, the refusals that leave it untouched, a document
+// with its follow-up, the 24-hour rule through the clock, a closed drive and a
+// reset, what a second instance sees, and a torn tail cut back.
 #include "FiscalMemoryTest.h"
 
 #include <chrono>
@@ -127,6 +127,60 @@ TEST_F(FiscalMemory, RefusalsLeaveTheJournalAsItWas) {
   }
   EXPECT_EQ(testenv::ReadFileBytes(journal_), open);
   EXPECT_EQ(CommitOne(*memory, Sale(100, 100)), 3); // nothing was taken by the refusals
+}
+
+// A document and its follow-up: the follow-up is built on the first's number
+// and the state after it, both lines land together and any instance reads
+// both; a refused follow-up refuses the first too.
+TEST_F(FiscalMemory, AFollowUpIsRecordedWithItsDocumentOrNeitherIs) {
+  auto memory = Memory();
+  RegisterAndOpen(*memory);
+  auto notice = [](std::optional<std::string> extra) -> fiscal::TFollowUp {
+    return [extra](const fiscal::TFiscalState& state,
+                   const fiscal::TLastDocument& first) -> std::optional<fiscal::TDocument> {
+      if (!extra)
+        return std::nullopt;
+      fiscal::TDocument document = Doc(TDocumentType::MarkingNotice);
+      document.Extra = !extra->empty() ? *extra
+                                       : R"({"receipt":)" + std::to_string(first.Number) + R"(,"cash":)" +
+                                             std::to_string(state.CashBalance) + "}";
+      return document;
+    };
+  };
+  const std::string before = testenv::ReadFileBytes(journal_);
+  {
+    auto transaction = memory->Begin();
+    const fiscal::TCommitResult refused = transaction.Commit(Sale(100, 100), notice(R"({"1040":9})"));
+    EXPECT_FALSE(refused.Ok);
+    EXPECT_EQ(refused.Error, u"Неверные данные документа: ключ 1040 заполняет фискальная память");
+    EXPECT_EQ(transaction.State().NextDocumentNumber, 3);
+    EXPECT_EQ(transaction.State().CashBalance, 0);
+  }
+  EXPECT_EQ(testenv::ReadFileBytes(journal_), before);
+
+  {
+    auto transaction = memory->Begin();
+    const fiscal::TCommitResult both = transaction.Commit(Sale(100, 100), notice(""));
+    ASSERT_TRUE(both.Ok) << testing::PrintToString(both.Error);
+    EXPECT_EQ(both.Document.Number, 3);
+    ASSERT_TRUE(both.FollowUp);
+    EXPECT_EQ(both.FollowUp->Number, 4);
+    EXPECT_EQ(transaction.State().NextDocumentNumber, 5);
+    // None to follow: the document alone.
+    const fiscal::TCommitResult alone = transaction.Commit(Sale(50, 50), notice(std::nullopt));
+    ASSERT_TRUE(alone.Ok);
+    EXPECT_EQ(alone.Document.Number, 5);
+    EXPECT_FALSE(alone.FollowUp);
+  }
+  const std::vector<std::string> lines = Lines(journal_);
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(Member(lines[3], "1040"), 4);
+  EXPECT_EQ(Member(lines[3], "receipt"), 3);
+  EXPECT_EQ(Member(lines[3], "cash"), 100);
+  const fiscal::TFiscalState state = State(*Memory());
+  EXPECT_EQ(state.NextDocumentNumber, 6);
+  EXPECT_EQ(state.NextReceiptNumber, 3);
+  EXPECT_EQ(state.Documents, 5);
 }
 
 TEST_F(FiscalMemory, AShiftExpiresAfterTwentyFourHoursByTheClock) {
