@@ -43,7 +43,7 @@ done
   libraries=("$root/dist/SCALESIM_3001_64.so" "$root/dist/PANELSIM_3001_64.so" "$root/dist/CARDSIM_2001_64.so"
     "$root/dist/WEIGHSIM_3001_64.so" "$root/dist/RECEIPTSIM_3001_64.so" "$root/dist/FISCALSIM_3004_64.so"
     "$root/dist/SCANSIM_3001_64.so" "$root/dist/MSRSIM_3001_64.so"
-    "$root/dist/DCTSIM_3001_64.so")
+    "$root/dist/LABELSIM_3001_64.so" "$root/dist/DCTSIM_3001_64.so")
 [ -x "$host" ] || { echo "method-reference: no addinhost at $host (build the linux preset)" >&2; exit 1; }
 
 read -r -a wrapper <<<"${ORVIK_TEST_WRAPPER:-}"
