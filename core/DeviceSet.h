@@ -244,7 +244,8 @@ private:
 // The maker's page about the add-ins, reported in the driver description.
 extern const char16_t* const kMakerAddinPage;
 
-// Replaces the five XML special characters by their entities.
+// Replaces the five XML special characters by their entities, and tab, CR and
+// LF by character references.
 std::u16string XmlEscape(std::u16string_view text);
 std::u16string DriverDescriptionXml(const TSetEmulator& emulator);
 std::u16string SettingsXml(const TSetEmulator& emulator);

@@ -23,6 +23,17 @@ std::u16string XmlEscape(std::u16string_view text) {
     case u'>':
       out += u"&gt;";
       break;
+    // As references, so that an attribute's value keeps them: a parser
+    // turns a literal one into a space there.
+    case u'\t':
+      out += u"&#9;";
+      break;
+    case u'\n':
+      out += u"&#10;";
+      break;
+    case u'\r':
+      out += u"&#13;";
+      break;
     default:
       out += c;
     }

@@ -182,6 +182,7 @@ TEST_F(CoreUnit, XmlEscapeReplacesTheFiveSpecialCharacters) {
   EXPECT_EQ(XmlEscape(u"a\"b&c'd<e>f Ж"), u"a&quot;b&amp;c&apos;d&lt;e&gt;f Ж");
   EXPECT_EQ(XmlEscape(u""), u"");
   EXPECT_EQ(XmlEscape(u"&amp;"), u"&amp;amp;");
+  EXPECT_EQ(XmlEscape(u"a\tb\r\nc"), u"a&#9;b&#13;&#10;c");
 }
 
 TEST_F(CoreUnit, DocumentsAreByteExact) {

@@ -4,6 +4,7 @@
 // table.
 #include "TerminalTable.h"
 
+#include "DeviceSet.h"
 #include "TextCodec.h"
 #include "XmlCheck.h"
 
@@ -32,33 +33,7 @@ void AppendAttribute(std::u16string& out, std::u16string_view name, std::u16stri
   out += u' ';
   out += name;
   out += u"=\"";
-  for (const char16_t c : value) {
-    switch (c) {
-    case u'"':
-      out += u"&quot;";
-      break;
-    case u'&':
-      out += u"&amp;";
-      break;
-    case u'<':
-      out += u"&lt;";
-      break;
-    case u'>':
-      out += u"&gt;";
-      break;
-    case u'\t':
-      out += u"&#9;";
-      break;
-    case u'\n':
-      out += u"&#10;";
-      break;
-    case u'\r':
-      out += u"&#13;";
-      break;
-    default:
-      out += c;
-    }
-  }
+  out += XmlEscape(value);
   out += u'"';
 }
 
