@@ -14,6 +14,8 @@ foreach(header stb_image.h stb_image_write.h stb_truetype.h)
 endforeach()
 
 orvik_third_party_c_library(orvik_stb ${ORVIK_STB_DIR} ${CMAKE_SOURCE_DIR}/cmake/stb/stb.c)
+# orvik_stb.h, the entries that survive a refused allocation, beside stb's headers.
+target_include_directories(orvik_stb PUBLIC ${CMAKE_SOURCE_DIR}/cmake/stb)
 # The same choices for every user of the headers as for the implementations.
 target_compile_definitions(orvik_stb PUBLIC
   STBI_NO_STDIO STBI_NO_LINEAR STBI_ONLY_PNG STBI_ONLY_JPEG STBI_ONLY_BMP STBI_ONLY_GIF STBI_NO_FAILURE_STRINGS

@@ -3,15 +3,15 @@
 // copied into the box turned by that orientation and clipped to the label.
 // Text is rasterised from the printer's embedded face (DejaVu Sans, regular
 // and bold) with stb_truetype, barcodes come from the shared zint encoder as
-// modules of whole dots, images are decoded by stb_image and dithered.
+// modules of whole dots, images are decoded by stb_image and dithered. stb's
+// calls that allocate go through the guarded entries of orvik_stb.h: memory
+// running out there is std::bad_alloc, as it is in the C++ code.
 #include "LabelPicture.h"
 
 #include "Barcode.h"
 #include "TextCodec.h"
 
-#include <stb_image.h>
-#include <stb_image_write.h>
-#include <stb_truetype.h>
+#include <orvik_stb.h>
 
 #include <algorithm>
 #include <array>
@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <new>
 #include <optional>
 
 namespace label {
@@ -303,11 +304,13 @@ std::vector<std::u32string> Lines(const std::u32string& text, const TFont& font,
 void DrawGlyph(TCanvas& canvas, const TFont& font, char32_t c, float x, int y) {
   const int glyph = stbtt_FindGlyphIndex(font.Info, static_cast<int>(c));
   stbtt_vertex* vertices = nullptr;
-  const int count = stbtt_GetGlyphShape(font.Info, glyph, &vertices);
+  const int count = orvik_glyph_shape(font.Info, glyph, &vertices);
+  if (count == ORVIK_STB_NO_MEMORY)
+    throw std::bad_alloc();
   if (count <= 0 || vertices == nullptr)
     return;
   std::unique_ptr<stbtt_vertex, void (*)(stbtt_vertex*)> owned(vertices,
-                                                               [](stbtt_vertex* v) { std::free(v); });
+                                                               [](stbtt_vertex* v) { orvik_stb_free(v); });
   // Italic: the outline sheared, each point moved right by its height.
   const float shear = font.Italic ? kItalicShear : 0.0f;
   int x0 = INT_MAX, y0 = INT_MAX, x1 = INT_MIN, y1 = INT_MIN;
@@ -342,7 +345,8 @@ void DrawGlyph(TCanvas& canvas, const TFont& font, char32_t c, float x, int y) {
     return;
   std::vector<unsigned char> coverage(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 0);
   stbtt__bitmap bitmap{w, h, w, coverage.data()};
-  stbtt_Rasterize(&bitmap, 0.35f, vertices, count, font.Scale, font.Scale, shift, 0, ix0, iy0, 1, nullptr);
+  if (orvik_rasterize(&bitmap, 0.35f, vertices, count, font.Scale, shift, ix0, iy0) == ORVIK_STB_NO_MEMORY)
+    throw std::bad_alloc();
   for (int gy = 0; gy < h; ++gy)
     for (int gx = 0; gx < w; ++gx)
       if (coverage[static_cast<std::size_t>(gy) * static_cast<std::size_t>(w) +
@@ -777,7 +781,10 @@ std::u16string TDrawer::Image(const TImageItem& item) {
   const auto* bytes = reinterpret_cast<const stbi_uc*>(item.Data.data());
   const int length = static_cast<int>(item.Data.size());
   int width = 0, height = 0, channels = 0;
-  if (stbi_info_from_memory(bytes, length, &width, &height, &channels) == 0)
+  const int known = orvik_image_info(bytes, length, &width, &height, &channels);
+  if (known == ORVIK_STB_NO_MEMORY)
+    throw std::bad_alloc();
+  if (known == 0)
     return FieldFault(item.FieldName, u"изображение не читается: ожидается PNG, JPEG, BMP или GIF");
   if (width <= 0 || height <= 0 || width > kMaxImageSide || height > kMaxImageSide ||
       static_cast<long long>(width) * height > kMaxImagePixels)
@@ -785,8 +792,11 @@ std::u16string TDrawer::Image(const TImageItem& item) {
                                           Number(height) +
                                           u" точек, допустимо до 8192 точек в сторону и 16 миллионов всего");
   // Grey with alpha, laid over white paper.
+  int outOfMemory = 0;
   std::unique_ptr<unsigned char, TStbiDeleter> pixels(
-      stbi_load_from_memory(bytes, length, &width, &height, &channels, 2));
+      orvik_image_load(bytes, length, &width, &height, &channels, 2, &outOfMemory));
+  if (outOfMemory != 0)
+    throw std::bad_alloc();
   if (!pixels || width <= 0 || height <= 0 || width > kMaxImageSide || height > kMaxImageSide)
     return FieldFault(item.FieldName, u"изображение повреждено и не читается");
   // The picture's own size is one dot a pixel; one side given, the other
@@ -905,14 +915,14 @@ std::string EncodePng(const TBitmap& bitmap, int dotsPerInch) {
   if (bitmap.Width <= 0 || bitmap.Height <= 0 ||
       bitmap.Dots.size() != static_cast<std::size_t>(bitmap.Width) * static_cast<std::size_t>(bitmap.Height))
     return {};
-  std::string png;
-  const auto write = [](void* context, void* data, int size) {
-    static_cast<std::string*>(context)->append(static_cast<const char*>(data),
-                                               static_cast<std::size_t>(size));
-  };
-  if (stbi_write_png_to_func(write, &png, bitmap.Width, bitmap.Height, 1, bitmap.Dots.data(), bitmap.Width) ==
-      0)
+  // Empty when memory ran out inside stb's writer.
+  int length = 0;
+  const std::unique_ptr<unsigned char, void (*)(void*)> written(
+      orvik_png_to_mem(bitmap.Dots.data(), bitmap.Width, bitmap.Width, bitmap.Height, 1, &length),
+      orvik_stb_free);
+  if (!written || length <= 0)
     return {};
+  std::string png(reinterpret_cast<const char*>(written.get()), static_cast<std::size_t>(length));
   // The signature (8 bytes) and IHDR (4 + 4 + 13 + 4) come first; pHYs
   // follows IHDR: dots per metre both ways, unit 1 (the metre).
   constexpr std::size_t kAfterHeader = 8 + 25;

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <orvik_stb.h>
 #include <stb_image.h>
 
 #include <cmath>
@@ -16,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <new>
 
 namespace {
 
@@ -366,6 +368,64 @@ TEST(LabelDrawing, ImagesAreScaledIntoTheirBoxAndHostileOnesRefused) {
   EXPECT_NE(Refusal(OneItem(hostile)).find("\"Логотип\""), std::string::npos);
   hostile.Data = "not an image";
   EXPECT_NE(Refusal(OneItem(hostile)).find("\"Логотип\""), std::string::npos);
+}
+
+// Each allocation stb makes for a label refused in turn, while drawing its
+// glyphs (some wider than the rasteriser's scanline on the stack) and
+// decoding its image, then while writing its PNG: the call fails as memory
+// running out (never a crash, a missing glyph or a torn PNG; the sanitizer
+// build sees every block freed), and the next call draws the same dots.
+TEST(LabelDrawing, AllocationRefusedInsideStbFailsTheCall) {
+  TLabelPicture label;
+  label.Width = 30;
+  label.Height = 12;
+  TTextItem text;
+  text.Text = u"Жj";
+  text.FontSize = 40;
+  text.Italic = true;
+  text.Box = {1, 1, 0, 0, 0};
+  label.Items.push_back(text);
+  TImageItem image;
+  image.Data = SmallPng();
+  image.Box = {20, 2, 5, 5, 0};
+  label.Items.push_back(image);
+  const TBitmap expected = Draw(label, 203);
+  const std::string expectedPng = EncodePng(expected, 203);
+  ASSERT_FALSE(expectedPng.empty());
+
+  unsigned long refusedDrawing = 0;
+  for (unsigned long n = 1;; ++n) {
+    orvik_stb_refuse_nth(n);
+    TBitmap bitmap;
+    bool threw = false;
+    try {
+      (void)DrawLabel(label, 203, bitmap);
+    } catch (const std::bad_alloc&) {
+      threw = true;
+    }
+    const bool fired = orvik_stb_refuse_nth(0) == 0;
+    ASSERT_EQ(threw, fired) << "allocation " << n;
+    if (!fired) {
+      EXPECT_EQ(bitmap.Dots, expected.Dots);
+      break;
+    }
+    refusedDrawing = n;
+  }
+  EXPECT_GT(refusedDrawing, 5u);
+
+  unsigned long refusedPng = 0;
+  for (unsigned long n = 1;; ++n) {
+    orvik_stb_refuse_nth(n);
+    const std::string png = EncodePng(expected, 203);
+    const bool fired = orvik_stb_refuse_nth(0) == 0;
+    if (!fired) {
+      EXPECT_EQ(png, expectedPng);
+      break;
+    }
+    ASSERT_EQ(png, "") << "allocation " << n;
+    refusedPng = n;
+  }
+  EXPECT_GT(refusedPng, 3u);
 }
 
 TEST(LabelDrawing, BadValuesAreRefusedNamingTheField) {
