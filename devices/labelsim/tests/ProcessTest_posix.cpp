@@ -93,8 +93,9 @@ TEST_F(LabelPrinting, TwoProcessesAtOnceNumberEveryLabelOnceAndKeepEveryFile) {
     EXPECT_TRUE(numbers.insert(std::atoi(fields[0].c_str())).second) << "a number twice: " << line;
     int copies = 0;
     for (const std::string& field : fields) {
-      if (field.starts_with("Name="))
+      if (field.starts_with("Name=")) {
         EXPECT_TRUE(names.insert(field.substr(5)).second) << "a label twice: " << line;
+      }
       if (field.ends_with(".png")) {
         ++copies;
         EXPECT_TRUE(field.starts_with(fields[0] + "-")) << line;
