@@ -3,6 +3,7 @@
 #include "LabelFiles.h"
 
 #include "CallLog.h"
+#include "JournalFile.h"
 #include "TextCodec.h"
 #include "Unattended.h"
 
@@ -10,6 +11,7 @@
 #include <array>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -108,7 +110,7 @@ std::u16string LabelRecordLine(int64_t number, const TPrintedLabel& label,
 }
 
 std::u16string WriteLabelFiles(std::u16string_view folderName, std::u16string_view recordFileName,
-                               const std::vector<TPrintedLabel>& labels) {
+                               std::u16string_view lockFileName, const std::vector<TPrintedLabel>& labels) {
   int code = 0;
   const fs::path data = TCallLog::DataFolder(true, &code);
   if (data.empty())
@@ -119,6 +121,23 @@ std::u16string WriteLabelFiles(std::u16string_view folderName, std::u16string_vi
   if (!fs::is_directory(folder, error))
     return u"Не удалось записать этикетки в папку " + TCallLog::DisplayPath(folder) +
            u": папку нельзя создать";
+
+  // The last number read, the copies written and their lines appended all
+  // under the lock every process printing into this folder takes: another
+  // process's batch waits for this one's lines before it numbers its own, so
+  // that no two labels share a number or a file.
+  const fs::path lockPath = data / fs::path(lockFileName);
+  const std::unique_ptr<TJournalFile> lockFile = TJournalFile::Open(lockPath, code);
+  if (lockFile == nullptr)
+    return TDataFileResult{TCallLog::DisplayPath(lockPath), TCallLog::ErrorText(code)}.FailureText(
+        u"блокировку этикеток");
+  if (const int locked = lockFile->Lock(); locked != 0)
+    return u"Не удалось заблокировать файл " + TCallLog::DisplayPath(lockPath) + u": " +
+           TCallLog::ErrorText(locked);
+  struct TUnlock {
+    TJournalFile& File;
+    ~TUnlock() { File.Unlock(); }
+  } unlock{*lockFile};
 
   std::vector<fs::path> written;
   const auto takeBack = [&] {

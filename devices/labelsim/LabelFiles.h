@@ -8,7 +8,8 @@
 // numbers run on across restarts and the files sort in printing order:
 // "000007-1.png" is label 7's first copy (the copy's number as wide as the
 // label's count of copies). A value's backslash, tab, CR and LF are written
-// \\, \t, \r and \n.
+// \\, \t, \r and \n. Processes sharing the data folder print one batch
+// at a time into it, each numbering on from the other's last line.
 #pragma once
 
 #include <cstdint>
@@ -29,7 +30,9 @@ std::u16string LabelRecordLine(int64_t number, const TPrintedLabel& label,
                                const std::vector<std::u16string>& files);
 
 // Writes the labels' files whole (the core's whole-file writes), then their
-// record lines. Empty on success; else why, naming the file, with every PNG
-// of this call taken away again.
+// record lines, all under the cross-process lock of the file lockFileName in
+// the data folder, so that processes printing at once number on from each
+// other. Empty on success; else why, naming the file, with every PNG of this
+// call taken away again.
 std::u16string WriteLabelFiles(std::u16string_view folderName, std::u16string_view recordFileName,
-                               const std::vector<TPrintedLabel>& labels);
+                               std::u16string_view lockFileName, const std::vector<TPrintedLabel>& labels);

@@ -157,7 +157,8 @@ std::u16string TLabelSim_3001::PrintBatch(std::u16string_view device, std::u16st
   std::vector<TScreenLabel> screen;
   if (!shown.empty() && ShowOnScreen && OperatorSetting().Mode == TOperatorMode::Dialog)
     screen = ScreenLabels(shown, Resolution);
-  if (std::u16string fault = WriteLabelFiles(LabelsFolderName(), RecordFileName(), printed); !fault.empty())
+  if (std::u16string fault = WriteLabelFiles(LabelsFolderName(), RecordFileName(), LockFileName(), printed);
+      !fault.empty())
     return fault;
 
   if (status != TBatchStatus::Regular)
@@ -179,4 +180,8 @@ std::u16string TLabelSim_3001::LabelsFolderName() const {
 
 std::u16string TLabelSim_3001::RecordFileName() const {
   return Utf8ToUtf16(ComponentName) + u"_labels.txt";
+}
+
+std::u16string TLabelSim_3001::LockFileName() const {
+  return Utf8ToUtf16(ComponentName) + u"_labels.lock";
 }

@@ -43,9 +43,12 @@ public:
   // formatting stays as it was when the batch is refused.
   std::u16string PrintBatch(std::u16string_view device, std::u16string_view xml, TBatchStatus status);
 
-  // "<component>_labels" and "<component>_labels.txt" in the data folder.
+  // "<component>_labels", "<component>_labels.txt" and the lock every
+  // process takes to print into them, "<component>_labels.lock", in the data
+  // folder.
   std::u16string LabelsFolderName() const;
   std::u16string RecordFileName() const;
+  std::u16string LockFileName() const;
 
   // Settings.
   int32_t Resolution = kLabelDefaultResolution;
