@@ -6,6 +6,7 @@
 #include "XDisplay.h"
 
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 namespace {
@@ -27,6 +28,39 @@ protected:
 unsigned long TheWindow() {
   const std::vector<unsigned long> windows = xtest::Windows("LabelSim");
   return windows.size() == 1 ? windows[0] : 0;
+}
+
+// What zbarimg reads in a file: its symbols' data, one a line.
+std::string Zbar(const std::filesystem::path& file) {
+  std::string out;
+  if (FILE* pipe = popen(("zbarimg -q --raw '" + file.string() + "' 2>/dev/null").c_str(), "r")) {
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr)
+      out += buffer;
+    pclose(pipe);
+  }
+  return out;
+}
+
+// Each copy's barcode reads back as its record's value, in the file a test
+// would look at.
+TEST_F(LabelSimAddin, TheCopiesBarcodesReadBackAsTheRecordsValues) {
+  if (std::system("zbarimg --version >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "skipped: no zbarimg (zbar-tools)";
+  const std::u16string id = Open();
+  EXPECT_EQ(Call(u"SetParameter", {Text(u"Show"), BoolValue(false)}), 1);
+  ASSERT_EQ(
+      Print(id,
+            Batch(kFormatting,
+                  u"<Label Quantity=\"2\"><Record FieldName=\"Code\" Value=\"4601234567893\"/></Label>"
+                  u"<Label Quantity=\"2\"><Record FieldName=\"Code\" Value=\"4601234567886\"/></Label>"),
+            u"first"),
+      1)
+      << U8(LastError());
+  const std::vector<std::string> files = Files();
+  ASSERT_EQ(files.size(), 4u);
+  for (size_t i = 0; i < files.size(); ++i)
+    EXPECT_EQ(Zbar(Folder() / files[i]), i < 2 ? "4601234567893\n" : "4601234567886\n") << files[i];
 }
 
 // A label at 96 pixels an inch, from its dots at 203.
