@@ -3,7 +3,7 @@
 #include "DctSim.h"
 
 #include "CallLog.h"
-#include "JournalFile.h"
+#include "HeldLock.h"
 #include "TextCodec.h"
 #include "dctsim_dialogs.h"
 #include "v8napi.h"
@@ -141,17 +141,9 @@ TDctSim_3001::Change(const std::function<std::u16string(TTerminalState&, bool& w
     return u"Не найдена папка данных эмулятора: " + TCallLog::ErrorText(error);
   const std::filesystem::path lockPath =
       folder / std::filesystem::path(Utf8ToUtf16(ComponentName) + u"_terminal.lock");
-  const std::unique_ptr<TJournalFile> lockFile = TJournalFile::Open(lockPath, error);
-  if (lockFile == nullptr)
-    return TDataFileResult{TCallLog::DisplayPath(lockPath), TCallLog::ErrorText(error)}.FailureText(
-        u"блокировку");
-  if (const int locked = lockFile->Lock(); locked != 0)
-    return u"Не удалось заблокировать файл " + TCallLog::DisplayPath(lockPath) + u": " +
-           TCallLog::ErrorText(locked);
-  struct TUnlock {
-    TJournalFile& File;
-    ~TUnlock() { File.Unlock(); }
-  } unlock{*lockFile};
+  const THeldLock held(lockPath, u"блокировку");
+  if (!held.Error().empty())
+    return held.Error();
 
   const std::filesystem::path statePath = folder / std::filesystem::path(StateFileName());
   std::string bytes;

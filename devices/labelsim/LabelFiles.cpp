@@ -3,7 +3,7 @@
 #include "LabelFiles.h"
 
 #include "CallLog.h"
-#include "JournalFile.h"
+#include "HeldLock.h"
 #include "TextCodec.h"
 #include "Unattended.h"
 
@@ -127,17 +127,9 @@ std::u16string WriteLabelFiles(std::u16string_view folderName, std::u16string_vi
   // process's batch waits for this one's lines before it numbers its own, so
   // that no two labels share a number or a file.
   const fs::path lockPath = data / fs::path(lockFileName);
-  const std::unique_ptr<TJournalFile> lockFile = TJournalFile::Open(lockPath, code);
-  if (lockFile == nullptr)
-    return TDataFileResult{TCallLog::DisplayPath(lockPath), TCallLog::ErrorText(code)}.FailureText(
-        u"блокировку этикеток");
-  if (const int locked = lockFile->Lock(); locked != 0)
-    return u"Не удалось заблокировать файл " + TCallLog::DisplayPath(lockPath) + u": " +
-           TCallLog::ErrorText(locked);
-  struct TUnlock {
-    TJournalFile& File;
-    ~TUnlock() { File.Unlock(); }
-  } unlock{*lockFile};
+  const THeldLock held(lockPath, u"блокировку этикеток");
+  if (!held.Error().empty())
+    return held.Error();
 
   std::vector<fs::path> written;
   const auto takeBack = [&] {
